@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace kavo {
+
+// The title a message box shows when it is given none.
+inline constexpr const char* kApplicationTitle = "SimpleKAVO";
+
+// The modal dialogs the program shows. Texts are UTF-8.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  // A text-input dialog with the proposed answer filled in. Returns the text
+  // as edited, or empty text when the user cancels.
+  virtual std::string inputBox(const std::string& prompt,
+                               const std::string& title,
+                               const std::string& proposed) = 0;
+
+  // A message with a single OK button and no icon; an empty title shows the
+  // application's title.
+  virtual void messageBox(const std::string& text,
+                          const std::string& title = {}) = 0;
+};
+
+}  // namespace kavo

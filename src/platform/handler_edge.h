@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+
+#include "platform/dialogs.h"
+#include "platform/program_end.h"
+
+namespace kavo {
+
+// Runs the body of an event handler. Exceptions must not cross into the
+// toolkit's event loop, so every handler runs through here: an error that
+// escapes the body is shown in the standard run-time error message, with its
+// number, description, path and reason, and then the program ends. Nothing
+// the body did before the error is undone.
+void runHandler(Dialogs& dialogs, ProgramEnd& programEnd,
+                const std::function<void()>& body);
+
+}  // namespace kavo

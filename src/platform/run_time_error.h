@@ -1,0 +1,59 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace kavo {
+
+// The run-time errors a user can meet, numbered as BASIC runtimes have
+// numbered them for decades, so the numbers mean the same as in older tools.
+enum class ErrorNumber : int {
+  OutOfMemory = 7,
+  InternalError = 51,
+  BadFileName = 52,
+  FileNotFound = 53,
+  DeviceIoError = 57,
+  FileAlreadyExists = 58,
+  DiskFull = 61,
+  TooManyFiles = 67,
+  DeviceUnavailable = 68,
+  PermissionDenied = 70,
+  PathFileAccessError = 75,
+  PathNotFound = 76,
+};
+
+// The standard description of an error number ("Disk full").
+const char* describe(ErrorNumber number);
+
+// What a failed path was expected to be. It decides how ENOENT and EEXIST
+// read: File when the path names a file that should exist ("File not found"),
+// Directory when it names a directory, or a file to be created whose
+// directory is what is missing ("Path not found"; an existing directory is
+// refused as "Path/File access error").
+enum class PathRole { File, Directory };
+
+// A failed host operation. It carries the error number, the path involved and
+// the operating system's reason, so the message can say what went wrong where.
+class RunTimeError : public std::runtime_error {
+ public:
+  RunTimeError(ErrorNumber number, std::string path, std::string reason);
+
+  ErrorNumber number() const { return number_; }
+  const char* description() const { return describe(number_); }
+  const std::string& path() const { return path_; }
+  const std::string& reason() const { return reason_; }
+
+  // The text of the standard run-time error message box.
+  std::string message() const;
+
+ private:
+  ErrorNumber number_;
+  std::string path_;
+  std::string reason_;
+};
+
+// The one place where operating-system error codes become run-time errors.
+RunTimeError errorFromErrno(int errnoValue, const std::string& path,
+                            PathRole role = PathRole::File);
+
+}  // namespace kavo

@@ -1,0 +1,96 @@
+#include "platform/qt_dialogs.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+namespace kavo {
+
+// Polls for the modal dialog that the code under test is about to show and
+// hands it to `answer` once it is up.
+void whenModalShown(std::function<void(QWidget*)> answer) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  auto ticks = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, ticks, answer] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      answer(modal);
+    } else if (++*ticks > 500) {
+      timer->stop();
+      timer->deleteLater();
+      qFatal("no modal dialog appeared");
+    }
+  });
+  timer->start();
+}
+
+class QtDialogsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void inputBoxShowsPromptTitleAndProposalAndReturnsTheEdit() {
+    QString title, label, proposed;
+    whenModalShown([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QInputDialog*>(modal);
+      QVERIFY(dialog);
+      title = dialog->windowTitle();
+      label = dialog->labelText();
+      auto* edit = dialog->findChild<QLineEdit*>();
+      QVERIFY(edit);
+      proposed = edit->text();
+      edit->selectAll();
+      QTest::keyClicks(edit, "/media/usb/files.txt");
+      dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QtDialogs dialogs;
+    std::string answer = dialogs.inputBox("Where?  ie. C:\\", "Save FILES.TXT", "/m/FILES.TXT");
+    QCOMPARE(answer, std::string("/media/usb/files.txt"));
+    QCOMPARE(title, QString("Save FILES.TXT"));
+    QCOMPARE(label, QString("Where?  ie. C:\\"));
+    QCOMPARE(proposed, QString("/m/FILES.TXT"));
+  }
+
+  void cancellingTheInputBoxReturnsEmptyText() {
+    whenModalShown([](QWidget* modal) {
+      modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    });
+    QtDialogs dialogs;
+    QCOMPARE(dialogs.inputBox("Where?", "Save FILES.TXT", "/m/FILES.TXT"), std::string());
+  }
+
+  void messageBoxHasOneOkButtonNoIconAndTheApplicationTitle() {
+    QString title, text;
+    int buttons = -1;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    whenModalShown([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box);
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      buttons = static_cast<int>(box->buttons().size());
+      box->button(QMessageBox::Ok)->click();
+    });
+    QtDialogs dialogs;
+    dialogs.messageBox("Completed Successfully!  Press OK to exit", {});
+    QCOMPARE(title, QString("SimpleKAVO"));
+    QCOMPARE(text, QString("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(buttons, 1);
+  }
+};
+
+}  // namespace kavo
+
+QTEST_MAIN(kavo::QtDialogsTest)
+#include "qt_dialogs_test.moc"

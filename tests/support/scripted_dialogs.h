@@ -1,0 +1,49 @@
+#pragma once
+
+#include <deque>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/program_end.h"
+
+namespace kavo::testing {
+
+// Answers input boxes from a script and records every dialog shown.
+class ScriptedDialogs final : public Dialogs {
+ public:
+  struct Prompt {
+    std::string prompt, title, proposed;
+  };
+  struct Message {
+    std::string text, title;
+  };
+
+  // The answers, in order; "" stands for Cancel.
+  std::deque<std::string> answers;
+  std::vector<Prompt> prompts;
+  std::vector<Message> messages;
+
+  std::string inputBox(const std::string& prompt, const std::string& title,
+                       const std::string& proposed) override {
+    prompts.push_back({prompt, title, proposed});
+    if (answers.empty()) throw std::logic_error("no scripted answer left");
+    std::string answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+
+  void messageBox(const std::string& text, const std::string& title) override {
+    messages.push_back({text, title});
+  }
+};
+
+// Counts how often the program was told to end.
+class RecordingProgramEnd final : public ProgramEnd {
+ public:
+  int ends = 0;
+  void end() override { ++ends; }
+};
+
+}  // namespace kavo::testing
