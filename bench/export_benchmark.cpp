@@ -1,0 +1,245 @@
+// Times an export of many ROM-sized files against `cp -r` of the same files
+// followed by `sync`, in the same run and on the same disk.
+//
+//   export_benchmark --dir DIR [--rounds N] [--small N] [--large N]
+//                    [--compare-sync]
+//
+// --compare-sync times the two ways of making the copies durable instead:
+// fdatasync of every copy (and fsync of every directory) against one syncfs
+// of the destination's volume.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "export/rom_layout.h"
+#include "export/rom_set_export.h"
+#include "platform/posix_file_system.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Options {
+  std::string dir = "bench-data";
+  int rounds = 3;
+  int small = 5000;
+  int large = 100;
+  bool compareSync = false;
+};
+
+// Accepts the proposed index path; the benchmark has no one to ask.
+class AcceptingDialogs final : public kavo::Dialogs {
+ public:
+  std::string inputBox(const std::string&, const std::string&,
+                       const std::string& proposed) override {
+    return proposed;
+  }
+  void messageBox(const std::string&, const std::string&) override {}
+};
+
+class NoEnd final : public kavo::ProgramEnd {
+ public:
+  void end() override {}
+};
+
+void run(const std::string& command) {
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "failed: %s\n", command.c_str());
+    std::exit(1);
+  }
+}
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+// Files with content that neither compresses to nothing nor is sparse.
+void writeRom(const std::string& path, std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  std::uint32_t state = seed * 2654435761u + 1;
+  for (char& byte : bytes) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<char>(state >> 24);
+  }
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+}
+
+std::vector<std::string> prepareSource(const Options& options, const std::string& source) {
+  std::vector<std::string> names;
+  for (int i = 0; i < options.small; ++i) names.push_back("Game " + std::to_string(i) + ".sms");
+  for (int i = 0; i < options.large; ++i) names.push_back("Big " + std::to_string(i) + ".gg");
+  std::string marker = source + "/.complete-" + std::to_string(options.small) + "-" +
+                       std::to_string(options.large);
+  if (fs::exists(marker)) return names;
+  fs::remove_all(source);
+  fs::create_directories(source);
+  std::fprintf(stderr, "generating %d × 64 KiB and %d × 4 MiB in %s\n", options.small,
+               options.large, source.c_str());
+  for (int i = 0; i < options.small; ++i)
+    writeRom(source + "/" + names[i], 64 * 1024, i);
+  for (int i = 0; i < options.large; ++i)
+    writeRom(source + "/" + names[options.small + i], 4 * 1024 * 1024, 100000 + i);
+  std::ofstream(marker).put('\n');
+  run("sync");
+  return names;
+}
+
+double seconds(const std::function<void()>& work) {
+  auto start = Clock::now();
+  work();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Removes what the previous round wrote and flushes, so that no round pays
+// for another's write-back.
+void clear(const std::string& path) {
+  fs::remove_all(path);
+  run("sync");
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void syncPath(const std::string& path, bool dataOnly) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || (dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0) {
+    std::perror(path.c_str());
+    std::exit(1);
+  }
+  ::close(fd);
+}
+
+// The export's copy loop without the index, made durable one way or the other.
+void copyAll(const std::string& source, const std::string& destination,
+             const std::vector<std::string>& names, bool perFile) {
+  kavo::PosixFileSystem files;
+  fs::create_directories(destination);
+  auto volume = files.watchVolume(destination);
+  std::vector<std::string> groups;
+  for (std::size_t j = 0; j < names.size(); ++j) {
+    std::string group = destination + "/" + kavo::layout::groupDirectoryName(j / 30);
+    if (j % 30 == 0) {
+      files.makeDirectory(group);
+      groups.push_back(group);
+    }
+    std::string copy = group + "/" + kavo::layout::copyFileName(names[j], j);
+    files.copyFile(source + "/" + names[j], copy);
+    if (perFile) syncPath(copy, true);
+  }
+  if (perFile) {
+    for (const std::string& group : groups) syncPath(group, false);
+    syncPath(destination, false);
+  } else {
+    volume->sync();
+  }
+}
+
+Options parse(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "%s needs a value\n", arg.c_str());
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (arg == "--dir") options.dir = value();
+    else if (arg == "--rounds") options.rounds = std::stoi(value());
+    else if (arg == "--small") options.small = std::stoi(value());
+    else if (arg == "--large") options.large = std::stoi(value());
+    else if (arg == "--compare-sync") options.compareSync = true;
+    else {
+      std::fprintf(stderr,
+                   "usage: export_benchmark --dir DIR [--rounds N] [--small N] "
+                   "[--large N] [--compare-sync]\n");
+      std::exit(2);
+    }
+  }
+  return options;
+}
+
+void report(const char* first, const std::vector<double>& a, const char* second,
+            const std::vector<double>& b) {
+  double ma = median(a), mb = median(b);
+  std::printf("%-28s median %.3f s  (", first, ma);
+  for (double t : a) std::printf(" %.3f", t);
+  std::printf(" )\n%-28s median %.3f s  (", second, mb);
+  for (double t : b) std::printf(" %.3f", t);
+  std::printf(" )\nratio %.3f\n", ma / mb);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options = parse(argc, argv);
+  fs::create_directories(options.dir);
+  const std::string dir = fs::absolute(options.dir).string();
+  const std::string source = dir + "/source";
+  const std::vector<std::string> names = prepareSource(options, source);
+  const std::string exported = dir + "/export";
+  const std::string copied = dir + "/copy";
+  std::printf("%zu files, %d rounds, in %s\n", names.size(), options.rounds, dir.c_str());
+
+  // On a disk mounted with discard, writing right after deleting what was
+  // just written is several times slower. So each command deletes its own
+  // output of the round before, with the other command's run in between, and
+  // an untimed round first puts the first timed one in the same position.
+  std::vector<double> first, second;
+  for (int round = -1; round < options.rounds; ++round) {
+    std::function<double()> one, two;
+    if (options.compareSync) {
+      one = [&] {
+        clear(exported);
+        return seconds([&] { copyAll(source, exported, names, true); });
+      };
+      two = [&] {
+        clear(copied);
+        return seconds([&] { copyAll(source, copied, names, false); });
+      };
+    } else {
+      one = [&] {
+        clear(exported);
+        fs::create_directories(exported);
+        return seconds([&] {
+          kavo::PosixFileSystem files;
+          AcceptingDialogs dialogs;
+          NoEnd end;
+          kavo::Host host{files, dialogs, end};
+          kavo::exportRomSet(kavo::ExportRequest{exported, source, names}, host);
+        });
+      };
+      two = [&] {
+        clear(copied);
+        return seconds([&] { run("cp -r " + quoted(source) + " " + quoted(copied) + " && sync"); });
+      };
+    }
+    double a = one();
+    double b = two();
+    if (round < 0) continue;
+    first.push_back(a);
+    second.push_back(b);
+  }
+  clear(exported);
+  clear(copied);
+  if (options.compareSync)
+    report("fdatasync every copy", first, "one syncfs of the volume", second);
+  else
+    report("export", first, "cp -r + sync", second);
+  return 0;
+}
