@@ -1,4 +1,5 @@
 #include "platform/qt_dialogs.h"
+#include "platform/qt_program_end.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -34,7 +35,7 @@ void whenModalShown(std::function<void(QWidget*)> answer) {
   timer->start();
 }
 
-class QtDialogsTest : public QObject {
+class QtHostTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -88,9 +89,18 @@ class QtDialogsTest : public QObject {
     QCOMPARE(icon, QMessageBox::NoIcon);
     QCOMPARE(buttons, 1);
   }
+
+  void programEndClosesTheWindowsAndLeavesTheEventLoop() {
+    QWidget window;
+    window.show();
+    QtProgramEnd programEnd;
+    QTimer::singleShot(0, [&] { programEnd.end(); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!window.isVisible());
+  }
 };
 
 }  // namespace kavo
 
-QTEST_MAIN(kavo::QtDialogsTest)
-#include "qt_dialogs_test.moc"
+QTEST_MAIN(kavo::QtHostTest)
+#include "qt_host_test.moc"
