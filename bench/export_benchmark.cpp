@@ -4,9 +4,9 @@
 //   export_benchmark --dir DIR [--rounds N] [--small N] [--large N]
 //                    [--compare-sync]
 //
-// --compare-sync times the two ways of making the copies durable instead:
-// fdatasync of every copy (and fsync of every directory) against one syncfs
-// of the destination's volume.
+// --compare-sync times two exports instead, made durable in two ways:
+// fdatasync of every file (and fsync of every directory) against one syncfs
+// of each volume.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "export/rom_layout.h"
 #include "export/rom_set_export.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/posix_file_system.h"
 
 namespace fs = std::filesystem;
@@ -122,29 +122,52 @@ void syncPath(const std::string& path, bool dataOnly) {
   ::close(fd);
 }
 
-// The export's copy loop without the index, made durable one way or the other.
-void copyAll(const std::string& source, const std::string& destination,
-             const std::vector<std::string>& names, bool perFile) {
-  kavo::PosixFileSystem files;
-  fs::create_directories(destination);
-  auto volume = files.watchVolume(destination);
-  std::vector<std::string> groups;
-  for (std::size_t j = 0; j < names.size(); ++j) {
-    std::string group = destination + "/" + kavo::layout::groupDirectoryName(j / 30);
-    if (j % 30 == 0) {
-      files.makeDirectory(group);
-      groups.push_back(group);
-    }
-    std::string copy = group + "/" + kavo::layout::copyFileName(names[j], j);
-    files.copyFile(source + "/" + names[j], copy);
-    if (perFile) syncPath(copy, true);
+// The other way of making an export durable: fdatasync every copy as it is
+// made, then the index and every directory that gained an entry, instead of
+// one syncfs per volume.
+class PerFileSync final : public kavo::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+
+  std::unique_ptr<kavo::WritableFile> openForOutput(const std::string& path) override {
+    written_.push_back(path);
+    return target_.openForOutput(path);
   }
-  if (perFile) {
-    for (const std::string& group : groups) syncPath(group, false);
-    syncPath(destination, false);
-  } else {
-    volume->sync();
+  void makeDirectory(const std::string& path) override {
+    target_.makeDirectory(path);
+    directories_.push_back(path);
   }
+  void copyFile(const std::string& from, const std::string& to) override {
+    target_.copyFile(from, to);
+    syncPath(to, true);
+  }
+  std::unique_ptr<kavo::VolumeSync> watchVolume(const std::string& directory) override {
+    struct Sync final : kavo::VolumeSync {
+      PerFileSync& owner;
+      std::string directory;
+      Sync(PerFileSync& o, std::string d) : owner(o), directory(std::move(d)) {}
+      void sync() override {
+        for (const std::string& file : owner.written_) syncPath(file, true);
+        for (const std::string& made : owner.directories_) syncPath(made, false);
+        owner.written_.clear();
+        owner.directories_.clear();
+        syncPath(directory, false);
+      }
+    };
+    return std::make_unique<Sync>(*this, directory);
+  }
+
+ private:
+  std::vector<std::string> written_;
+  std::vector<std::string> directories_;
+};
+
+void exportAll(kavo::FileSystem& files, const std::string& source,
+               const std::string& destination, const std::vector<std::string>& names) {
+  AcceptingDialogs dialogs;
+  NoEnd end;
+  kavo::Host host{files, dialogs, end};
+  kavo::exportRomSet(kavo::ExportRequest{destination, source, names}, host);
 }
 
 Options parse(int argc, char** argv) {
@@ -201,28 +224,19 @@ int main(int argc, char** argv) {
   // an untimed round first puts the first timed one in the same position.
   std::vector<double> first, second;
   for (int round = -1; round < options.rounds; ++round) {
+    kavo::PosixFileSystem posix;
+    PerFileSync perFile(posix);
+    auto timedExport = [&](kavo::FileSystem& files, const std::string& out) {
+      clear(out);
+      fs::create_directories(out);
+      return seconds([&] { exportAll(files, source, out, names); });
+    };
     std::function<double()> one, two;
     if (options.compareSync) {
-      one = [&] {
-        clear(exported);
-        return seconds([&] { copyAll(source, exported, names, true); });
-      };
-      two = [&] {
-        clear(copied);
-        return seconds([&] { copyAll(source, copied, names, false); });
-      };
+      one = [&] { return timedExport(perFile, exported); };
+      two = [&] { return timedExport(posix, copied); };
     } else {
-      one = [&] {
-        clear(exported);
-        fs::create_directories(exported);
-        return seconds([&] {
-          kavo::PosixFileSystem files;
-          AcceptingDialogs dialogs;
-          NoEnd end;
-          kavo::Host host{files, dialogs, end};
-          kavo::exportRomSet(kavo::ExportRequest{exported, source, names}, host);
-        });
-      };
+      one = [&] { return timedExport(posix, exported); };
       two = [&] {
         clear(copied);
         return seconds([&] { run("cp -r " + quoted(source) + " " + quoted(copied) + " && sync"); });
@@ -237,7 +251,7 @@ int main(int argc, char** argv) {
   clear(exported);
   clear(copied);
   if (options.compareSync)
-    report("fdatasync every copy", first, "one syncfs of the volume", second);
+    report("export, fdatasync per file", first, "export, one syncfs a volume", second);
   else
     report("export", first, "cp -r + sync", second);
   return 0;

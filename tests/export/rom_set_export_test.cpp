@@ -10,9 +10,9 @@
 #include <map>
 
 #include "export/rom_layout.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/posix_file_system.h"
 #include "platform/run_time_error.h"
-#include "support/forwarding_file_system.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
 
@@ -142,7 +142,7 @@ TEST_F(RomSetExportTest, GroupsOfThirtyWithALastEmptyGroupOnMultiples) {
 
 // Records the copies instead of making them: forty thousand real copies
 // would time the disk rather than test the count.
-class RecordingCopies final : public testing::ForwardingFileSystem {
+class RecordingCopies final : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
   std::vector<std::pair<std::string, std::string>> copies;
@@ -305,7 +305,7 @@ TEST_F(RomSetExportTest, AFullDiskUnderTheIndexIsNeverReportedAsSuccess) {
 }
 
 // Fails the flush of every volume it watches.
-class FailingFlush final : public testing::ForwardingFileSystem {
+class FailingFlush final : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
   int watched = 0;

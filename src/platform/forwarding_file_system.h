@@ -2,10 +2,11 @@
 
 #include "platform/file_system.h"
 
-namespace kavo::testing {
+namespace kavo {
 
-// Passes every call to another file system; test doubles derive from it and
-// override only the services they change.
+// Passes every call to another file system. Wrappers that change a few
+// services (fault injection, recording, another way of syncing) derive from
+// it and override only those.
 class ForwardingFileSystem : public FileSystem {
  public:
   explicit ForwardingFileSystem(FileSystem& target) : target_(target) {}
@@ -37,4 +38,4 @@ class ForwardingFileSystem : public FileSystem {
   FileSystem& target_;
 };
 
-}  // namespace kavo::testing
+}  // namespace kavo
