@@ -26,13 +26,13 @@ RunTimeError currentError() {
 }  // namespace
 
 void runHandler(Dialogs& dialogs, ProgramEnd& programEnd,
-                const std::function<void()>& body) {
+                const std::function<void()>& body, AfterError after) {
   try {
     body();
   } catch (...) {
     RunTimeError error = currentError();
     dialogs.messageBox(error.message());
-    programEnd.end();
+    if (after == AfterError::EndProgram) programEnd.end();
   }
 }
 

@@ -12,28 +12,11 @@
 #include <QtTest>
 #include <functional>
 
+#include "support/modal_dialog.h"
+
 namespace kavo {
 
-// Polls for the modal dialog that the code under test is about to show and
-// hands it to `answer` once it is up.
-void whenModalShown(std::function<void(QWidget*)> answer) {
-  auto* timer = new QTimer;
-  timer->setInterval(10);
-  auto ticks = std::make_shared<int>(0);
-  QObject::connect(timer, &QTimer::timeout, [timer, ticks, answer] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal->isVisible()) {
-      timer->stop();
-      timer->deleteLater();
-      answer(modal);
-    } else if (++*ticks > 500) {
-      timer->stop();
-      timer->deleteLater();
-      qFatal("no modal dialog appeared");
-    }
-  });
-  timer->start();
-}
+using testing::whenModalShown;
 
 class QtHostTest : public QObject {
   Q_OBJECT

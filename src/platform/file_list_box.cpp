@@ -1,0 +1,47 @@
+#include "platform/file_list_box.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include "platform/directory_listing.h"
+#include "platform/file_pattern.h"
+#include "platform/run_time_error.h"
+
+namespace kavo {
+
+FileListBox::FileListBox(QWidget* parent)
+    : QListWidget(parent),
+      directory_(QFile::encodeName(QDir::currentPath()).toStdString()) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformItemSizes(true);
+  try {
+    reread();
+  } catch (const RunTimeError&) {
+    // An unreadable start directory lists nothing.
+  }
+}
+
+void FileListBox::setDirectory(const std::string& directory) {
+  directory_ = directory;
+  reread();
+}
+
+void FileListBox::setPattern(const std::string& pattern) {
+  pattern_ = pattern;
+  reread();
+}
+
+void FileListBox::reread() {
+  clear();
+  entries_.clear();
+  entries_ = listFiles(directory_, FilePattern(pattern_));
+  QStringList shown;
+  shown.reserve(static_cast<qsizetype>(entries_.size()));
+  for (const std::string& name : entries_)
+    shown.append(QString::fromUtf8(name.data(),
+                                   static_cast<qsizetype>(name.size())));
+  addItems(shown);
+}
+
+}  // namespace kavo

@@ -1,0 +1,151 @@
+#include "ui/form1.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "export/rom_set_export.h"
+#include "platform/dir_list_box.h"
+#include "platform/drive_list_box.h"
+#include "platform/file_list_box.h"
+#include "platform/handler_edge.h"
+#include "platform/qt_dialogs.h"
+#include "ui/program_icon.h"
+
+namespace kavo {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+// A place and size in twips, as the window was designed, shown at 96 dpi.
+QRect twips(int left, int top, int width, int height) {
+  return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel,
+               width / kTwipsPerPixel, height / kTwipsPerPixel);
+}
+
+template <typename Control>
+Control* place(Control* control, const char* name, const QRect& rect) {
+  control->setObjectName(name);
+  control->setGeometry(rect);
+  return control;
+}
+
+QPushButton* button(QWidget* parent, const char* caption) {
+  auto* pushButton = new QPushButton(caption, parent);
+  // Enter clicks a button while it has the focus; neither is the window's
+  // default button, and Escape clicks neither.
+  pushButton->setAutoDefault(true);
+  pushButton->setDefault(false);
+  return pushButton;
+}
+
+}  // namespace
+
+Form1::Form1(FileSystem& files, ProgramEnd& programEnd, Dialogs* dialogs,
+             QWidget* parent)
+    : QWidget(parent),
+      ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
+      files_(files),
+      dialogs_(dialogs ? *dialogs : *ownDialogs_),
+      programEnd_(programEnd) {
+  setObjectName("Form1");
+  setWindowTitle("Simple KAVO 1.0");
+  setWindowIcon(programIcon());
+  // The controls do not follow a resize, so the window has one size.
+  setFixedSize(twips(0, 0, 4320, 5550).size());
+  // The places were designed for a small dialog font; at 8 points the
+  // captions fit their controls.
+  QFont small = font();
+  small.setPointSizeF(8);
+  setFont(small);
+  createControls();
+
+  connect(Drive1, &DriveListBox::change, this, &Form1::Drive1_Change);
+  connect(Dir1, &DirListBox::change, this, &Form1::Dir1_Change);
+  connect(Drive2, &DriveListBox::change, this, &Form1::Drive2_Change);
+  connect(Check1, &QCheckBox::clicked, this, &Form1::Check1_Click);
+  connect(cmdQuit, &QPushButton::clicked, this, &Form1::cmdQuit_Click);
+  connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+
+  Drive1->setFocus();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls() {
+  // A directory list opened by the user reports a failure as browsing does.
+  auto guard = [this](const std::function<void()>& body) { browse(body); };
+
+  Drive1 = place(new DriveListBox(this), "Drive1", twips(30, 390, 2175, 315));
+  Dir1 = place(new DirListBox(guard, this), "Dir1", twips(15, 705, 2175, 1830));
+  File1 = place(new FileListBox(this), "File1", twips(2220, 390, 2040, 2040));
+  Drive2 = place(new DriveListBox(this), "Drive2", twips(30, 2865, 4185, 315));
+  Dir2 = place(new DirListBox(guard, this), "Dir2", twips(15, 3180, 4170, 1830));
+  Check1 = place(new QCheckBox("Filter", this), "Check1", twips(2400, 15, 765, 300));
+  txtFilter = place(new QLineEdit("*.sms; *.gg", this), "txtFilter",
+                    twips(3180, 15, 1080, 315));
+  Label1 = place(new QLabel("Source ROMS", this), "Label1", twips(75, 90, 1140, 255));
+  Label2 = place(new QLabel("Destination Output", this), "Label2",
+                 twips(45, 2565, 1800, 285));
+  Command1 = place(button(this, "Save FILES.TXT"), "Command1",
+                   twips(2805, 5100, 1410, 360));
+  cmdQuit = place(button(this, "Quit"), "cmdQuit", twips(60, 5130, 645, 345));
+
+  QWidget* tabOrder[] = {Drive1, Dir1,      File1,    Drive2, Dir2,
+                         Check1, txtFilter, Command1, cmdQuit};
+  for (size_t i = 0; i + 1 < std::size(tabOrder); ++i)
+    setTabOrder(tabOrder[i], tabOrder[i + 1]);
+}
+
+// Browsing never ends the program: a drive or directory that cannot be read
+// is reported and the window stays as it was.
+void Form1::browse(const std::function<void()>& body) {
+  runHandler(dialogs_, programEnd_, body, AfterError::KeepRunning);
+}
+
+void Form1::Drive1_Change() {
+  browse([this] {
+    try {
+      Dir1->setPath(Drive1->drive());
+    } catch (...) {
+      Drive1->showDriveOf(Dir1->path());
+      throw;
+    }
+  });
+}
+
+void Form1::Dir1_Change() {
+  browse([this] { File1->setDirectory(Dir1->path()); });
+}
+
+void Form1::Drive2_Change() {
+  browse([this] {
+    try {
+      Dir2->setPath(Drive2->drive());
+    } catch (...) {
+      Drive2->showDriveOf(Dir2->path());
+      throw;
+    }
+  });
+}
+
+void Form1::Check1_Click() {
+  browse([this] {
+    File1->setPattern(Check1->checkState() == Qt::Checked
+                          ? txtFilter->text().toStdString()
+                          : std::string("*.*"));
+  });
+}
+
+void Form1::cmdQuit_Click() { programEnd_.end(); }
+
+void Form1::Command1_Click() {
+  runHandler(dialogs_, programEnd_, [this] {
+    Host host{files_, dialogs_, programEnd_};
+    exportRomSet({Dir2->path(), Dir1->path(), File1->entries()}, host);
+  });
+}
+
+}  // namespace kavo

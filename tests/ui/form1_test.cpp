@@ -1,0 +1,360 @@
+#include "ui/form1.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+#include "platform/dir_list_box.h"
+#include "platform/drive_list_box.h"
+#include "platform/file_list_box.h"
+#include "platform/posix_file_system.h"
+#include "support/modal_dialog.h"
+#include "support/scripted_dialogs.h"
+#include "support/temp_directory.h"
+
+namespace kavo {
+
+using testing::RecordingProgramEnd;
+using testing::ScriptedDialogs;
+using testing::TempDirectory;
+using testing::makeDirectories;
+using testing::readFile;
+using testing::writeFile;
+using Names = std::vector<std::string>;
+
+namespace {
+
+// A run of the program in a fresh folder of ROM files: the process's current
+// directory is the folder while the window lives.
+struct Session {
+  TempDirectory dir;
+  std::string roms = dir / "roms";
+  std::string previousDirectory;
+  PosixFileSystem files;
+  ScriptedDialogs dialogs;
+  RecordingProgramEnd programEnd;
+  std::unique_ptr<Form1> form;
+
+  explicit Session(bool realDialogs = false) {
+    makeDirectories(roms + "/more");
+    makeDirectories(roms + "/Extra");
+    makeDirectories(roms + "/.cache");
+    makeDirectories(dir / "out");
+    for (const char* name : {"Sonic.sms", "alex kidd.SMS", "Zelda.gg", "README",
+                             "notes.txt", ".hidden.sms"})
+      writeFile(roms + "/" + name, std::string("rom:") + name);
+    writeFile(roms + "/more/Columns.gg", "rom:Columns");
+    writeFile(roms + "/more/manual.pdf", "pdf");
+    ::mkfifo((roms + "/pipe.sms").c_str(), 0600);
+    ::symlink("Sonic.sms", (roms + "/link.sms").c_str());
+    ::symlink("missing.gg", (roms + "/dangling.gg").c_str());
+    char buffer[4096];
+    previousDirectory = ::getcwd(buffer, sizeof buffer);
+    if (::chdir(roms.c_str()) != 0) qFatal("cannot enter the ROM folder");
+    form = std::make_unique<Form1>(files, programEnd,
+                                   realDialogs ? nullptr : &dialogs);
+    form->show();
+    form->activateWindow();
+    if (!QTest::qWaitForWindowActive(form.get())) qWarning("window not active");
+  }
+  ~Session() {
+    form.reset();
+    if (::chdir(previousDirectory.c_str()) != 0) qWarning("cannot go back");
+  }
+
+  template <typename Control>
+  Control* get(const char* name) const {
+    auto* control = form->findChild<Control*>(name);
+    if (!control) qFatal("no control %s", name);
+    return control;
+  }
+  DriveListBox* drive(const char* name) const { return get<DriveListBox>(name); }
+  DirListBox* dirList(const char* name) const { return get<DirListBox>(name); }
+  FileListBox* file1() const { return get<FileListBox>("File1"); }
+  QCheckBox* check1() const { return get<QCheckBox>("Check1"); }
+  QLineEdit* txtFilter() const { return get<QLineEdit>("txtFilter"); }
+  QPushButton* button(const char* name) const { return get<QPushButton>(name); }
+
+  // Highlights the entry of a directory list that opens `path` and presses
+  // Enter on it, as a user does from the keyboard.
+  void open(DirListBox* list, const std::string& path) const {
+    list->setFocus();
+    QListWidgetItem* target = nullptr;
+    for (int row = 0; row < list->count(); ++row)
+      if (list->item(row)->data(Qt::UserRole).toByteArray().toStdString() == path)
+        target = list->item(row);
+    if (!target) qFatal("no entry for %s", path.c_str());
+    list->setCurrentItem(target);
+    QTest::keyClick(list, Qt::Key_Return);
+  }
+};
+
+const Names kAllFiles = {"alex kidd.SMS", "link.sms", "notes.txt", "README",
+                         "Sonic.sms", "Zelda.gg"};
+const Names kRomFiles = {"alex kidd.SMS", "link.sms", "Sonic.sms", "Zelda.gg"};
+
+}  // namespace
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startsInTheDesignedState() {
+    Session s;
+    QCOMPARE(s.form->windowTitle(), QString("Simple KAVO 1.0"));
+    QCOMPARE(s.form->size(), QSize(288, 370));
+    QVERIFY(!s.form->windowIcon().isNull());
+
+    struct Placed {
+      const char* name;
+      QRect rect;
+    };
+    const Placed table[] = {
+        {"Drive1", {2, 26, 145, 21}},   {"Dir1", {1, 47, 145, 122}},
+        {"File1", {148, 26, 136, 136}}, {"Drive2", {2, 191, 279, 21}},
+        {"Dir2", {1, 212, 278, 122}},   {"Check1", {160, 1, 51, 20}},
+        {"txtFilter", {212, 1, 72, 21}}, {"Label1", {5, 6, 76, 17}},
+        {"Label2", {3, 171, 120, 19}},  {"Command1", {187, 340, 94, 24}},
+        {"cmdQuit", {4, 342, 43, 23}},
+    };
+    const QRect client(QPoint(0, 0), s.form->size());
+    for (const Placed& a : table) {
+      QWidget* control = s.get<QWidget>(a.name);
+      QCOMPARE(control->geometry(), a.rect);
+      QVERIFY2(client.contains(a.rect), a.name);
+      for (const Placed& b : table)
+        if (&a != &b) QVERIFY2(!a.rect.intersects(b.rect), a.name);
+    }
+    QCOMPARE(s.form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 11);
+
+    QCOMPARE(s.check1()->text(), QString("Filter"));
+    QVERIFY(!s.check1()->isChecked());
+    QCOMPARE(s.txtFilter()->text(), QString("*.sms; *.gg"));
+    QCOMPARE(s.get<QLabel>("Label1")->text(), QString("Source ROMS"));
+    QCOMPARE(s.get<QLabel>("Label2")->text(), QString("Destination Output"));
+    QCOMPARE(s.button("Command1")->text(), QString("Save FILES.TXT"));
+    QCOMPARE(s.button("cmdQuit")->text(), QString("Quit"));
+
+    QCOMPARE(s.dirList("Dir1")->path(), s.roms);
+    QCOMPARE(s.dirList("Dir2")->path(), s.roms);
+    QCOMPARE(s.file1()->directory(), s.roms);
+    QCOMPARE(s.file1()->pattern(), std::string("*.*"));
+    QCOMPARE(s.file1()->entries(), kAllFiles);
+    QCOMPARE(s.file1()->count(), 6);
+    QCOMPARE(s.drive("Drive1")->drive(), s.drive("Drive2")->drive());
+    QVERIFY(!s.drive("Drive1")->drive().empty());
+    // The directory list shows its open directory's chain, then its
+    // subdirectories, and highlights the open directory.
+    DirListBox* dir1 = s.dirList("Dir1");
+    QCOMPARE(dir1->currentItem()->text(), QString("roms"));
+    QCOMPARE(dir1->item(dir1->count() - 2)->text(), QString("Extra"));
+    QCOMPARE(dir1->item(dir1->count() - 1)->text(), QString("more"));
+  }
+
+  void tabCyclesTheControlsBothWaysAndSkipsTheLabels() {
+    Session s;
+    const QStringList order = {"Drive1", "Dir1", "File1", "Drive2", "Dir2",
+                               "Check1", "txtFilter", "Command1", "cmdQuit"};
+    QCOMPARE(QApplication::focusWidget()->objectName(), QString("Drive1"));
+    QStringList forward, backward;
+    for (int i = 0; i < order.size(); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      forward << QApplication::focusWidget()->objectName();
+    }
+    for (int i = 0; i < order.size(); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+      backward << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(forward, order.mid(1) + QStringList{"Drive1"});
+    QStringList reversed(order.rbegin(), order.rend());
+    QCOMPARE(backward, reversed);
+  }
+
+  void enterAndSpaceClickOnlyTheFocusedButtonAndEscapeClicksNone() {
+    Session s;
+    // Escape, and Enter outside the buttons, run nothing.
+    for (const char* name : {"Drive1", "txtFilter", "Check1", "File1"}) {
+      s.get<QWidget>(name)->setFocus();
+      QTest::keyClick(s.get<QWidget>(name), Qt::Key_Return);
+      QTest::keyClick(s.get<QWidget>(name), Qt::Key_Escape);
+    }
+    QCOMPARE(s.dialogs.prompts.size(), size_t(0));
+    QCOMPARE(s.programEnd.ends, 0);
+
+    s.dialogs.answers = {"", ""};  // cancel both prompts
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+      s.button("Command1")->setFocus();
+      QTest::keyClick(s.button("Command1"), key);
+    }
+    QCOMPARE(s.dialogs.prompts.size(), size_t(2));
+    QCOMPARE(s.programEnd.ends, 0);
+
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+      s.button("cmdQuit")->setFocus();
+      QTest::keyClick(s.button("cmdQuit"), key);
+    }
+    QCOMPARE(s.programEnd.ends, 2);  // Quit asks nothing
+    QCOMPARE(s.dialogs.messages.size(), size_t(0));
+  }
+
+  void theFilterAppliesTheTextAsItWasWhenTicked() {
+    Session s;
+    QCheckBox* check1 = s.check1();
+    check1->setFocus();
+    QTest::keyClick(check1, Qt::Key_Space);
+    QCOMPARE(s.file1()->entries(), kRomFiles);
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QCOMPARE(s.file1()->entries(), kAllFiles);
+
+    QTest::mouseClick(check1, Qt::LeftButton);
+    s.txtFilter()->setText("*.txt");
+    QCOMPARE(s.file1()->entries(), kRomFiles);  // editing alone changes nothing
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QCOMPARE(s.file1()->entries(), Names{"notes.txt"});
+
+    // Opening another directory keeps the pattern in force.
+    s.open(s.dirList("Dir1"), s.roms + "/more");
+    QCOMPARE(s.file1()->directory(), s.roms + "/more");
+    QCOMPARE(s.file1()->entries(), Names{});
+    s.open(s.dirList("Dir1"), s.roms);
+
+    s.txtFilter()->clear();
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QCOMPARE(s.file1()->pattern(), std::string());
+    QCOMPARE(s.file1()->entries(), kAllFiles);
+  }
+
+  void directoryListsHighlightWithArrowsAndOpenWithEnter() {
+    Session s;
+    DirListBox* dir1 = s.dirList("Dir1");
+    dir1->setFocus();
+    QTest::keyClick(dir1, Qt::Key_Down);
+    QCOMPARE(dir1->currentItem()->text(), QString("Extra"));
+    QCOMPARE(dir1->path(), s.roms);  // only highlighted
+    QCOMPARE(s.file1()->directory(), s.roms);
+    QTest::keyClick(dir1, Qt::Key_Return);
+    QCOMPARE(dir1->path(), s.roms + "/Extra");
+    QCOMPARE(s.file1()->directory(), s.roms + "/Extra");
+    QCOMPARE(dir1->currentItem()->text(), QString("Extra"));
+
+    // The destination list moves alone.
+    DirListBox* dir2 = s.dirList("Dir2");
+    s.open(dir2, s.dir.path());
+    QCOMPARE(dir2->path(), s.dir.path());
+    QCOMPARE(s.file1()->directory(), s.roms + "/Extra");
+
+    // Double-clicking an ancestor opens it.
+    const QRect rect = dir1->visualItemRect(dir1->item(0));
+    QTest::mouseDClick(dir1->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(dir1->path(), std::string("/"));
+    QCOMPARE(s.file1()->directory(), std::string("/"));
+  }
+
+  void drivesMoveTheirDirectoryListAndTheSourceFileList() {
+    Session s;
+    makeDirectories(s.dir / "card/games");
+    writeFile(s.dir / "card/Alpha.sms", "a");
+    const std::vector<Drive> drives = {{"/", "/"},
+                                       {s.dir / "card [GAMES]", s.dir / "card"},
+                                       {s.dir.path(), s.dir.path()}};
+    DriveListBox* drive1 = s.drive("Drive1");
+    DriveListBox* drive2 = s.drive("Drive2");
+    drive1->setDrives(drives);
+    drive2->setDrives(drives);
+    QCOMPARE(drive1->drive(), s.dir.path());  // the drive of the current directory
+
+    // Up picks the card: one step moves Dir1 to its mount point and File1 with it.
+    drive1->setFocus();
+    QTest::keyClick(drive1, Qt::Key_Up);
+    QCOMPARE(drive1->drive(), s.dir / "card [GAMES]");
+    QCOMPARE(s.dirList("Dir1")->path(), s.dir / "card");
+    QCOMPARE(s.file1()->entries(), Names{"Alpha.sms"});
+    QCOMPARE(s.dirList("Dir2")->path(), s.roms);
+
+    drive2->setFocus();
+    QTest::keyClick(drive2, Qt::Key_Up);
+    QCOMPARE(s.dirList("Dir2")->path(), s.dir / "card");
+    QCOMPARE(s.file1()->directory(), s.dir / "card");
+    QCOMPARE(s.dialogs.messages.size(), size_t(0));
+  }
+
+  void anUnreadableDriveOrDirectoryIsReportedAndTheWindowStays() {
+    Session s;
+    const std::vector<Drive> drives = {{"/", "/"},
+                                       {s.dir.path(), s.dir.path()},
+                                       {s.dir / "reader [SD]", s.dir / "reader"}};
+    for (const char* name : {"Drive1", "Drive2"}) {
+      DriveListBox* drive = s.drive(name);
+      drive->setDrives(drives);
+      drive->setFocus();
+      QTest::keyClick(drive, Qt::Key_Down);  // the card reader holds no medium
+      QCOMPARE(drive->drive(), s.dir.path());  // back where its list still is
+    }
+    QCOMPARE(s.dialogs.messages.size(), size_t(2));
+    QVERIFY(s.dialogs.messages[0].text.starts_with("Run-time error '76':"));
+    QVERIFY(s.dialogs.messages[0].text.find(s.dir / "reader") != std::string::npos);
+
+    // A directory that went away after it was listed.
+    QVERIFY(::rmdir((s.roms + "/Extra").c_str()) == 0);
+    s.open(s.dirList("Dir1"), s.roms + "/Extra");
+    QCOMPARE(s.dialogs.messages.size(), size_t(3));
+
+    QCOMPARE(s.dirList("Dir1")->path(), s.roms);
+    QCOMPARE(s.dirList("Dir2")->path(), s.roms);
+    QCOMPARE(s.file1()->entries(), kAllFiles);
+    QCOMPARE(s.programEnd.ends, 0);
+    QVERIFY(s.form->isVisible());
+  }
+
+  void anExportThroughTheWindowWritesTheLayout() {
+    Session s(/*realDialogs=*/true);
+    const std::string out = s.dir / "out";
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    QTest::mouseClick(s.check1(), Qt::LeftButton);
+
+    QString proposed, completion;
+    testing::whenModalShown([&](QWidget* modal) {
+      auto* prompt = qobject_cast<QInputDialog*>(modal);
+      QVERIFY(prompt);
+      proposed = prompt->textValue();
+      prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+      testing::whenModalShown([&](QWidget* next) {
+        auto* box = qobject_cast<QMessageBox*>(next);
+        QVERIFY(box);
+        completion = box->text();
+        box->button(QMessageBox::Ok)->click();
+      });
+    });
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+
+    QCOMPARE(proposed, QString::fromStdString(out + "/FILES.TXT"));
+    QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.programEnd.ends, 1);
+    const std::string records =
+        "alex kidd.SMS,ROMS0\\0.SMS\nlink.sms,ROMS0\\1.sms\n"
+        "Sonic.sms,ROMS0\\2.sms\nZelda.gg,ROMS0\\3.gg\n";
+    QCOMPARE(records.size(), size_t(89));
+    QCOMPARE(readFile(out + "/FILES.TXT"), records + std::string(7, ' '));
+    QCOMPARE(readFile(out + "/ROMS0/0.SMS"), std::string("rom:alex kidd.SMS"));
+    QCOMPARE(readFile(out + "/ROMS0/1.SMS"), std::string("rom:Sonic.sms"));
+    QCOMPARE(readFile(out + "/ROMS0/2.SMS"), std::string("rom:Sonic.sms"));
+    QCOMPARE(readFile(out + "/ROMS0/3.GG"), std::string("rom:Zelda.gg"));
+  }
+};
+
+}  // namespace kavo
+
+QTEST_MAIN(kavo::Form1Test)
+#include "form1_test.moc"
