@@ -17,6 +17,7 @@
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
 #include "platform/posix_file_system.h"
+#include "platform/qt_program_end.h"
 #include "support/modal_dialog.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
@@ -42,9 +43,14 @@ struct Session {
   PosixFileSystem files;
   ScriptedDialogs dialogs;
   RecordingProgramEnd programEnd;
+  QtProgramEnd realEnd;
   std::unique_ptr<Form1> form;
 
-  explicit Session(bool realDialogs = false) {
+  // Scripted: the test's dialogs and a recorded end. RealDialogs: Qt's
+  // dialogs, answered from a timer. RealHost: Qt's dialogs and the real end.
+  enum Kind { Scripted, RealDialogs, RealHost };
+
+  explicit Session(Kind kind = Scripted) {
     makeDirectories(roms + "/more");
     makeDirectories(roms + "/Extra");
     makeDirectories(roms + "/.cache");
@@ -60,8 +66,9 @@ struct Session {
     char buffer[4096];
     previousDirectory = ::getcwd(buffer, sizeof buffer);
     if (::chdir(roms.c_str()) != 0) qFatal("cannot enter the ROM folder");
-    form = std::make_unique<Form1>(files, programEnd,
-                                   realDialogs ? nullptr : &dialogs);
+    form = std::make_unique<Form1>(
+        files, kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,
+        kind == Scripted ? &dialogs : nullptr);
     form->show();
     form->activateWindow();
     if (!QTest::qWaitForWindowActive(form.get())) qWarning("window not active");
@@ -318,7 +325,7 @@ class Form1Test : public QObject {
   }
 
   void anExportThroughTheWindowWritesTheLayout() {
-    Session s(/*realDialogs=*/true);
+    Session s(Session::RealDialogs);
     const std::string out = s.dir / "out";
     s.open(s.dirList("Dir2"), s.dir.path());
     s.open(s.dirList("Dir2"), out);
@@ -351,6 +358,27 @@ class Form1Test : public QObject {
     QCOMPARE(readFile(out + "/ROMS0/1.SMS"), std::string("rom:Sonic.sms"));
     QCOMPARE(readFile(out + "/ROMS0/2.SMS"), std::string("rom:Sonic.sms"));
     QCOMPARE(readFile(out + "/ROMS0/3.GG"), std::string("rom:Zelda.gg"));
+  }
+
+  // No doubles at all: the index is a link to a device that is always full.
+  void aFailedExportIsReportedAndEndsTheProgram() {
+    Session s(Session::RealHost);
+    QVERIFY(::symlink("/dev/full", (s.roms + "/FILES.TXT").c_str()) == 0);
+    QString error;
+    testing::whenModalShown([&](QWidget* modal) {
+      qobject_cast<QInputDialog*>(modal)
+          ->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+      testing::whenModalShown([&](QWidget* next) {
+        auto* box = qobject_cast<QMessageBox*>(next);
+        QVERIFY(box);
+        error = box->text();
+        box->button(QMessageBox::Ok)->click();
+      });
+    });
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(error, QString::fromStdString("Run-time error '61':\n\nDisk full\n\n" +
+                                           s.roms + "/FILES.TXT: No space left on device"));
+    QVERIFY(!s.form->isVisible());
   }
 };
 
