@@ -105,31 +105,27 @@ void Form1::browse(const std::function<void()>& body) {
   runHandler(dialogs_, programEnd_, body, AfterError::KeepRunning);
 }
 
-void Form1::Drive1_Change() {
-  browse([this] {
+// Sets the directory list's path to the chosen drive. When the drive cannot
+// be read, the drive list goes back to the drive its directory list still
+// shows, so the two never disagree.
+void Form1::openChosenDrive(DriveListBox* drives, DirListBox* directories) {
+  browse([drives, directories] {
     try {
-      Dir1->setPath(Drive1->drive());
+      directories->setPath(drives->drive());
     } catch (...) {
-      Drive1->showDriveOf(Dir1->path());
+      drives->showDriveOf(directories->path());
       throw;
     }
   });
 }
+
+void Form1::Drive1_Change() { openChosenDrive(Drive1, Dir1); }
 
 void Form1::Dir1_Change() {
   browse([this] { File1->setDirectory(Dir1->path()); });
 }
 
-void Form1::Drive2_Change() {
-  browse([this] {
-    try {
-      Dir2->setPath(Drive2->drive());
-    } catch (...) {
-      Drive2->showDriveOf(Dir2->path());
-      throw;
-    }
-  });
-}
+void Form1::Drive2_Change() { openChosenDrive(Drive2, Dir2); }
 
 void Form1::Check1_Click() {
   browse([this] {

@@ -44,6 +44,7 @@ class Form1 : public QWidget {
 
   void createControls();
   void browse(const std::function<void()>& body);
+  void openChosenDrive(DriveListBox* drives, DirListBox* directories);
 
   std::unique_ptr<Dialogs> ownDialogs_;
   FileSystem& files_;

@@ -105,6 +105,23 @@ struct Session {
   }
 };
 
+// Answers the export's prompt with OK, keeping the proposed path, then
+// reads the message box that follows and closes it with OK.
+void acceptPromptThenReadMessage(QString& proposed, QString& message) {
+  testing::whenModalShown([&](QWidget* modal) {
+    auto* prompt = qobject_cast<QInputDialog*>(modal);
+    QVERIFY(prompt);
+    proposed = prompt->textValue();
+    prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    testing::whenModalShown([&](QWidget* next) {
+      auto* box = qobject_cast<QMessageBox*>(next);
+      QVERIFY(box);
+      message = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+  });
+}
+
 const Names kAllFiles = {"alex kidd.SMS", "link.sms", "notes.txt", "README",
                          "Sonic.sms", "Zelda.gg"};
 const Names kRomFiles = {"alex kidd.SMS", "link.sms", "Sonic.sms", "Zelda.gg"};
@@ -332,18 +349,7 @@ class Form1Test : public QObject {
     QTest::mouseClick(s.check1(), Qt::LeftButton);
 
     QString proposed, completion;
-    testing::whenModalShown([&](QWidget* modal) {
-      auto* prompt = qobject_cast<QInputDialog*>(modal);
-      QVERIFY(prompt);
-      proposed = prompt->textValue();
-      prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-      testing::whenModalShown([&](QWidget* next) {
-        auto* box = qobject_cast<QMessageBox*>(next);
-        QVERIFY(box);
-        completion = box->text();
-        box->button(QMessageBox::Ok)->click();
-      });
-    });
+    acceptPromptThenReadMessage(proposed, completion);
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
 
     QCOMPARE(proposed, QString::fromStdString(out + "/FILES.TXT"));
@@ -364,17 +370,8 @@ class Form1Test : public QObject {
   void aFailedExportIsReportedAndEndsTheProgram() {
     Session s(Session::RealHost);
     QVERIFY(::symlink("/dev/full", (s.roms + "/FILES.TXT").c_str()) == 0);
-    QString error;
-    testing::whenModalShown([&](QWidget* modal) {
-      qobject_cast<QInputDialog*>(modal)
-          ->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-      testing::whenModalShown([&](QWidget* next) {
-        auto* box = qobject_cast<QMessageBox*>(next);
-        QVERIFY(box);
-        error = box->text();
-        box->button(QMessageBox::Ok)->click();
-      });
-    });
+    QString proposed, error;
+    acceptPromptThenReadMessage(proposed, error);
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
     QCOMPARE(error, QString::fromStdString("Run-time error '61':\n\nDisk full\n\n" +
                                            s.roms + "/FILES.TXT: No space left on device"));
