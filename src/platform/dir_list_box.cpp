@@ -1,13 +1,9 @@
 #include "platform/dir_list_box.h"
 
-#include <unistd.h>
-
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <cerrno>
-#include <climits>
 #include <vector>
 
 #include "platform/directory_listing.h"
@@ -44,15 +40,6 @@ class IndentingDelegate : public QStyledItemDelegate {
     return index.data(kLevelRole).toInt() * kIndentPerLevel;
   }
 };
-
-std::string currentDirectory() {
-  std::vector<char> buffer(PATH_MAX);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return "/";
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
 
 // The components of `path` taken against `base` when it is relative, with
 // "." and ".." applied as text; symbolic links are kept as they are named.
@@ -91,9 +78,10 @@ DirListBox::DirListBox(Guard guard, QWidget* parent)
     : QListWidget(parent), guard_(std::move(guard)) {
   setItemDelegate(new IndentingDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
-  const std::string start = currentDirectory();
+  std::string start = "/";
   std::vector<std::string> subdirectories;
   try {
+    start = currentDirectory();
     subdirectories = listSubdirectories(start);
   } catch (const RunTimeError&) {
     // An unreadable start directory still shows where the program is.

@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <functional>
 #include <memory>
 
@@ -72,6 +74,15 @@ bool listOrderLess(const std::string& a, const std::string& b) {
   }
   if (a.size() != b.size()) return a.size() < b.size();
   return a < b;
+}
+
+std::string currentDirectory() {
+  std::vector<char> buffer(PATH_MAX);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) throw errorFromErrno(errno, ".", PathRole::Directory);
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
 }
 
 std::vector<std::string> listFiles(const std::string& directory,

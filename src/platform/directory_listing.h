@@ -12,6 +12,9 @@ namespace kavo {
 // numbers files in this order, so it must be the same on every machine.
 bool listOrderLess(const std::string& a, const std::string& b);
 
+// The process's current directory, as the exact bytes of its path.
+std::string currentDirectory();
+
 // The names of the regular files in `directory` that match `pattern`, in list
 // order. A symbolic link to a regular file counts; directories, dangling
 // links, FIFOs, sockets and devices do not, nor do hidden names (starting

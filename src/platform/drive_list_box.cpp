@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QStorageInfo>
 
+#include "platform/directory_listing.h"
+#include "platform/run_time_error.h"
+
 namespace kavo {
 
 namespace {
@@ -14,6 +17,14 @@ std::string bytesOf(const QString& path) {
 
 std::string currentVolume() {
   return bytesOf(QStorageInfo(QDir::currentPath()).rootPath());
+}
+
+std::string currentPath() {
+  try {
+    return currentDirectory();
+  } catch (const RunTimeError&) {
+    return "/";
+  }
 }
 
 }  // namespace
@@ -42,7 +53,7 @@ void DriveListBox::setDrives(std::vector<Drive> drives) {
     addItem(QString::fromUtf8(drive.text.data(),
                               static_cast<qsizetype>(drive.text.size())));
   shown_ = -1;
-  showDriveOf(bytesOf(QDir::currentPath()));
+  showDriveOf(currentPath());
 }
 
 std::string DriveListBox::drive() const {

@@ -1,7 +1,5 @@
 #include "platform/file_list_box.h"
 
-#include <QDir>
-#include <QFile>
 #include <QStringList>
 
 #include "platform/directory_listing.h"
@@ -11,11 +9,11 @@
 namespace kavo {
 
 FileListBox::FileListBox(QWidget* parent)
-    : QListWidget(parent),
-      directory_(QFile::encodeName(QDir::currentPath()).toStdString()) {
+    : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
   try {
+    directory_ = currentDirectory();
     reread();
   } catch (const RunTimeError&) {
     // An unreadable start directory lists nothing.
@@ -33,6 +31,7 @@ void FileListBox::setPattern(const std::string& pattern) {
 }
 
 void FileListBox::reread() {
+  // Emptied first, so that a directory that cannot be read lists nothing.
   clear();
   entries_.clear();
   entries_ = listFiles(directory_, FilePattern(pattern_));

@@ -1,7 +1,5 @@
 #include "ui/program_icon.h"
 
-#include <QFile>
-
 // The picture is compiled into this static library; registering it here
 // makes sure the linker keeps it.
 static void registerResources() { Q_INIT_RESOURCE(resources); }
