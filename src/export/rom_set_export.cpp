@@ -31,7 +31,17 @@ void checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
 
 }  // namespace
 
+std::string copyingText(std::size_t number, std::size_t count) {
+  return "Copying " + std::to_string(number) + " of " + std::to_string(count);
+}
+
 ExportOutcome exportRomSet(const ExportRequest& request, Host& host) {
+  SilentProgress silent;
+  return exportRomSet(request, host, silent);
+}
+
+ExportOutcome exportRomSet(const ExportRequest& request, Host& host,
+                           Progress& progress) {
   FileSystem& files = host.files;
   std::string answer = host.dialogs.inputBox(
       kPromptText, kPromptTitle, joinPath(request.destination, kIndexFileName));
@@ -53,6 +63,7 @@ ExportOutcome exportRomSet(const ExportRequest& request, Host& host) {
     const std::size_t first = group * layout::kGroupSize;
     const std::size_t end = std::min(first + layout::kGroupSize, count);
     for (std::size_t j = first; j < end; ++j) {
+      progress.step(copyingText(j + 1, count), names[j], j, count);
       files.copyFile(joinPath(request.source, names[j]),
                      joinPath(groupPath, layout::copyFileName(names[j], j)));
       index->print(layout::record(names[j], j));
@@ -68,8 +79,12 @@ ExportOutcome exportRomSet(const ExportRequest& request, Host& host) {
 
   // Users pull the drive the moment success is reported, so the copies, the
   // directories and the index reach it first.
-  destinationVolume->sync();
-  indexVolume->sync();
+  progress.step(kFlushingText, request.destination, count, count);
+  progress.wait([&] {
+    destinationVolume->sync();
+    indexVolume->sync();
+  });
+  progress.finish();
 
   host.dialogs.messageBox(kCompletedMessage);
   host.programEnd.end();

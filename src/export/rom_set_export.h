@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/progress.h"
 
 namespace kavo {
 
@@ -13,6 +14,10 @@ inline constexpr char kPromptText[] =
 inline constexpr char kIndexFileName[] = "FILES.TXT";
 inline constexpr char kCompletedMessage[] =
     "Completed Successfully!  Press OK to exit";
+inline constexpr char kFlushingText[] = "Writing to the drive";
+
+// "Copying k of N", the progress text for the k-th copy (counted from 1).
+std::string copyingText(std::size_t number, std::size_t count);
 
 // What the window hands to an export.
 struct ExportRequest {
@@ -36,6 +41,11 @@ enum class ExportOutcome {
 // and none of the group directories may exist yet, so a refused run leaves an
 // earlier FILES.TXT as it was. Any failure throws RunTimeError at the step
 // that failed; what was made before it stays, and no success is reported.
+//
+// `progress` hears of each copy and of the flush, which runs through its
+// wait(); it is finished before the success message.
+ExportOutcome exportRomSet(const ExportRequest& request, Host& host,
+                           Progress& progress);
 ExportOutcome exportRomSet(const ExportRequest& request, Host& host);
 
 }  // namespace kavo

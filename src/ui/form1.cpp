@@ -11,6 +11,7 @@
 #include "platform/file_list_box.h"
 #include "platform/handler_edge.h"
 #include "platform/qt_dialogs.h"
+#include "platform/qt_progress.h"
 #include "ui/program_icon.h"
 
 namespace kavo {
@@ -140,7 +141,10 @@ void Form1::cmdQuit_Click() { programEnd_.end(); }
 void Form1::Command1_Click() {
   runHandler(dialogs_, programEnd_, [this] {
     Host host{files_, dialogs_, programEnd_};
-    exportRomSet({Dir2->path(), Dir1->path(), File1->entries()}, host);
+    // Copying thousands of files to a slow drive takes minutes; the window
+    // shows how far it has come instead of freezing.
+    QtProgress progress(this, kPromptTitle);
+    exportRomSet({Dir2->path(), Dir1->path(), File1->entries()}, host, progress);
   });
 }
 

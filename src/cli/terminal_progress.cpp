@@ -1,0 +1,45 @@
+#include "cli/terminal_progress.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace kavo {
+
+TerminalProgress::TerminalProgress(std::ostream& terminal, std::size_t width)
+    : terminal_(terminal), width_(width) {}
+
+TerminalProgress::~TerminalProgress() { finish(); }
+
+void TerminalProgress::step(const std::string& text, const std::string& detail,
+                            std::size_t done, std::size_t total) {
+  const Clock::time_point now = Clock::now();
+  // The flush may take long, so its step is always shown.
+  if (shown_ && done < total && now - lastShown_ < std::chrono::milliseconds(100))
+    return;
+  std::string line = text + "  " + detail;
+  if (width_ > 1 && line.size() > width_ - 1) {
+    // Cut before a UTF-8 continuation byte, never inside a character.
+    std::size_t cut = width_ - 1;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    line.resize(cut);
+  }
+  // Carriage return, the line, then erase whatever an earlier line left.
+  terminal_ << '\r' << line << "\x1b[K" << std::flush;
+  lastShown_ = now;
+  shown_ = true;
+}
+
+void TerminalProgress::finish() {
+  if (!shown_) return;
+  terminal_ << "\r\x1b[K" << std::flush;
+  shown_ = false;
+}
+
+std::size_t terminalWidth() {
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+    return size.ws_col;
+  return 80;
+}
+
+}  // namespace kavo

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <ostream>
+
+#include "platform/progress.h"
+
+namespace kavo {
+
+// One line on a terminal, rewritten in place ("Copying 12 of 5100  name"),
+// at most ten times a second, and erased when the task finishes.
+class TerminalProgress final : public Progress {
+ public:
+  TerminalProgress(std::ostream& terminal, std::size_t width);
+  ~TerminalProgress() override;
+
+  void step(const std::string& text, const std::string& detail,
+            std::size_t done, std::size_t total) override;
+  void finish() override;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  std::ostream& terminal_;
+  std::size_t width_;
+  Clock::time_point lastShown_{};
+  bool shown_ = false;
+};
+
+// The width of the terminal on standard error, or 80 when it cannot be told.
+std::size_t terminalWidth();
+
+}  // namespace kavo
