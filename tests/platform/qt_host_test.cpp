@@ -1,5 +1,6 @@
 #include "platform/qt_dialogs.h"
 #include "platform/qt_program_end.h"
+#include "platform/qt_progress.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -11,6 +12,8 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <stdexcept>
+#include <thread>
 
 #include "support/modal_dialog.h"
 
@@ -71,6 +74,44 @@ class QtHostTest : public QObject {
     QCOMPARE(text, QString("Completed Successfully!  Press OK to exit"));
     QCOMPARE(icon, QMessageBox::NoIcon);
     QCOMPARE(buttons, 1);
+  }
+
+  // A blocking step that outlasts the delay brings the dialog up and events
+  // keep being handled while it runs; one that ends sooner shows nothing.
+  // Either way the step's failure reaches the task.
+  void aLongWaitShowsTheDialogAndHandlesEventsMeanwhile() {
+    using namespace std::chrono_literals;
+    for (auto [lasts, throws] : {std::pair{300ms, false}, std::pair{300ms, true},
+                                 std::pair{0ms, false}, std::pair{0ms, true}}) {
+      QWidget window;
+      window.show();
+      QtProgress progress(&window, "Save FILES.TXT", 100ms);
+      int ticks = 0;
+      bool dialogSeen = false;
+      QTimer tick;
+      QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++ticks;
+        auto* dialog = window.findChild<ProgressDialog*>();
+        dialogSeen = dialogSeen || (dialog && dialog->isVisible() &&
+                                    dialog->text() == "Writing to the drive");
+      });
+      tick.start(10);
+      progress.step("Writing to the drive", "/media/usb", 5, 5);
+      bool caught = false;
+      try {
+        progress.wait([lasts = lasts, throws = throws] {
+          std::this_thread::sleep_for(lasts);
+          if (throws) throw std::runtime_error("flush failed");
+        });
+      } catch (const std::runtime_error&) {
+        caught = true;
+      }
+      QCOMPARE(caught, throws);
+      QCOMPARE(dialogSeen, lasts > 0ms);
+      QCOMPARE(ticks > 5, lasts > 0ms);  // about 20 in the 200 ms shown
+      progress.finish();
+      QVERIFY(!window.findChild<ProgressDialog*>());
+    }
   }
 
   void programEndClosesTheWindowsAndLeavesTheEventLoop() {

@@ -8,7 +8,8 @@
 namespace kavo::testing {
 
 // Polls for the modal dialog that the code under test is about to show and
-// hands it to `answer` once it is up. Gives up loudly
+// hands it to `answer` once it is up. An export's progress dialog is not
+// one to answer and is passed over. Gives up loudly
 // after five seconds.
 inline void whenModalShown(std::function<void(QWidget*)> answer) {
   auto* timer = new QTimer;
@@ -16,7 +17,7 @@ inline void whenModalShown(std::function<void(QWidget*)> answer) {
   auto ticks = std::make_shared<int>(0);
   QObject::connect(timer, &QTimer::timeout, [timer, ticks, answer] {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal->isVisible()) {
+    if (modal && modal->isVisible() && !modal->inherits("kavo::ProgressDialog")) {
       timer->stop();
       timer->deleteLater();
       answer(modal);

@@ -12,12 +12,17 @@
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
+#include <sstream>
+#include <thread>
 
+#include "cli/export_command.h"
 #include "platform/dir_list_box.h"
 #include "platform/drive_list_box.h"
 #include "platform/file_list_box.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/posix_file_system.h"
 #include "platform/qt_program_end.h"
+#include "platform/qt_progress.h"
 #include "support/modal_dialog.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
@@ -34,6 +39,16 @@ using Names = std::vector<std::string>;
 
 namespace {
 
+// Copies as slow as on a slow USB drive.
+class SlowCopies final : public ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  void copyFile(const std::string& from, const std::string& to) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    target_.copyFile(from, to);
+  }
+};
+
 // A run of the program in a fresh folder of ROM files: the process's current
 // directory is the folder while the window lives.
 struct Session {
@@ -44,11 +59,13 @@ struct Session {
   ScriptedDialogs dialogs;
   RecordingProgramEnd programEnd;
   QtProgramEnd realEnd;
+  SlowCopies slowFiles{files};
   std::unique_ptr<Form1> form;
 
   // Scripted: the test's dialogs and a recorded end. RealDialogs: Qt's
   // dialogs, answered from a timer. RealHost: Qt's dialogs and the real end.
-  enum Kind { Scripted, RealDialogs, RealHost };
+  // SlowDrive: as RealDialogs, with every copy taking 5 ms.
+  enum Kind { Scripted, RealDialogs, RealHost, SlowDrive };
 
   explicit Session(Kind kind = Scripted) {
     makeDirectories(roms + "/more");
@@ -67,7 +84,7 @@ struct Session {
     previousDirectory = ::getcwd(buffer, sizeof buffer);
     if (::chdir(roms.c_str()) != 0) qFatal("cannot enter the ROM folder");
     form = std::make_unique<Form1>(
-        files, kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,
+        kind == SlowDrive ? static_cast<FileSystem&>(slowFiles) : files, kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,
         kind == Scripted ? &dialogs : nullptr);
     form->show();
     form->activateWindow();
@@ -103,6 +120,19 @@ struct Session {
     list->setCurrentItem(target);
     QTest::keyClick(list, Qt::Key_Return);
   }
+};
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(int& count) : count_(count) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count_;
+    return false;
+  }
+
+ private:
+  int& count_;
 };
 
 // Answers the export's prompt with OK, keeping the proposed path, then
@@ -364,6 +394,74 @@ class Form1Test : public QObject {
     QCOMPARE(readFile(out + "/ROMS0/1.SMS"), std::string("rom:Sonic.sms"));
     QCOMPARE(readFile(out + "/ROMS0/2.SMS"), std::string("rom:Sonic.sms"));
     QCOMPARE(readFile(out + "/ROMS0/3.GG"), std::string("rom:Zelda.gg"));
+  }
+
+  // 200 copies at 5 ms: the progress dialog comes up after half a second,
+  // the window goes on painting, and the bytes are those the command line
+  // writes for the same folder, with no dialog anywhere.
+  void aLongExportShowsItsProgressAndWritesWhatTheCommandLineWrites() {
+    Session s(Session::SlowDrive);
+    const std::string many = s.dir / "many", out = s.dir / "out", byCli = s.dir / "cli";
+    makeDirectories(many);
+    makeDirectories(byCli);
+    for (int i = 0; i < 200; ++i)
+      writeFile(many + "/Game " + std::to_string(i) + (i % 3 ? ".sms" : ".GG"),
+                "rom " + std::to_string(i));
+    s.open(s.dirList("Dir1"), s.dir.path());
+    s.open(s.dirList("Dir1"), many);
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+
+    struct Sighting {
+      QString text, detail;
+      bool modal;
+    };
+    std::vector<Sighting> seen;
+    int paints = 0;
+    PaintCounter counter(paints);
+    s.form->installEventFilter(&counter);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<ProgressDialog*>(top); dialog && dialog->isVisible())
+          seen.push_back({dialog->text(), dialog->detail(),
+                          QApplication::activeModalWidget() == dialog});
+      s.form->update();
+    });
+    watch.start(20);
+    QString proposed, completion;
+    acceptPromptThenReadMessage(proposed, completion);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    watch.stop();
+
+    QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
+    QVERIFY(seen.size() >= 5);
+    int last = 0;
+    for (const Sighting& sighting : seen) {
+      QVERIFY(sighting.modal);
+      if (sighting.text == "Writing to the drive") {  // the flush, after the copies
+        QCOMPARE(sighting.detail, QString::fromStdString(out));
+        last = 201;
+        continue;
+      }
+      QVERIFY(last <= 200);
+      QRegularExpressionMatch m =
+          QRegularExpression("^Copying (\\d+) of 200$").match(sighting.text);
+      QVERIFY2(m.hasMatch(), qPrintable(sighting.text));
+      QVERIFY(m.captured(1).toInt() >= last);
+      last = m.captured(1).toInt();
+      QVERIFY(sighting.detail.startsWith("Game "));
+    }
+    QVERIFY(paints >= 3);
+    QVERIFY(!QApplication::activeModalWidget());
+
+    std::string args[] = {"simplekavo-export", many, byCli};
+    char* argv[] = {args[0].data(), args[1].data(), args[2].data(), nullptr};
+    std::ostringstream cliOut, cliErr;
+    QCOMPARE(runExportCommand(3, argv, cliOut, cliErr), int(kExported));
+    const auto tree = testing::snapshot(out);
+    QCOMPARE(tree.size(), size_t(200 + 7 + 1));  // copies, ROMS0..ROMS6, index
+    QVERIFY(tree == testing::snapshot(byCli));
   }
 
   // No doubles at all: the index is a link to a device that is always full.
