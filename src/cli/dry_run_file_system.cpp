@@ -56,7 +56,7 @@ void DryRunFileSystem::copyFile(const std::string& from, const std::string& to) 
   struct stat status {};
   if (::stat(from.c_str(), &status) != 0) throw errorFromErrno(errno, from);
   if (!S_ISREG(status.st_mode))
-    throw RunTimeError(ErrorNumber::PathFileAccessError, from, "Not a regular file");
+    throw notRegularFileError(from);
   int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) throw errorFromErrno(errno, from);
   ::close(fd);

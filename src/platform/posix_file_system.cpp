@@ -19,11 +19,6 @@ namespace {
   throw errorFromErrno(errnoValue, path, role);
 }
 
-[[noreturn]] void failNotRegular(const std::string& path) {
-  throw RunTimeError(ErrorNumber::PathFileAccessError, path,
-                     "Not a regular file");
-}
-
 // Owns a file descriptor; closes it quietly unless closed explicitly.
 class Descriptor {
  public:
@@ -150,13 +145,13 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
   // Look before opening: opening a device can have effects of its own.
   struct stat status {};
   if (::stat(from.c_str(), &status) != 0) fail(errno, from);
-  if (!S_ISREG(status.st_mode)) failNotRegular(from);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(from);
 
   Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (in.get() < 0) fail(errno, from);
   // The name may have been replaced by something else since the look.
   if (::fstat(in.get(), &status) != 0) fail(errno, from);
-  if (!S_ISREG(status.st_mode)) failNotRegular(from);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(from);
 
   Descriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (out.get() < 0) fail(errno, to);

@@ -55,6 +55,10 @@ std::string RunTimeError::message() const {
   return text;
 }
 
+RunTimeError notRegularFileError(const std::string& path) {
+  return RunTimeError(ErrorNumber::PathFileAccessError, path, "Not a regular file");
+}
+
 RunTimeError errorFromErrno(int errnoValue, const std::string& path,
                             PathRole role) {
   ErrorNumber number = ErrorNumber::PathFileAccessError;

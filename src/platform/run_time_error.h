@@ -52,6 +52,10 @@ class RunTimeError : public std::runtime_error {
   std::string reason_;
 };
 
+// A copy refused because its source is not a regular file (a FIFO, a device,
+// a directory), which would block, never end, or mean nothing as a ROM.
+RunTimeError notRegularFileError(const std::string& path);
+
 // The one place where operating-system error codes become run-time errors.
 RunTimeError errorFromErrno(int errnoValue, const std::string& path,
                             PathRole role = PathRole::File);
