@@ -29,8 +29,8 @@ ProgressDialog::ProgressDialog(const QString& title, QWidget* parent)
   setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
 }
 
-void ProgressDialog::show(const QString& text, const QString& detail,
-                          std::size_t done, std::size_t total) {
+void ProgressDialog::showStep(const QString& text, const QString& detail,
+                              std::size_t done, std::size_t total) {
   text_->setText(text);
   // A long name is shortened in the middle, so both its start and its
   // extension stay readable.
@@ -50,22 +50,27 @@ void ProgressDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 QtProgress::QtProgress(QWidget* parent, const QString& title,
                        std::chrono::milliseconds delay)
-    : parent_(parent), title_(title), delay_(delay) {
-  clock_.start();
-}
+    : parent_(parent), title_(title), delay_(delay) {}
 
 QtProgress::~QtProgress() = default;
 
 bool QtProgress::due() const { return clock_.elapsed() >= delay_.count(); }
 
+void QtProgress::startClock() {
+  // The task starts with its first step, not when this object was made: the
+  // export asks where the index goes first, and the user may take a while.
+  if (!clock_.isValid()) clock_.start();
+}
+
 void QtProgress::appear() {
   if (!dialog_) dialog_ = std::make_unique<ProgressDialog>(title_, parent_);
-  dialog_->show(text_, detail_, done_, total_);
+  dialog_->showStep(text_, detail_, done_, total_);
   QApplication::processEvents();
 }
 
 void QtProgress::step(const std::string& text, const std::string& detail,
                       std::size_t done, std::size_t total) {
+  startClock();
   text_ = QString::fromStdString(text);
   detail_ = QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size()));
   done_ = done;
@@ -74,6 +79,7 @@ void QtProgress::step(const std::string& text, const std::string& detail,
 }
 
 void QtProgress::wait(const std::function<void()>& work) {
+  startClock();
   std::packaged_task<void()> task(work);
   std::future<void> result = task.get_future();
   QEventLoop loop;

@@ -21,8 +21,9 @@ class ProgressDialog : public QDialog {
  public:
   ProgressDialog(const QString& title, QWidget* parent);
 
-  void show(const QString& text, const QString& detail, std::size_t done,
-            std::size_t total);
+  // Shows the step (and the dialog, if it is hidden).
+  void showStep(const QString& text, const QString& detail, std::size_t done,
+                std::size_t total);
   QString text() const;
   QString detail() const;
 
@@ -37,8 +38,8 @@ class ProgressDialog : public QDialog {
   QProgressBar* bar_;
 };
 
-// Progress for a task run from the event loop's thread. A task over before
-// `delay` shows nothing. After that a ProgressDialog appears over `parent`,
+// Progress for a task run from the event loop's thread. A task over within
+// `delay` of its first step shows nothing. After that a ProgressDialog appears over `parent`,
 // and the events queued meanwhile (painting above all) are handled between
 // steps, while the dialog keeps user input from the rest of the program.
 // A step run through wait() runs on a thread of its own while the events go
@@ -55,6 +56,7 @@ class QtProgress final : public Progress {
   void finish() override;
 
  private:
+  void startClock();
   bool due() const;
   void appear();
 

@@ -112,6 +112,14 @@ class QtHostTest : public QObject {
       progress.finish();
       QVERIFY(!window.findChild<ProgressDialog*>());
     }
+
+    // The delay counts from the first step: time spent before it, in the
+    // export's prompt, does not bring the dialog up at once.
+    QWidget window;
+    QtProgress progress(&window, "Save FILES.TXT", 100ms);
+    std::this_thread::sleep_for(150ms);
+    progress.step("Copying 1 of 1", "a.sms", 0, 1);
+    QVERIFY(!window.findChild<ProgressDialog*>());
   }
 
   void programEndClosesTheWindowsAndLeavesTheEventLoop() {
