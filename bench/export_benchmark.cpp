@@ -32,6 +32,7 @@
 #include "export/rom_set_export.h"
 #include "platform/forwarding_file_system.h"
 #include "platform/posix_file_system.h"
+#include "median.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -190,12 +191,6 @@ void measureMemory(const Options& options, const std::string& dir) {
     std::printf("%10d %14ld %10.2f\n", count, r.peakKiB, r.seconds);
   }
   clear(out);
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 void syncPath(const std::string& path, bool dataOnly) {

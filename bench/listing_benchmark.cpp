@@ -19,6 +19,7 @@
 
 #include "platform/directory_listing.h"
 #include "platform/file_list_box.h"
+#include "median.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -27,12 +28,6 @@ namespace {
 
 double since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // A third each of .sms, .gg and .zip files, made once and kept.
