@@ -98,7 +98,7 @@ class AcceptingDialogs final : public kavo::Dialogs {
 
 class NoEnd final : public kavo::ProgramEnd {
  public:
-  void end() override {}
+  void end(int) override {}
 };
 
 void run(const std::string& command) {
@@ -209,9 +209,13 @@ class PerFileSync final : public kavo::ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
 
-  std::unique_ptr<kavo::WritableFile> openForOutput(const std::string& path) override {
+  std::unique_ptr<kavo::WritableFile> createNew(const std::string& path) override {
     written_.push_back(path);
-    return target_.openForOutput(path);
+    return target_.createNew(path);
+  }
+  void rename(const std::string& from, const std::string& to) override {
+    target_.rename(from, to);
+    std::replace(written_.begin(), written_.end(), from, to);
   }
   void makeDirectory(const std::string& path) override {
     target_.makeDirectory(path);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/interruption.h"
 #include "platform/posix_file_system.h"
 #include "platform/qt_program_end.h"
 #include "ui/form1.h"
@@ -33,6 +34,7 @@ int runApplication(int argc, char** argv) {
         stderr);
     return 2;
   }
+  ignoreFileSizeLimitSignal();
   QApplication application(argc, argv);
   QApplication::setApplicationName("SimpleKAVO");
   QApplication::setApplicationVersion("1.00");

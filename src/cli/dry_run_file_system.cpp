@@ -1,9 +1,5 @@
 #include "cli/dry_run_file_system.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "platform/run_time_error.h"
@@ -29,39 +25,29 @@ class NoSync final : public VolumeSync {
 
 }  // namespace
 
-std::unique_ptr<WritableFile> DryRunFileSystem::openForOutput(const std::string& path) {
-  std::string& bytes = written_[path];
-  bytes.clear();
-  return std::make_unique<MemoryFile>(bytes);
-}
-
-std::unique_ptr<WritableFile> DryRunFileSystem::openForAppend(const std::string& path) {
-  auto found = written_.find(path);
-  if (found == written_.end()) throw errorFromErrno(ENOENT, path);
-  return std::make_unique<MemoryFile>(found->second);
-}
-
-std::uint64_t DryRunFileSystem::fileLength(const std::string& path) {
-  if (auto found = written_.find(path); found != written_.end())
-    return found->second.size();
-  if (auto found = copies_.find(path); found != copies_.end()) return found->second;
-  return target_.fileLength(path);
+std::unique_ptr<WritableFile> DryRunFileSystem::createNew(const std::string& path) {
+  if (written_.count(path) || target_.exists(path)) throw errorFromErrno(EEXIST, path);
+  return std::make_unique<MemoryFile>(written_[path]);
 }
 
 void DryRunFileSystem::makeDirectory(const std::string& path) {
-  plan_ << "mkdir " << path << '\n';
+  plan_ << "mkdir " << shown_(path) << '\n';
 }
 
 void DryRunFileSystem::copyFile(const std::string& from, const std::string& to) {
-  struct stat status {};
-  if (::stat(from.c_str(), &status) != 0) throw errorFromErrno(errno, from);
-  if (!S_ISREG(status.st_mode))
-    throw notRegularFileError(from);
-  int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) throw errorFromErrno(errno, from);
-  ::close(fd);
-  copies_[to] = static_cast<std::uint64_t>(status.st_size);
-  plan_ << "copy " << from << " -> " << to << '\n';
+  plan_ << "copy " << shown_(from) << " -> " << shown_(to) << '\n';
+}
+
+void DryRunFileSystem::rename(const std::string& from, const std::string& to) {
+  auto found = written_.find(from);
+  if (found == written_.end()) return;  // a file on disk: it stays where it is
+  std::string bytes = std::move(found->second);
+  written_.erase(found);
+  written_[to] = std::move(bytes);
+}
+
+bool DryRunFileSystem::removeFile(const std::string& path) {
+  return written_.erase(path) > 0;
 }
 
 std::unique_ptr<VolumeSync> DryRunFileSystem::watchVolume(const std::string&) {

@@ -1,38 +1,44 @@
 #pragma once
 
-#include <cstdint>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "platform/forwarding_file_system.h"
 
 namespace kavo {
 
-// Looks at the disk like the file system it wraps, but changes nothing:
-// directories and copies it is asked to make are printed as a plan, one per
-// line ("mkdir PATH", "copy FROM -> TO"), and files it is asked to write are
-// kept in memory. A source that a real copy would refuse or fail to open is
-// refused the same way, so a plan is only made for an export that can start.
+// Looks at the disk like the file system it wraps, and claims directories as
+// it does, but changes nothing: directories and copies it is asked to make
+// are printed as a plan, one per line ("mkdir PATH", "copy FROM -> TO"),
+// files it is asked to write are kept in memory, and renames and removals
+// apply to those. The export's checks run against the real disk, so a plan
+// is only made for an export that can start.
 class DryRunFileSystem final : public ForwardingFileSystem {
  public:
-  DryRunFileSystem(FileSystem& target, std::ostream& plan)
-      : ForwardingFileSystem(target), plan_(plan) {}
+  // `shown` turns a path into the text the plan prints.
+  using Shown = std::function<std::string(std::string_view)>;
+  DryRunFileSystem(FileSystem& target, std::ostream& plan, Shown shown)
+      : ForwardingFileSystem(target), plan_(plan), shown_(std::move(shown)) {}
 
   // The bytes each written file would hold, by path.
   const std::map<std::string, std::string>& writtenFiles() const { return written_; }
 
-  std::unique_ptr<WritableFile> openForOutput(const std::string& path) override;
-  std::unique_ptr<WritableFile> openForAppend(const std::string& path) override;
-  std::uint64_t fileLength(const std::string& path) override;
+  std::unique_ptr<WritableFile> createNew(const std::string& path) override;
   void makeDirectory(const std::string& path) override;
   void copyFile(const std::string& from, const std::string& to) override;
+  void rename(const std::string& from, const std::string& to) override;
+  bool removeFile(const std::string& path) override;
+  void removeDirectory(const std::string&) override {}
   std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override;
+  void syncDirectory(const std::string&) override {}
 
  private:
   std::ostream& plan_;
+  Shown shown_;
   std::map<std::string, std::string> written_;
-  std::map<std::string, std::uint64_t> copies_;
 };
 
 }  // namespace kavo

@@ -3,18 +3,21 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <iomanip>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/dry_run_file_system.h"
-#include "cli/step_tracking_file_system.h"
 #include "cli/terminal_progress.h"
+#include "cli/terminal_text.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/directory_listing.h"
+#include "platform/interruption.h"
 #include "platform/posix_file_system.h"
 #include "platform/run_time_error.h"
 
@@ -35,7 +38,7 @@ constexpr char kHelp[] =
     "\n"
     "  -f, --filter PATTERN  export only the files that match PATTERN, such as\n"
     "                        \"*.sms; *.gg\" (default: every file)\n"
-    "  -i, --index PATH      write the index to PATH; its file name is\n"
+    "  -i, --index PATH      write the index to PATH, a file; its file name is\n"
     "                        upper-cased (default: DEST/FILES.TXT)\n"
     "  -n, --dry-run         print the directories, the copies and the index\n"
     "                        that the export would make, and change nothing\n"
@@ -47,13 +50,20 @@ constexpr char kHelp[] =
     "that is not a regular file are left out, and the names are numbered in\n"
     "order, ignoring case. Patterns are separated by \";\" and ignore case.\n"
     "\n"
+    "An export completes, flushed to the drive, or takes back what it made and\n"
+    "leaves DEST as it was; an earlier index is replaced only by a complete one.\n"
+    "\n"
     "Exit status:\n"
-    "  0  exported and flushed to the drive (with --dry-run: it would start)\n"
-    "  1  the export failed part-way; what was written before the failure stays\n"
-    "  2  the command line is wrong\n"
-    "  3  refused before anything was written: SOURCE cannot be listed, DEST is\n"
-    "     not a directory, a directory ROMSn is already there, or a name holds\n"
-    "     a line break\n";
+    "  0    exported and flushed to the drive (with --dry-run: it would start)\n"
+    "  1    the export failed part-way; what it made was taken back (the\n"
+    "       message names anything that could not be)\n"
+    "  2    the command line is wrong\n"
+    "  3    refused before anything was written: SOURCE cannot be listed, DEST\n"
+    "       is not a directory or another export is writing to it, a directory\n"
+    "       ROMSn is already there, the index path is not usable, a source\n"
+    "       cannot be read, a name is too long or holds a line break, or the\n"
+    "       drive has too little free space\n"
+    "  130  interrupted by Ctrl-C (143: by SIGTERM); what it made was taken back\n";
 
 struct Options {
   std::string filter = "*.*";
@@ -136,84 +146,100 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
 // message is the summary printed afterwards.
 class CommandLineDialogs final : public Dialogs {
  public:
-  explicit CommandLineDialogs(const std::optional<std::string>& index) : index_(index) {}
+  explicit CommandLineDialogs(std::string answer) : answer_(std::move(answer)) {}
   std::string inputBox(const std::string&, const std::string&,
-                       const std::string& proposed) override {
-    return index_.value_or(proposed);
+                       const std::string&) override {
+    return answer_;
   }
   void messageBox(const std::string&, const std::string&) override {}
 
  private:
-  const std::optional<std::string>& index_;
+  std::string answer_;
 };
 
 // The program goes on to print its summary.
 class ReturnToCaller final : public ProgramEnd {
  public:
-  void end() override {}
+  void end(int) override {}
 };
 
 std::string plural(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-// A dry run never writes, so its failures leave everything as it was.
-int failureStatus(const StepTrackingFileSystem& files, const Options& options) {
-  return files.startedWriting() && !options.dryRun ? kFailed : kRefused;
+// The export needs full paths; the command line takes them, as every
+// command does, relative to the working directory.
+std::string fromWorkingDirectory(const std::string& path) {
+  if (path.front() == '/') return path;
+  return layout::joinPath(currentDirectory(), path);
+}
+
+// "simplekavo-export: STEP: PATH: REASON", then the note on lines of its own.
+void reportFailure(std::ostream& err, const std::string& step, const RunTimeError& error) {
+  err << kProgram << ": " << step << ": ";
+  if (!error.path().empty()) err << terminalSafe(error.path()) << ": ";
+  err << terminalSafe(error.reason()) << '\n';
+  std::string note = error.note();
+  for (std::size_t start = 0; start < note.size();) {
+    std::size_t end = std::min(note.find('\n', start), note.size());
+    err << kProgram << ": " << terminalSafe(note.substr(start, end - start)) << '\n';
+    start = end + 1;
+  }
 }
 
 int exportWith(const Options& options, std::ostream& out, std::ostream& err,
                Terminal terminal) {
   const auto start = std::chrono::steady_clock::now();
+  auto shownOnOut = [&](std::string_view text) {
+    return terminal.outIsTerminal ? terminalSafe(text) : std::string(text);
+  };
   PosixFileSystem posix;
-  DryRunFileSystem dryRun(posix, out);
-  StepTrackingFileSystem files(options.dryRun ? static_cast<FileSystem&>(dryRun) : posix);
-  CommandLineDialogs dialogs(options.index);
+  DryRunFileSystem dryRun(posix, out, shownOnOut);
+  FileSystem& files = options.dryRun ? static_cast<FileSystem&>(dryRun) : posix;
   ReturnToCaller programEnd;
-  Host host{files, dialogs, programEnd};
-  std::size_t count = 0;
-  std::string indexPath;
+  ExportResult result;
   try {
     std::vector<std::string> names;
     try {
       names = listFiles(options.source, FilePattern(options.filter));
     } catch (const RunTimeError& error) {
-      err << kProgram << ": listing the source: " << error.path() << ": "
-          << error.reason() << '\n';
+      reportFailure(err, "listing the source", error);
       return kRefused;
     }
-    count = names.size();
-    indexPath = layout::indexPathFromAnswer(
-        options.index.value_or(layout::joinPath(options.destination, kIndexFileName)));
+    CommandLineDialogs dialogs(fromWorkingDirectory(
+        options.index.value_or(layout::joinPath(options.destination, kIndexFileName))));
+    Host host{files, dialogs, programEnd};
     bool showProgress = terminal.isTerminal && !options.quiet && !options.dryRun;
     TerminalProgress shown(err, terminal.width);
     SilentProgress silent;
-    exportRomSet({options.destination, options.source, std::move(names)}, host,
-                 showProgress ? static_cast<Progress&>(shown) : silent);
+    result = exportRomSet({options.destination, options.source, std::move(names)}, host,
+                          showProgress ? static_cast<Progress&>(shown) : silent);
+  } catch (const ExportFailure& failure) {
+    reportFailure(err, failure.step(), failure);
+    if (int signal = interruptionSignal()) return kInterruptedBase + signal;
+    // A dry run never writes, so its failures leave everything as it was.
+    return failure.refused() || options.dryRun ? kRefused : kFailed;
   } catch (const RunTimeError& error) {
-    err << kProgram << ": " << files.step() << ": " << error.path() << ": "
-        << error.reason() << '\n';
-    return failureStatus(files, options);
-  } catch (const std::exception& error) {
-    err << kProgram << ": " << files.step() << ": " << error.what() << '\n';
-    return failureStatus(files, options);
+    reportFailure(err, "starting", error);
+    return kRefused;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const std::string groups = plural(layout::groupCount(count), "group", "groups");
+  const std::string groups = plural(result.groups, "group", "groups");
 
   if (options.dryRun) {
-    const std::string& index = dryRun.writtenFiles().at(indexPath);
+    const std::string& index = dryRun.writtenFiles().at(result.indexPath);
     const std::size_t records = index.find_last_of('\n') + 1;  // 0 when none
-    out << "write " << indexPath << " (" << index.size() << " bytes), records:\n"
-        << index.substr(0, records)
-        << "Dry run: " << plural(count, "file", "files") << " in " << groups << ", "
-        << files.bytesCopied() << " bytes; nothing was changed\n";
+    out << "write " << shownOnOut(result.indexPath) << " (" << index.size()
+        << " bytes), records:\n"
+        << shownOnOut(index.substr(0, records)) << "Dry run: "
+        << plural(result.files, "file", "files") << " in " << groups << ", "
+        << result.bytes << " bytes; nothing was changed\n";
     return kExported;
   }
-  out << "Exported " << plural(count, "file", "files") << " in " << groups << ", "
-      << files.bytesCopied() << " bytes, in " << std::fixed << std::setprecision(2)
-      << seconds << " s; index " << indexPath << '\n';
+  out << "Exported " << plural(result.files, "file", "files") << " in " << groups << ", "
+      << result.bytes << " bytes, in " << std::fixed << std::setprecision(2) << seconds
+      << " s; index " << shownOnOut(result.indexPath) << '\n';
   return kExported;
 }
 
@@ -222,8 +248,18 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
 int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
                      Terminal terminal) {
   Parsed parsed = parse(argc, argv, out, err);
-  if (!parsed.options) return parsed.status;
-  return exportWith(*parsed.options, out, err, terminal);
+  int status = parsed.options ? exportWith(*parsed.options, out, err, terminal)
+                              : parsed.status;
+  // What was printed is part of the result: a plan or a summary that could
+  // not be written (a full disk, a closed pipe) is a failure.
+  errno = 0;
+  out.flush();
+  if (!out) {
+    err << kProgram << ": writing to standard output: "
+        << (errno != 0 ? std::strerror(errno) : "write error") << '\n';
+    return status == kExported ? kFailed : status;
+  }
+  return status;
 }
 
 }  // namespace kavo

@@ -4,8 +4,13 @@
 
 #include "cli/export_command.h"
 #include "cli/terminal_progress.h"
+#include "platform/interruption.h"
 
 int main(int argc, char** argv) {
+  // Ctrl-C and SIGTERM take back what the export made before it exits.
+  kavo::catchInterruptions();
+  kavo::ignoreFileSizeLimitSignal();
   return kavo::runExportCommand(argc, argv, std::cout, std::cerr,
-                                {::isatty(STDERR_FILENO) == 1, kavo::terminalWidth()});
+                                {::isatty(STDERR_FILENO) == 1, kavo::terminalWidth(),
+                                 ::isatty(STDOUT_FILENO) == 1});
 }

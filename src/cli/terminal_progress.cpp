@@ -3,6 +3,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "cli/terminal_text.h"
+
 namespace kavo {
 
 TerminalProgress::TerminalProgress(std::ostream& terminal, std::size_t width)
@@ -16,7 +18,7 @@ void TerminalProgress::step(const std::string& text, const std::string& detail,
   // The flush may take long, so its step is always shown.
   if (shown_ && done < total && now - lastShown_ < std::chrono::milliseconds(100))
     return;
-  std::string line = text + "  " + detail;
+  std::string line = text + "  " + terminalSafe(detail);
   if (width_ > 1 && line.size() > width_ - 1) {
     // Cut before a UTF-8 continuation byte, never inside a character.
     std::size_t cut = width_ - 1;

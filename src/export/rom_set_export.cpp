@@ -1,9 +1,12 @@
 #include "export/rom_set_export.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <exception>
 
+#include "export/export_checks.h"
 #include "export/rom_layout.h"
+#include "export/undo_log.h"
+#include "platform/interruption.h"
 #include "platform/run_time_error.h"
 
 namespace kavo {
@@ -12,21 +15,44 @@ namespace {
 
 using layout::joinPath;
 
-// Everything that would make the run fail part-way for a reason known in
-// advance is refused here, before the index is emptied.
-void checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
-  // A line break in a name would split its record in two for the emulator.
-  for (const std::string& name : request.names) {
-    if (name.find_first_of("\r\n") != std::string::npos)
-      throw RunTimeError(ErrorNumber::BadFileName,
-                         joinPath(request.source, name),
-                         "File name contains a line break");
+// The steps of the writing, as a failure names them.
+constexpr char kOpeningDrive[] = "opening the drive";
+constexpr char kCreatingIndex[] = "creating the index";
+constexpr char kMakingGroup[] = "creating a group directory";
+constexpr char kCopying[] = "copying";
+constexpr char kWritingIndex[] = "writing the index";
+constexpr char kFlushing[] = "writing to the drive";
+constexpr char kReplacingIndex[] = "replacing the index";
+
+// Makes one change through `make`, noted in the undo log first; a change
+// that fails outright made nothing to take back.
+template <typename Make>
+void change(UndoLog& undo, Make&& make) {
+  try {
+    make();
+  } catch (...) {
+    undo.notMade();
+    throw;
   }
-  files.requireDirectory(request.destination);
-  for (const std::string& group : layout::groupDirectoryNames(request.names.size())) {
-    std::string path = joinPath(request.destination, group);
-    if (files.exists(path)) throw errorFromErrno(EEXIST, path, PathRole::Directory);
+}
+
+// Takes back what the export made and flushes that too, so that a power cut
+// cannot bring it back; says how it went.
+std::string undoEverything(UndoLog& undo, VolumeSync* destination, VolumeSync* index) {
+  std::vector<std::string> left = undo.undo();
+  for (VolumeSync* volume : {destination, index}) {
+    if (!volume) continue;
+    try {
+      volume->sync();
+    } catch (const RunTimeError& error) {
+      left.push_back(error.path() + " (" + error.reason() + ")");
+    }
   }
+  if (left.empty()) return "The destination was left as it was.";
+  std::string text = "Not everything this export made could be taken back:";
+  for (std::size_t i = 0; i < left.size() && i < 10; ++i) text += "\n" + left[i];
+  if (left.size() > 10) text += "\nand " + std::to_string(left.size() - 10) + " more";
+  return text;
 }
 
 }  // namespace
@@ -35,60 +61,98 @@ std::string copyingText(std::size_t number, std::size_t count) {
   return "Copying " + std::to_string(number) + " of " + std::to_string(count);
 }
 
-ExportOutcome exportRomSet(const ExportRequest& request, Host& host) {
+ExportResult exportRomSet(const ExportRequest& request, Host& host) {
   SilentProgress silent;
   return exportRomSet(request, host, silent);
 }
 
-ExportOutcome exportRomSet(const ExportRequest& request, Host& host,
-                           Progress& progress) {
+ExportResult exportRomSet(const ExportRequest& request, Host& host,
+                          Progress& progress) {
   FileSystem& files = host.files;
-  std::string answer = host.dialogs.inputBox(
+  const std::string answer = host.dialogs.inputBox(
       kPromptText, kPromptTitle, joinPath(request.destination, kIndexFileName));
-  if (answer.empty()) return ExportOutcome::Cancelled;
-  const std::string indexPath = layout::indexPathFromAnswer(answer);
+  if (answer.empty()) return {};
+
+  const ExportPlan plan = checkBeforeWriting(request, answer, files);
   const std::vector<std::string>& names = request.names;
   const std::size_t count = names.size();
 
-  checkBeforeWriting(request, files);
-  auto destinationVolume = files.watchVolume(request.destination);
+  UndoLog undo(files);
+  std::unique_ptr<VolumeSync> destinationVolume, indexVolume;
+  const char* step = kOpeningDrive;
+  try {
+    destinationVolume = files.watchVolume(request.destination);
+    indexVolume = files.watchVolume(plan.indexDirectory);
 
-  auto index = files.openForOutput(indexPath);
-  auto indexVolume = files.watchVolume(layout::directoryOf(indexPath));
+    step = kCreatingIndex;
+    std::unique_ptr<WritableFile> index;
+    undo.makingFile(plan.newIndexPath);
+    change(undo, [&] { index = files.createNew(plan.newIndexPath); });
 
-  for (std::size_t group = 0; group < layout::groupCount(count); ++group) {
-    const std::string groupPath =
-        joinPath(request.destination, layout::groupDirectoryName(group));
-    files.makeDirectory(groupPath);
-    const std::size_t first = group * layout::kGroupSize;
-    const std::size_t end = std::min(first + layout::kGroupSize, count);
-    for (std::size_t j = first; j < end; ++j) {
-      progress.step(copyingText(j + 1, count), names[j], j, count);
-      files.copyFile(joinPath(request.source, names[j]),
-                     joinPath(groupPath, layout::copyFileName(names[j], j)));
-      index->print(layout::record(names[j], j));
+    std::uint64_t recordBytes = 0;
+    for (std::size_t group = 0; group < layout::groupCount(count); ++group) {
+      throwIfInterrupted();
+      step = kMakingGroup;
+      const std::string groupPath =
+          joinPath(request.destination, layout::groupDirectoryName(group));
+      undo.makingDirectory(groupPath);
+      change(undo, [&] { files.makeDirectory(groupPath); });
+      const std::size_t first = group * layout::kGroupSize;
+      const std::size_t end = std::min(first + layout::kGroupSize, count);
+      for (std::size_t j = first; j < end; ++j) {
+        throwIfInterrupted();
+        progress.step(copyingText(j + 1, count), names[j], j, count);
+        step = kCopying;
+        const std::string copy = joinPath(groupPath, layout::copyFileName(names[j], j));
+        // A copy cut short leaves part of itself, so it stays in the log.
+        undo.makingFile(copy);
+        files.copyFile(joinPath(request.source, names[j]), copy);
+        step = kWritingIndex;
+        const std::string record = layout::record(names[j], j);
+        index->print(record);
+        recordBytes += record.size();
+      }
     }
+    step = kWritingIndex;
+    index->print(std::string(layout::paddingLength(recordBytes), ' '));
+    index->close();
+
+    // Users pull the drive the moment success is reported, so the copies,
+    // the directories and the new index reach it first; only then does the
+    // new index take the place of the earlier one, and that reaches the
+    // drive too before the earlier one goes.
+    step = kFlushing;
+    progress.step(kFlushingText, request.destination, count, count);
+    progress.wait([&] {
+      destinationVolume->sync();
+      indexVolume->sync();
+      throwIfInterrupted();
+      step = kReplacingIndex;
+      if (plan.replacesIndex) {
+        undo.renaming(plan.indexPath, plan.earlierIndexPath);
+        change(undo, [&] { files.rename(plan.indexPath, plan.earlierIndexPath); });
+      }
+      undo.renaming(plan.newIndexPath, plan.indexPath);
+      change(undo, [&] { files.rename(plan.newIndexPath, plan.indexPath); });
+      step = kFlushing;
+      files.syncDirectory(plan.indexDirectory);
+      step = kReplacingIndex;
+      if (plan.replacesIndex) files.removeFile(plan.earlierIndexPath);
+    });
+    undo.forget();
+  } catch (...) {
+    ExportFailure failure(currentRunTimeError(), step, /*refused=*/false);
+    progress.step(kUndoingText, request.destination, 0, 0);
+    failure.setNote(undoEverything(undo, destinationVolume.get(), indexVolume.get()));
+    progress.finish();
+    throw failure;
   }
-  index->close();
-
-  const std::uint64_t recordBytes = files.fileLength(indexPath);
-  auto padding = files.openForAppend(indexPath);
-  for (std::size_t k = 0; k < layout::paddingLength(recordBytes); ++k)
-    padding->print(" ");
-  padding->close();
-
-  // Users pull the drive the moment success is reported, so the copies, the
-  // directories and the index reach it first.
-  progress.step(kFlushingText, request.destination, count, count);
-  progress.wait([&] {
-    destinationVolume->sync();
-    indexVolume->sync();
-  });
   progress.finish();
 
   host.dialogs.messageBox(kCompletedMessage);
-  host.programEnd.end();
-  return ExportOutcome::Completed;
+  host.programEnd.end(0);
+  return {ExportOutcome::Completed, plan.indexPath, count, layout::groupCount(count),
+          plan.bytes};
 }
 
 }  // namespace kavo

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <vector>
 
+#include "export/export_failure.h"
+#include "export/export_request.h"
 #include "platform/host.h"
 #include "platform/progress.h"
 
@@ -15,20 +17,23 @@ inline constexpr char kIndexFileName[] = "FILES.TXT";
 inline constexpr char kCompletedMessage[] =
     "Completed Successfully!  Press OK to exit";
 inline constexpr char kFlushingText[] = "Writing to the drive";
+inline constexpr char kUndoingText[] = "Removing what this export made";
 
 // "Copying k of N", the progress text for the k-th copy (counted from 1).
 std::string copyingText(std::size_t number, std::size_t count);
 
-// What the window hands to an export.
-struct ExportRequest {
-  std::string destination;         // the directory open in the destination list
-  std::string source;              // the directory open in the source list
-  std::vector<std::string> names;  // the source file list's entries, in order
-};
-
 enum class ExportOutcome {
   Cancelled,  // the user gave no index path; nothing was touched
   Completed,  // the layout is written and flushed; the program was ended
+};
+
+// What an export did.
+struct ExportResult {
+  ExportOutcome outcome = ExportOutcome::Cancelled;
+  std::string indexPath;   // where the index went
+  std::size_t files = 0;   // copies made
+  std::size_t groups = 0;  // group directories made
+  std::uint64_t bytes = 0;  // bytes copied
 };
 
 // Asks for the index path, copies every listed file into group directories
@@ -37,15 +42,20 @@ enum class ExportOutcome {
 // to a multiple of 16 bytes, flushes it all to the drive, reports success and
 // ends the program.
 //
-// Before the index is opened, the destination must be an existing directory
-// and none of the group directories may exist yet, so a refused run leaves an
-// earlier FILES.TXT as it was. Any failure throws RunTimeError at the step
-// that failed; what was made before it stays, and no success is reported.
+// All or nothing. Everything that can be known in advance is checked before
+// anything is written (see checkBeforeWriting), and the destination is held
+// for this export alone until it ends. The records go to a new file beside
+// the index, which replaces the index by a rename only once the copies, the
+// directories and the new index have reached the drive. A failure at any
+// step, an interruption included, takes back what this export made (its
+// copies, its group directories, its new index, an earlier index put back)
+// and throws ExportFailure, whose note says whether the destination is as it
+// was or what could not be taken back. No success is reported then.
 //
 // `progress` hears of each copy and of the flush, which runs through its
 // wait(); it is finished before the success message.
-ExportOutcome exportRomSet(const ExportRequest& request, Host& host,
-                           Progress& progress);
-ExportOutcome exportRomSet(const ExportRequest& request, Host& host);
+ExportResult exportRomSet(const ExportRequest& request, Host& host,
+                          Progress& progress);
+ExportResult exportRomSet(const ExportRequest& request, Host& host);
 
 }  // namespace kavo

@@ -13,7 +13,9 @@ class Dialogs {
   virtual ~Dialogs() = default;
 
   // A text-input dialog with the proposed answer filled in. Returns the text
-  // as edited, or empty text when the user cancels.
+  // as edited, or empty text when the user cancels. The proposal and the
+  // answer are paths, whose bytes need not be UTF-8: an answer left as it was
+  // proposed comes back with the proposal's own bytes.
   virtual std::string inputBox(const std::string& prompt,
                                const std::string& title,
                                const std::string& proposed) = 0;

@@ -30,6 +30,35 @@ class VolumeSync {
   virtual void sync() = 0;
 };
 
+// An exclusive claim on a directory, held until the object goes.
+class DirectoryLock {
+ public:
+  virtual ~DirectoryLock() = default;
+};
+
+// What stands at a path.
+enum class FileType { Missing, Regular, Directory, SymbolicLink, Other };
+
+struct FileStatus {
+  FileType type = FileType::Missing;
+  std::uint64_t size = 0;
+  std::uint64_t device = 0;  // device and inode tell one file from another
+  std::uint64_t inode = 0;
+  std::uint64_t links = 0;   // hard links to it
+
+  bool sameFileAs(const FileStatus& other) const {
+    return type != FileType::Missing && device == other.device &&
+           inode == other.inode;
+  }
+};
+
+// The room on the volume that holds a directory.
+struct VolumeSpace {
+  bool known = false;           // some file systems do not report it
+  std::uint64_t blockSize = 0;  // the unit a file's space is taken in
+  std::uint64_t available = 0;  // bytes the user may still write
+};
+
 // The file services the export relies on from its host, one small virtual
 // per service. Paths are byte strings with "/" as separator. Every failure
 // throws RunTimeError.
@@ -37,30 +66,71 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Creates the file, or truncates an existing one, for writing.
-  virtual std::unique_ptr<WritableFile> openForOutput(const std::string& path) = 0;
-  // Opens an existing file to write after its end.
-  virtual std::unique_ptr<WritableFile> openForAppend(const std::string& path) = 0;
-
-  // The length in bytes of a closed file.
-  virtual std::uint64_t fileLength(const std::string& path) = 0;
-
-  // Creates one directory; fails when it exists or its parent does not.
-  virtual void makeDirectory(const std::string& path) = 0;
-
-  // Copies the bytes of a regular file to a new path, replacing a file there.
-  // A source that is not a regular file (a FIFO, a device, a directory) is
-  // refused without being read.
-  virtual void copyFile(const std::string& from, const std::string& to) = 0;
+  // --- Looking, changing nothing.
 
   // Fails unless the path names an existing directory.
   virtual void requireDirectory(const std::string& path) = 0;
 
+  // What stands at the path itself, a symbolic link not followed; Missing
+  // when nothing does.
+  virtual FileStatus status(const std::string& path) = 0;
+
   // Whether anything, even a dangling link, stands at the path.
-  virtual bool exists(const std::string& path) = 0;
+  bool exists(const std::string& path) {
+    return status(path).type != FileType::Missing;
+  }
+
+  // Checks that a file to be copied can be: it must be a regular file
+  // (links followed), refused without being opened otherwise, and it must
+  // open for reading. Returns what the open file is.
+  virtual FileStatus inspectSource(const std::string& path) = 0;
+
+  // Fails unless this process may create and remove entries in the directory.
+  virtual void requireWritable(const std::string& directory) = 0;
+
+  virtual VolumeSpace volumeSpace(const std::string& directory) = 0;
+
+  // The longest file name, in bytes, that the directory's volume accepts.
+  virtual std::size_t nameLimit(const std::string& directory) = 0;
+
+  // --- Claiming.
+
+  // Claims the directory for this process alone. A directory that another
+  // process holds is refused at once, with the reason "Another export is
+  // writing to this folder"; on a volume without locks the claim is empty.
+  virtual std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) = 0;
+
+  // --- Writing.
+
+  // Creates a new, empty file for writing. Fails when anything stands at the
+  // path, so nothing there is ever truncated or written through a link.
+  virtual std::unique_ptr<WritableFile> createNew(const std::string& path) = 0;
+
+  // Creates one directory; fails when it exists or its parent does not.
+  virtual void makeDirectory(const std::string& path) = 0;
+
+  // Copies the bytes of a regular file to a new path; fails when anything
+  // stands there already. A source that is not a regular file (a FIFO, a
+  // device, a directory) is refused without being read.
+  virtual void copyFile(const std::string& from, const std::string& to) = 0;
+
+  // Gives a file another name in the same volume, replacing a file that has
+  // that name (the entry is replaced, never written through).
+  virtual void rename(const std::string& from, const std::string& to) = 0;
+
+  // Removes a file; returns false when there was none.
+  virtual bool removeFile(const std::string& path) = 0;
+
+  // Removes an empty directory.
+  virtual void removeDirectory(const std::string& path) = 0;
+
+  // --- Making it durable.
 
   // Starts watching the volume that holds the directory (see VolumeSync).
   virtual std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) = 0;
+
+  // Makes the directory's entries (names made, renamed, removed) durable.
+  virtual void syncDirectory(const std::string& directory) = 0;
 };
 
 }  // namespace kavo

@@ -16,9 +16,8 @@ enum class AfterError {
 // Runs the body of an event handler. Exceptions must not cross into the
 // toolkit's event loop, so every handler runs through here: an error that
 // escapes the body is shown in the standard run-time error message, with its
-// number, description, path and reason, and then, unless the handler is one
-// that keeps running, the program ends. Nothing the body did before the
-// error is undone.
+// number, description, path, reason and note, and then, unless the handler
+// is one that keeps running, the program ends with a failure status.
 void runHandler(Dialogs& dialogs, ProgramEnd& programEnd,
                 const std::function<void()>& body,
                 AfterError after = AfterError::EndProgram);

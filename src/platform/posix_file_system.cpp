@@ -1,13 +1,18 @@
 #include "platform/posix_file_system.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
+#include "platform/interruption.h"
 #include "platform/run_time_error.h"
 
 namespace kavo {
@@ -42,6 +47,19 @@ class Descriptor {
   int fd_;
 };
 
+FileStatus statusOf(const struct stat& status) {
+  FileStatus result;
+  if (S_ISREG(status.st_mode)) result.type = FileType::Regular;
+  else if (S_ISDIR(status.st_mode)) result.type = FileType::Directory;
+  else if (S_ISLNK(status.st_mode)) result.type = FileType::SymbolicLink;
+  else result.type = FileType::Other;
+  result.size = static_cast<std::uint64_t>(status.st_size);
+  result.device = static_cast<std::uint64_t>(status.st_dev);
+  result.inode = static_cast<std::uint64_t>(status.st_ino);
+  result.links = static_cast<std::uint64_t>(status.st_nlink);
+  return result;
+}
+
 void writeAll(int fd, const char* data, std::size_t size,
               const std::string& path) {
   while (size > 0) {
@@ -71,35 +89,30 @@ class PosixWritableFile final : public WritableFile {
   std::string path_;
 };
 
-std::unique_ptr<WritableFile> openForWriting(const std::string& path,
-                                             int modeFlags) {
-  // O_NONBLOCK keeps a FIFO without a reader from hanging the open; it is
-  // cleared again at once, since regular files ignore it anyway.
-  int fd = ::open(path.c_str(),
-                  O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
-                      modeFlags,
-                  0666);
-  // A missing name here is a missing directory on the way to the file.
-  if (fd < 0) fail(errno, path, PathRole::Directory);
-  auto file = std::make_unique<PosixWritableFile>(fd, path);
-  int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
-    fail(errno, path);
-  return file;
-}
+// Copies are made in pieces of this size, so that an interruption is seen
+// within a piece, not after a whole large file.
+constexpr std::size_t kCopyPiece = std::size_t{8} << 20;
 
 // Copies in user space, for the file systems where copy_file_range cannot.
 void copyThroughBuffer(int in, int out, const std::string& from,
                        const std::string& to) {
   std::vector<char> buffer(256 * 1024);
+  std::size_t sinceCheck = 0;
   for (;;) {
     ssize_t got = ::read(in, buffer.data(), buffer.size());
     if (got < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        throwIfInterrupted();
+        continue;
+      }
       fail(errno, from);
     }
     if (got == 0) return;
     writeAll(out, buffer.data(), static_cast<std::size_t>(got), to);
+    if ((sinceCheck += static_cast<std::size_t>(got)) >= kCopyPiece) {
+      sinceCheck = 0;
+      throwIfInterrupted();
+    }
   }
 }
 
@@ -111,7 +124,7 @@ class PosixVolumeSync final : public VolumeSync {
   // syncfs reports every write-back error on the volume since this
   // descriptor was opened, which is why it is opened before the writes.
   void sync() override {
-    if (::syncfs(descriptor_.get()) != 0) fail(errno, directory_);
+    if (::syncfs(descriptor_.get()) != 0) fail(errno, directory_, PathRole::Directory);
   }
 
  private:
@@ -119,22 +132,104 @@ class PosixVolumeSync final : public VolumeSync {
   std::string directory_;
 };
 
+// Holds the flock for as long as the descriptor is open.
+class PosixDirectoryLock final : public DirectoryLock {
+ public:
+  explicit PosixDirectoryLock(int fd) : descriptor_(fd) {}
+
+ private:
+  Descriptor descriptor_;
+};
+
+int openDirectory(const std::string& directory) {
+  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) fail(errno, directory, PathRole::Directory);
+  return fd;
+}
+
 }  // namespace
 
-std::unique_ptr<WritableFile> PosixFileSystem::openForOutput(
-    const std::string& path) {
-  return openForWriting(path, O_TRUNC);
+void PosixFileSystem::requireDirectory(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0)
+    fail(errno, path, PathRole::Directory);
+  if (!S_ISDIR(status.st_mode)) fail(ENOTDIR, path, PathRole::Directory);
 }
 
-std::unique_ptr<WritableFile> PosixFileSystem::openForAppend(
-    const std::string& path) {
-  return openForWriting(path, O_APPEND);
+FileStatus PosixFileSystem::status(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) == 0) return statusOf(status);
+  if (errno == ENOENT) return {};
+  fail(errno, path, PathRole::Directory);
 }
 
-std::uint64_t PosixFileSystem::fileLength(const std::string& path) {
+FileStatus PosixFileSystem::inspectSource(const std::string& path) {
+  // Look before opening: opening a device can have effects of its own.
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) fail(errno, path);
-  return static_cast<std::uint64_t>(status.st_size);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
+  Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (in.get() < 0) fail(errno, path);
+  // The name may have been replaced by something else since the look.
+  if (::fstat(in.get(), &status) != 0) fail(errno, path);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
+  return statusOf(status);
+}
+
+void PosixFileSystem::requireWritable(const std::string& directory) {
+  if (::faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    fail(errno, directory, PathRole::Directory);
+}
+
+VolumeSpace PosixFileSystem::volumeSpace(const std::string& directory) {
+  struct statvfs volume {};
+  if (::statvfs(directory.c_str(), &volume) != 0)
+    fail(errno, directory, PathRole::Directory);
+  VolumeSpace space;
+  // A file system that reports no blocks at all (some FUSE ones) does not
+  // tell its space; nothing can be concluded from its zeros.
+  space.known = volume.f_blocks > 0;
+  const std::uint64_t unit = volume.f_frsize ? volume.f_frsize : volume.f_bsize;
+  space.blockSize = unit;
+  space.available = static_cast<std::uint64_t>(volume.f_bavail) * unit;
+  return space;
+}
+
+std::size_t PosixFileSystem::nameLimit(const std::string& directory) {
+  errno = 0;
+  long limit = ::pathconf(directory.c_str(), _PC_NAME_MAX);
+  if (limit >= 0) return static_cast<std::size_t>(limit);
+  if (errno == 0) return std::numeric_limits<std::size_t>::max();  // no limit
+  fail(errno, directory, PathRole::Directory);
+}
+
+std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(
+    const std::string& directory) {
+  const int fd = openDirectory(directory);
+  auto lock = std::make_unique<PosixDirectoryLock>(fd);
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK)
+      throw RunTimeError(ErrorNumber::PathFileAccessError, directory,
+                         "Another export is writing to this folder");
+    // A volume without locks (some network file systems) cannot be claimed;
+    // the export goes on without the claim rather than not at all.
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)
+      break;
+    fail(errno, directory, PathRole::Directory);
+  }
+  return lock;
+}
+
+std::unique_ptr<WritableFile> PosixFileSystem::createNew(const std::string& path) {
+  int fd = ::open(path.c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                  0666);
+  if (fd < 0) {
+    // A missing name here is a missing directory on the way to the file.
+    fail(errno, path, errno == EEXIST ? PathRole::File : PathRole::Directory);
+  }
+  return std::make_unique<PosixWritableFile>(fd, path);
 }
 
 void PosixFileSystem::makeDirectory(const std::string& path) {
@@ -142,31 +237,33 @@ void PosixFileSystem::makeDirectory(const std::string& path) {
 }
 
 void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
-  // Look before opening: opening a device can have effects of its own.
   struct stat status {};
   if (::stat(from.c_str(), &status) != 0) fail(errno, from);
   if (!S_ISREG(status.st_mode)) throw notRegularFileError(from);
 
   Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (in.get() < 0) fail(errno, from);
-  // The name may have been replaced by something else since the look.
   if (::fstat(in.get(), &status) != 0) fail(errno, from);
   if (!S_ISREG(status.st_mode)) throw notRegularFileError(from);
 
-  Descriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  Descriptor out(::open(to.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
   if (out.get() < 0) fail(errno, to);
 
-  constexpr std::size_t kChunk = std::size_t{1} << 30;
   bool copiedAny = false;
   for (;;) {
     ssize_t moved = ::copy_file_range(in.get(), nullptr, out.get(), nullptr,
-                                      kChunk, 0);
+                                      kCopyPiece, 0);
     if (moved == 0) break;
     if (moved > 0) {
       copiedAny = true;
+      throwIfInterrupted();
       continue;
     }
-    if (errno == EINTR) continue;
+    if (errno == EINTR) {
+      throwIfInterrupted();
+      continue;
+    }
     bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
                        errno == EOPNOTSUPP;
     if (unsupported && !copiedAny) {
@@ -180,25 +277,34 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
   out.close(to);
 }
 
-void PosixFileSystem::requireDirectory(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0)
-    fail(errno, path, PathRole::Directory);
-  if (!S_ISDIR(status.st_mode)) fail(ENOTDIR, path, PathRole::Directory);
+void PosixFileSystem::rename(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) fail(errno, to);
 }
 
-bool PosixFileSystem::exists(const std::string& path) {
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) == 0) return true;
+bool PosixFileSystem::removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return true;
   if (errno == ENOENT) return false;
-  fail(errno, path, PathRole::Directory);
+  fail(errno, path);
+}
+
+void PosixFileSystem::removeDirectory(const std::string& path) {
+  if (::rmdir(path.c_str()) != 0) fail(errno, path, PathRole::Directory);
 }
 
 std::unique_ptr<VolumeSync> PosixFileSystem::watchVolume(
     const std::string& directory) {
-  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) fail(errno, directory, PathRole::Directory);
-  return std::make_unique<PosixVolumeSync>(fd, directory);
+  return std::make_unique<PosixVolumeSync>(openDirectory(directory), directory);
+}
+
+void PosixFileSystem::syncDirectory(const std::string& directory) {
+  Descriptor fd(openDirectory(directory));
+  if (::fsync(fd.get()) == 0) return;
+  // Some file systems cannot flush a single directory; the whole volume
+  // then makes its entries durable instead.
+  if (errno == EINVAL || errno == EOPNOTSUPP || errno == ENOSYS) {
+    if (::syncfs(fd.get()) == 0) return;
+  }
+  fail(errno, directory, PathRole::Directory);
 }
 
 }  // namespace kavo

@@ -2,12 +2,16 @@
 
 namespace kavo {
 
-// Ends the program: closes its windows and leaves the event loop. The caller
-// returns normally afterwards; nothing of the program runs after that.
+// The exit status of a program that a run-time error ended.
+inline constexpr int kExitAfterRunTimeError = 1;
+
+// Ends the program: closes its windows and leaves the event loop, and the
+// process exits with `exitStatus` (0 when all went well). The caller returns
+// normally afterwards; nothing of the program runs after that.
 class ProgramEnd {
  public:
   virtual ~ProgramEnd() = default;
-  virtual void end() = 0;
+  virtual void end(int exitStatus) = 0;
 };
 
 }  // namespace kavo

@@ -1,5 +1,6 @@
 #include "platform/qt_dialogs.h"
 
+#include <QFile>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -20,15 +21,22 @@ std::string QtDialogs::inputBox(const std::string& prompt,
   dialog.setInputMode(QInputDialog::TextInput);
   dialog.setWindowTitle(titleOrDefault(title));
   dialog.setLabelText(QString::fromStdString(prompt));
-  dialog.setTextValue(QString::fromStdString(proposed));
+  // The proposal is a path, whose bytes need not be UTF-8: it is shown as
+  // file names are, and taken back as its own bytes when left as it was.
+  const QString shown = QFile::decodeName(QByteArray::fromStdString(proposed));
+  dialog.setTextValue(shown);
   if (dialog.exec() != QDialog::Accepted) return {};
-  return dialog.textValue().toStdString();
+  const QString answer = dialog.textValue();
+  if (answer == shown) return proposed;
+  return QFile::encodeName(answer).toStdString();
 }
 
 void QtDialogs::messageBox(const std::string& text, const std::string& title) {
   QMessageBox box(parent_);
   box.setIcon(QMessageBox::NoIcon);
   box.setWindowTitle(titleOrDefault(title));
+  // Messages name files, whose names must not be read as markup.
+  box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();

@@ -4,9 +4,9 @@
 
 namespace kavo {
 
-void QtProgramEnd::end() {
+void QtProgramEnd::end(int exitStatus) {
   QApplication::closeAllWindows();
-  QCoreApplication::exit(0);
+  QCoreApplication::exit(exitStatus);
 }
 
 }  // namespace kavo

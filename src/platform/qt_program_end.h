@@ -8,7 +8,7 @@ namespace kavo {
 // the handler that asked returns into a loop that is already finishing.
 class QtProgramEnd final : public ProgramEnd {
  public:
-  void end() override;
+  void end(int exitStatus) override;
 };
 
 }  // namespace kavo

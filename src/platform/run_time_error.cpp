@@ -1,6 +1,7 @@
 #include "platform/run_time_error.h"
 
 #include <cerrno>
+#include <new>
 #include <system_error>
 
 namespace kavo {
@@ -24,6 +25,7 @@ std::string summary(ErrorNumber number, const std::string& path,
 const char* describe(ErrorNumber number) {
   switch (number) {
     case ErrorNumber::OutOfMemory: return "Out of memory";
+    case ErrorNumber::UserInterrupt: return "User interrupt occurred";
     case ErrorNumber::InternalError: return "Internal error";
     case ErrorNumber::BadFileName: return "Bad file name or number";
     case ErrorNumber::FileNotFound: return "File not found";
@@ -41,10 +43,17 @@ const char* describe(ErrorNumber number) {
 
 RunTimeError::RunTimeError(ErrorNumber number, std::string path,
                            std::string reason)
-    : std::runtime_error(summary(number, path, reason)),
+    : std::runtime_error(describe(number)),
       number_(number),
       path_(std::move(path)),
-      reason_(std::move(reason)) {}
+      reason_(std::move(reason)),
+      text_(summary(number_, path_, reason_)) {}
+
+void RunTimeError::setNote(std::string note) {
+  note_ = std::move(note);
+  text_ = summary(number_, path_, reason_);
+  if (!note_.empty()) text_ += " (" + note_ + ")";
+}
 
 std::string RunTimeError::message() const {
   std::string text = "Run-time error '" +
@@ -52,7 +61,22 @@ std::string RunTimeError::message() const {
                      description();
   if (!path_.empty()) text += "\n\n" + path_;
   if (!reason_.empty()) text += (path_.empty() ? "\n\n" : ": ") + reason_;
+  if (!note_.empty()) text += "\n\n" + note_;
   return text;
+}
+
+RunTimeError currentRunTimeError() {
+  try {
+    throw;
+  } catch (const RunTimeError& error) {
+    return error;
+  } catch (const std::bad_alloc&) {
+    return RunTimeError(ErrorNumber::OutOfMemory, {}, {});
+  } catch (const std::exception& error) {
+    return RunTimeError(ErrorNumber::InternalError, {}, error.what());
+  } catch (...) {
+    return RunTimeError(ErrorNumber::InternalError, {}, {});
+  }
 }
 
 RunTimeError notRegularFileError(const std::string& path) {

@@ -9,6 +9,7 @@ namespace kavo {
 // numbered them for decades, so the numbers mean the same as in older tools.
 enum class ErrorNumber : int {
   OutOfMemory = 7,
+  UserInterrupt = 18,
   InternalError = 51,
   BadFileName = 52,
   FileNotFound = 53,
@@ -43,6 +44,13 @@ class RunTimeError : public std::runtime_error {
   const std::string& path() const { return path_; }
   const std::string& reason() const { return reason_; }
 
+  // What became of the work that failed ("The destination was left as it
+  // was."), shown after the rest; empty when there is nothing to say.
+  const std::string& note() const { return note_; }
+  void setNote(std::string note);
+
+  const char* what() const noexcept override { return text_.c_str(); }
+
   // The text of the standard run-time error message box.
   std::string message() const;
 
@@ -50,11 +58,18 @@ class RunTimeError : public std::runtime_error {
   ErrorNumber number_;
   std::string path_;
   std::string reason_;
+  std::string note_;
+  std::string text_;
 };
 
 // A copy refused because its source is not a regular file (a FIFO, a device,
 // a directory), which would block, never end, or mean nothing as a ROM.
 RunTimeError notRegularFileError(const std::string& path);
+
+// The exception being handled, as a run-time error: itself when it is one,
+// "Out of memory" for a failed allocation, "Internal error" for the rest.
+// Call only from a catch block.
+RunTimeError currentRunTimeError();
 
 // The one place where operating-system error codes become run-time errors.
 RunTimeError errorFromErrno(int errnoValue, const std::string& path,

@@ -136,7 +136,7 @@ void Form1::Check1_Click() {
   });
 }
 
-void Form1::cmdQuit_Click() { programEnd_.end(); }
+void Form1::cmdQuit_Click() { programEnd_.end(0); }
 
 void Form1::Command1_Click() {
   runHandler(dialogs_, programEnd_, [this] {

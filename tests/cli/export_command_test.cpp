@@ -1,21 +1,32 @@
 #include "cli/export_command.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "export/rom_layout.h"
 #include "export/rom_set_export.h"
+#include "platform/directory_listing.h"
 #include "platform/posix_file_system.h"
+#include "support/child_process.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
 namespace {
 
+using testing::ChildProcess;
+using testing::runChild;
 using testing::TempDirectory;
 using testing::readFile;
 using testing::snapshot;
@@ -93,12 +104,19 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
       {src, dir / "plain",
        "checking the destination: " + (dir / "plain") + ": Not a directory"},
       {src, dst, "checking the destination: " + dst + "/ROMS0: File exists"},
+      {src, dst + " --index " + dst + "/missing/files.txt",
+       "checking the index path: " + dst + "/missing/FILES.TXT: No such file or directory"},
+      {src, dst + " --index C:\\",
+       "checking the index path: " + layout::joinPath(currentDirectory(), "C:\\") +
+           ": Names a folder, not a file"},
   };
   testing::makeDirectories(dst + "/ROMS0");
   const auto before = snapshot(dir.path());
   for (const Case& c : cases) {
     for (bool dry : {false, true}) {
-      std::vector<std::string> args = {c.source, c.destination};
+      std::vector<std::string> args = {c.source};
+      std::istringstream rest(c.destination);
+      for (std::string word; rest >> word;) args.push_back(word);
       if (dry) args.insert(args.begin(), "--dry-run");
       Result r = run(args);
       EXPECT_EQ(r.status, kRefused) << c.says;
@@ -157,13 +175,160 @@ TEST_F(ExportCommandTest, DryRunPrintsThePlanAndTheIndexAndChangesNothing) {
             "Dry run: 3 files in 1 group, 42 bytes; nothing was changed\n");
 }
 
-TEST_F(ExportCommandTest, AFailureAfterWritingBeganExitsWithOne) {
-  ASSERT_EQ(::symlink("/dev/full", (dst + "/FILES.TXT").c_str()), 0);
-  Result r = run({src, dst});
-  EXPECT_EQ(r.status, kFailed);
-  EXPECT_EQ(r.err, "simplekavo-export: writing the index: " + dst +
-                       "/FILES.TXT: No space left on device\n");
+// Tests that run the program itself: what only a process shows (signals,
+// exit statuses, privileges, limits, two exports at once).
+class ExportProgramTest : public ExportCommandTest {
+ protected:
+  static std::vector<std::string> program(std::vector<std::string> args) {
+    args.insert(args.begin(), KAVO_EXPORT_PROGRAM);
+    return args;
+  }
+  void addGames(int count, std::size_t size = 64) {
+    for (int i = 0; i < count; ++i)
+      writeFile(src + "/Game " + std::to_string(i) + ".gg", std::string(size, 'g'));
+  }
+};
+
+// A file larger than the process may write (ulimit -f) is an ordinary
+// failure, not a silent end by SIGXFSZ, and what was made is taken back.
+TEST_F(ExportProgramTest, AFailurePartWayExitsWithOneAndLeavesTheDestinationAsItWas) {
+  writeFile(src + "/Zelda.gg", std::string(200 * 1024, 'z'));
+  writeFile(dst + "/FILES.TXT", "an earlier index");
+  const auto before = snapshot(dir.path());
+  testing::ChildOptions limited;
+  limited.fileSizeLimit = 100 * 1024;
+  auto r = runChild(program({src, dst}), limited);
+  EXPECT_EQ(r.status, kFailed) << r.err;
+  EXPECT_EQ(r.err, "simplekavo-export: copying: " + dst +
+                       "/ROMS0/3.GG: File too large\n"
+                       "simplekavo-export: The destination was left as it was.\n");
   EXPECT_EQ(r.out, "");
+  EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+TEST_F(ExportProgramTest, AReadOnlyDestinationIsRefusedBeforeWriting) {
+  // A copy of the program that the unprivileged user can run, wherever the
+  // build lies.
+  const std::string copy = dir / "simplekavo-export";
+  std::filesystem::copy_file(KAVO_EXPORT_PROGRAM, copy);
+  const auto command = testing::asUnprivileged({copy, src, dst});
+  if (command.empty()) GTEST_SKIP() << "running as root without setpriv: cannot drop privileges";
+  // The unprivileged user may read the sources but not write the destination.
+  for (const std::string& path : {dir.path(), src, copy})
+    ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(dst.c_str(), ::geteuid() == 0 ? 0755 : 0555), 0);
+  const auto before = snapshot(dir.path());
+  auto r = runChild(command);
+  ::chmod(dst.c_str(), 0755);
+  EXPECT_EQ(r.status, kRefused) << r.err;
+  EXPECT_EQ(r.err, "simplekavo-export: checking the destination: " + dst +
+                       ": Permission denied\n");
+  EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+// Two exports into one destination: one completes, the other is refused
+// before it writes (the first holds the destination, or has already made
+// ROMS0), and the layout is exactly what one export makes.
+TEST_F(ExportProgramTest, OfTwoExportsAtOnceOneCompletesAndTheOtherIsRefused) {
+  addGames(300);
+  const std::string alone = dir / "alone";
+  testing::makeDirectories(alone);
+  ASSERT_EQ(runChild(program({src, alone})).status, kExported);
+
+  ChildProcess first(program({src, dst})), second(program({src, dst}));
+  auto a = first.wait(), b = second.wait();
+  EXPECT_EQ(std::min(a.status, b.status), kExported) << a.err << b.err;
+  EXPECT_EQ(std::max(a.status, b.status), kRefused) << a.err << b.err;
+  const std::string refusal = a.status == kRefused ? a.err : b.err;
+  EXPECT_TRUE(refusal == "simplekavo-export: checking the destination: " + dst +
+                             ": Another export is writing to this folder\n" ||
+              refusal == "simplekavo-export: checking the destination: " + dst +
+                             "/ROMS0: File exists\n")
+      << refusal;
+  EXPECT_EQ(snapshot(dst), snapshot(alone));
+}
+
+// Ctrl-C or SIGTERM during a long export: it takes back what it made and
+// exits with 128 plus the signal.
+TEST_F(ExportProgramTest, AnInterruptedExportLeavesTheDestinationAsItWas) {
+  writeFile(dst + "/FILES.TXT", "an earlier index");
+  int count = 0;
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sigabbrev_np(signal));
+    // Long enough to be caught part-way; longer again if it was not.
+    bool caught = false;
+    for (int attempt = 0; attempt < 4 && !caught; ++attempt) {
+      const int more = 2000 << attempt;
+      addGames(count + more);
+      count += more;
+      const auto before = snapshot(dst);
+      ChildProcess child(program({"--quiet", src, dst}));
+      while (!std::filesystem::exists(dst + "/ROMS0") && !child.ended())
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      if (!child.ended()) child.signal(signal);
+      auto r = child.wait();
+      if (r.status == kExported) {  // it was quicker: start again, bigger
+        std::filesystem::remove_all(dst);
+        testing::makeDirectories(dst);
+        writeFile(dst + "/FILES.TXT", "an earlier index");
+        continue;
+      }
+      caught = true;
+      EXPECT_EQ(r.status, 128 + signal) << r.err;
+      EXPECT_NE(r.err.find(std::string("Interrupted by SIG") + sigabbrev_np(signal)),
+                std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("simplekavo-export: The destination was left as it was.\n"),
+                std::string::npos) << r.err;
+      EXPECT_EQ(snapshot(dst), before);
+    }
+    EXPECT_TRUE(caught) << "the export always ended before the signal";
+  }
+}
+
+TEST_F(ExportProgramTest, OutputThatCannotBeWrittenIsAFailure) {
+  const auto before = snapshot(dir.path());
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--dry-run", src, dst}, std::vector<std::string>{"--help"}}) {
+    testing::ChildOptions full;
+    full.standardOutput = "/dev/full";
+    auto r = runChild(program(args), full);
+    EXPECT_EQ(r.status, kFailed) << args[0];
+    EXPECT_EQ(r.err, "simplekavo-export: writing to standard output: No space left on device\n");
+  }
+  EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+// A name can hold what retitles or clears a terminal: it reaches one escaped,
+// while the copy and the index keep its bytes.
+TEST_F(ExportCommandTest, NamesReachATerminalEscaped) {
+  // "0" puts it first in the list, so its progress line is the one shown.
+  const std::string evil = "0 Evil\x1b]0;owned\x07\x1b[2J\x9b.gg";
+  writeFile(src + "/" + evil, "rom");
+  const std::string shown = "0 Evil\\x1b]0;owned\\x07\\x1b[2J\\x9b.gg";
+  auto raw = [](std::string text) {
+    for (std::size_t at; (at = text.find("\x1b[K")) != std::string::npos;) text.erase(at, 3);
+    return text.find_first_of("\x1b\x07\x9b") != std::string::npos;
+  };
+
+  Result plan = run({"--dry-run", src, dst}, {true, 300, true});
+  EXPECT_EQ(plan.status, kExported);
+  EXPECT_NE(plan.out.find("copy " + src + "/" + shown + " -> " + dst + "/ROMS0/0.GG"),
+            std::string::npos) << plan.out;
+  EXPECT_FALSE(raw(plan.out)) << plan.out;
+
+  Result done = run({src, dst}, {true, 300, true});
+  ASSERT_EQ(done.status, kExported);
+  EXPECT_NE(done.err.find("Copying 1 of 5  " + shown), std::string::npos) << done.err;
+  EXPECT_FALSE(raw(done.err));
+  EXPECT_NE(readFile(dst + "/FILES.TXT").find(evil + ",ROMS0\\0.gg\n"), std::string::npos);
+
+  writeFile(src + "/Bad\n\x1b[2J.sms", "rom");
+  const std::string again = dir / "again";
+  testing::makeDirectories(again);
+  Result refused = run({src, again}, {true, 300, true});
+  EXPECT_EQ(refused.status, kRefused);
+  EXPECT_EQ(refused.err, "simplekavo-export: checking the names: " + src +
+                             "/Bad\\x0a\\x1b[2J.sms: File name contains a line break\n");
 }
 
 TEST_F(ExportCommandTest, ProgressGoesToATerminalOnlyAndIsErasedAtTheEnd) {

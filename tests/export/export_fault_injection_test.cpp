@@ -1,7 +1,8 @@
 // Fails every file operation of an export in turn and checks what the user is
-// promised: an error naming the path and the reason, never a success, index
-// records for copied files only, and every file that was there before left
-// as it was.
+// promised: an error naming the path and the reason, never a success, and
+// after every failure the destination exactly as it was before the run (an
+// earlier index and the user's own file included, no new index left beside
+// it), the sources untouched.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include "platform/posix_file_system.h"
 #include "platform/run_time_error.h"
 #include "support/fault_injecting_file_system.h"
+#include "support/mounted_volume.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
 
@@ -26,71 +28,58 @@ using testing::TempDirectory;
 using testing::readFile;
 using testing::snapshot;
 using testing::writeFile;
-
-constexpr int kRomCount = 65;  // three groups, the last one partly filled
+using Tree = std::map<std::string, std::string>;
 
 struct RomFolder {
   TempDirectory root;
   std::string source = root / "roms";
+  int count;
   std::vector<std::string> names;
-  std::string allRecords;
+  std::string index;  // what FILES.TXT holds after a complete export
 
-  RomFolder() {
+  explicit RomFolder(int romCount) : count(romCount) {
     testing::makeDirectories(source);
-    for (int i = 0; i < kRomCount; ++i) {
+    for (int i = 0; i < count; ++i) {
       names.push_back("Game " + std::to_string(i) + (i % 2 ? ".sms" : ".gg"));
       writeFile(source + "/" + names.back(), "rom " + names.back());
+      index += layout::record(names.back(), i);
     }
+    index += std::string(layout::paddingLength(index.size()), ' ');
   }
 
-  // How many copies, from the first, are complete and exact.
-  int completeCopies(const std::string& destination) const {
-    int count = 0;
-    for (const std::string& name : names) {
-      const std::string copy = destination + "/" +
-                               layout::groupDirectoryName(layout::groupNumberOf(count)) +
-                               "/" + layout::copyFileName(name, count);
-      if (!std::filesystem::exists(copy) || readFile(copy) != "rom " + name)
-        break;
-      ++count;
+  // The complete layout, as it stands under the destination after a
+  // completed export, beside what `before` held.
+  Tree completed(Tree before) const {
+    before["FILES.TXT"] = index;
+    for (int j = 0; j < count; ++j) {
+      const std::string group = layout::groupDirectoryName(layout::groupNumberOf(j));
+      before[group] = "<dir>";
+      before[group + "/" + layout::copyFileName(names[j], j)] = "rom " + names[j];
     }
-    return count;
-  }
-
-  // The number of records the index holds, when it holds the first records
-  // in order followed by nothing or (after all of them) padding spaces;
-  // -1 when it holds anything else.
-  int recordsIn(const std::string& index) const {
-    std::string records;
-    for (int r = 0;; ++r) {
-      if (index.size() >= records.size() && index.compare(0, records.size(), records) == 0) {
-        const std::string rest = index.substr(records.size());
-        if (rest.empty()) return r;
-        if (r == kRomCount && rest.find_first_not_of(' ') == std::string::npos &&
-            rest.size() <= layout::paddingLength(records.size()))
-          return r;
-      }
-      if (r == kRomCount) return -1;
-      records += layout::record(names[r], r);
-    }
+    before[layout::groupDirectoryName(layout::groupCount(count) - 1)] = "<dir>";
+    return before;
   }
 };
 
-TEST(ExportFaultInjection, EveryFailingOperationIsReportedAndLosesNothing) {
-  RomFolder folder;
-  const auto sourceBefore = snapshot(folder.source);
+// The sweep over one destination: for every service and errno, fail the
+// k-th call for k = 1, 2, ... until a run completes. Returns the number of
+// failing runs.
+int sweep(const RomFolder& folder, const std::function<std::string()>& freshDestination,
+          const std::vector<Service>& services, const std::vector<int>& errnos) {
+  const Tree sourceBefore = snapshot(folder.source);
   PosixFileSystem realFiles;
   int faultPoints = 0;
-
-  for (Service service : testing::kAllServices) {
-    for (int error : {ENOSPC, EIO, EACCES, ENOENT}) {
+  for (Service service : services) {
+    // A refusal before writing is the same whatever the reason: one will do.
+    const bool looking = service == Service::Look || service == Service::Lock;
+    for (int error : looking ? std::vector<int>{errnos.front()} : errnos) {
       for (int k = 1;; ++k) {
         SCOPED_TRACE(std::string(testing::nameOf(service)) + " call " +
                      std::to_string(k) + " fails with " + std::strerror(error));
-        TempDirectory run;
-        const std::string destination = run / "usb";
-        testing::makeDirectories(destination);
+        const std::string destination = freshDestination();
+        writeFile(destination + "/FILES.TXT", "the index of an earlier export");
         writeFile(destination + "/keep.txt", "the user's own file");
+        const Tree before = snapshot(destination);
 
         FaultInjectingFileSystem files(realFiles, service, k, error);
         testing::ScriptedDialogs dialogs;
@@ -98,46 +87,81 @@ TEST(ExportFaultInjection, EveryFailingOperationIsReportedAndLosesNothing) {
         Host host{files, dialogs, programEnd};
         dialogs.answers.push_back(destination + "/FILES.TXT");
 
-        bool raised = false;
+        std::optional<ExportFailure> failure;
         try {
           exportRomSet({destination, folder.source, folder.names}, host);
-        } catch (const RunTimeError& failure) {
-          raised = true;
-          EXPECT_FALSE(failure.path().empty());
-          EXPECT_EQ(failure.reason(), std::strerror(error));
-          EXPECT_NE(std::string(failure.what()).find(failure.path()), std::string::npos);
+        } catch (const ExportFailure& raised) {
+          failure = raised;
         }
         if (!files.injected()) {
           // Every call of the service has been failed once: this run is whole.
-          EXPECT_FALSE(raised);
+          EXPECT_FALSE(failure) << failure->what();
           EXPECT_EQ(programEnd.ends, 1);
-          EXPECT_EQ(folder.completeCopies(destination), kRomCount);
+          EXPECT_EQ(snapshot(destination), folder.completed(before));
           break;
         }
         ++faultPoints;
-        EXPECT_TRUE(raised);
+        EXPECT_TRUE(failure);
+        if (failure) {
+          EXPECT_FALSE(failure->path().empty());
+          EXPECT_EQ(failure->reason(), std::strerror(error));
+          EXPECT_NE(std::string(failure->what()).find(failure->path()), std::string::npos);
+          EXPECT_FALSE(failure->step().empty());
+          // Looking and claiming come before any writing.
+          EXPECT_EQ(failure->refused(), looking);
+          if (!looking) EXPECT_EQ(failure->note(), "The destination was left as it was.");
+        }
         EXPECT_TRUE(dialogs.messages.empty());
         EXPECT_EQ(programEnd.ends, 0);
-
-        const int copies = folder.completeCopies(destination);
-        const std::string indexPath = destination + "/FILES.TXT";
-        const int records =
-            std::filesystem::exists(indexPath) ? folder.recordsIn(readFile(indexPath)) : 0;
-        // The copy is made before its record is printed, so a failed print
-        // leaves the last copy without a record; otherwise they match.
-        if (service == Service::Print && records < kRomCount)
-          EXPECT_EQ(records, copies - 1);
-        else
-          EXPECT_EQ(records, copies);
-
+        EXPECT_EQ(snapshot(destination), before) << "the destination is as it was";
         EXPECT_EQ(snapshot(folder.source), sourceBefore);
-        EXPECT_EQ(readFile(destination + "/keep.txt"), "the user's own file");
-        if (::testing::Test::HasFailure()) return;  // one clear report is enough
+        if (::testing::Test::HasFailure()) return faultPoints;  // one clear report is enough
       }
     }
   }
+  return faultPoints;
+}
+
+TEST(ExportFaultInjection, EveryFailingOperationIsReportedAndTakenBack) {
+  constexpr int kRomCount = 65;  // three groups, the last one partly filled
+  RomFolder folder(kRomCount);
+  TempDirectory runs;
+  int run = 0;
+  const int faultPoints = sweep(folder, [&] {
+    const std::string destination = runs / std::to_string(++run);
+    testing::makeDirectories(destination);
+    return destination;
+  }, {testing::kAllServices.begin(), testing::kAllServices.end()},
+     {ENOSPC, EIO, EACCES, ENOENT});
   std::cout << "fault points injected: " << faultPoints << "\n";
-  EXPECT_GT(faultPoints, 4 * (2 * kRomCount + 4));
+  // Every source is looked at and copied, every record printed.
+  EXPECT_GT(faultPoints, 4 * (2 * kRomCount) + kRomCount);
+}
+
+// On the file system of players' USB drives, mounted from an image: an export
+// over an earlier index completes exactly, and a failure at any point leaves
+// the volume as it was. (The FUSE stand-in loses a renamed directory's
+// contents; the export renames files only.)
+TEST(ExportFaultInjection, OnAFat32VolumeEveryFailureLeavesTheVolumeAsItWas) {
+  // Two groups; the services that change the volume (the looking ones do
+  // the same on every file system, and the FUSE stand-in is slow).
+  constexpr int kRomCount = 35;
+  RomFolder folder(kRomCount);
+  TempDirectory scratch;
+  testing::makeDirectories(scratch / "usb");
+  auto volume = testing::MountedVolume::fat32(scratch / "usb", scratch / "fat.img", 64);
+  if (!volume.mounted()) GTEST_SKIP() << volume.why();
+  int run = 0;
+  const int faultPoints = sweep(folder, [&] {
+    // Each run in a directory of its own on the one volume.
+    const std::string destination = scratch / ("usb/RUN" + std::to_string(++run));
+    testing::makeDirectories(destination);
+    return destination;
+  }, {Service::Open, Service::Print, Service::Close, Service::MakeDirectory, Service::Copy,
+      Service::Rename, Service::Remove, Service::Sync},
+     {ENOSPC});
+  std::cout << "fault points injected on FAT32: " << faultPoints << "\n";
+  EXPECT_GT(faultPoints, 2 * kRomCount);
 }
 
 }  // namespace

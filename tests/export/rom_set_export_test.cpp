@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,12 +14,15 @@
 #include "platform/forwarding_file_system.h"
 #include "platform/posix_file_system.h"
 #include "platform/run_time_error.h"
+#include "support/error_of.h"
+#include "support/mounted_volume.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
 namespace {
 
+using testing::errorOf;
 using testing::readFile;
 using testing::snapshot;
 using testing::TempDirectory;
@@ -27,6 +31,13 @@ using Tree = std::map<std::string, std::string>;
 
 // The bytes of a ROM file, different for every name.
 std::string romBytes(const std::string& name) { return "rom:" + name + std::string(100, '\x01'); }
+
+// Every occurrence of "ROOT" replaced by the root's path.
+std::string expand(std::string text, const std::string& root) {
+  for (std::size_t at; (at = text.find("ROOT")) != std::string::npos;)
+    text.replace(at, 4, root);
+  return text;
+}
 
 class RomSetExportTest : public ::testing::Test {
  protected:
@@ -43,20 +54,16 @@ class RomSetExportTest : public ::testing::Test {
     return ExportRequest{destination, source, std::move(names)};
   }
 
-  ExportOutcome run(const std::vector<std::string>& names, std::string answer) {
+  ExportResult run(const std::vector<std::string>& names, std::string answer) {
     dialogs.answers.push_back(std::move(answer));
     return exportRomSet(request(names), host);
   }
 
-  // Runs an export that must fail, and returns its error.
-  RunTimeError failingRun(const std::vector<std::string>& names, std::string answer) {
-    try {
-      run(names, std::move(answer));
-    } catch (const RunTimeError& error) {
-      return error;
-    }
-    ADD_FAILURE() << "the export did not fail";
-    return RunTimeError(ErrorNumber::InternalError, {}, {});
+  std::optional<ExportFailure> failingRun(FileSystem& through,
+                                          const std::vector<std::string>& names) {
+    Host failingHost{through, dialogs, programEnd};
+    dialogs.answers.push_back(defaultAnswer());
+    return errorOf<ExportFailure>([&] { exportRomSet(request(names), failingHost); });
   }
 
   void expectNoSuccessReported() {
@@ -77,7 +84,12 @@ class RomSetExportTest : public ::testing::Test {
 
 TEST_F(RomSetExportTest, WorkedExampleEndToEnd) {
   addRoms({"Alpha.sms", "Beta Game.gg"});
-  EXPECT_EQ(run({"Alpha.sms", "Beta Game.gg"}, defaultAnswer()), ExportOutcome::Completed);
+  const ExportResult result = run({"Alpha.sms", "Beta Game.gg"}, defaultAnswer());
+  EXPECT_EQ(result.outcome, ExportOutcome::Completed);
+  EXPECT_EQ(result.indexPath, destination + "/FILES.TXT");
+  EXPECT_EQ(result.files, 2u);
+  EXPECT_EQ(result.groups, 1u);
+  EXPECT_EQ(result.bytes, romBytes("Alpha.sms").size() + romBytes("Beta Game.gg").size());
 
   ASSERT_EQ(dialogs.prompts.size(), 1u);
   EXPECT_EQ(dialogs.prompts[0].title, "Save FILES.TXT");
@@ -96,6 +108,19 @@ TEST_F(RomSetExportTest, WorkedExampleEndToEnd) {
   EXPECT_EQ(dialogs.messages[0].text, "Completed Successfully!  Press OK to exit");
   EXPECT_EQ(dialogs.messages[0].title, "");
   EXPECT_EQ(programEnd.ends, 1);
+  EXPECT_EQ(programEnd.lastStatus, 0);
+}
+
+TEST_F(RomSetExportTest, AnEarlierIndexIsReplacedWholeAndNothingIsLeftBeside) {
+  addRoms({"Alpha.sms"});
+  writeFile(destination + "/FILES.TXT", "an earlier index, longer than the new one will be");
+  writeFile(destination + "/notes.txt", "the user's own");
+  ASSERT_EQ(run({"Alpha.sms"}, defaultAnswer()).outcome, ExportOutcome::Completed);
+  EXPECT_EQ(snapshot(destination),
+            (Tree{{"FILES.TXT", "Alpha.sms,ROMS0\\0.sms\n" + std::string(10, ' ')},
+                  {"notes.txt", "the user's own"},
+                  {"ROMS0", "<dir>"},
+                  {"ROMS0/0.SMS", romBytes("Alpha.sms")}}));
 }
 
 TEST_F(RomSetExportTest, GroupsOfThirtyWithALastEmptyGroupOnMultiples) {
@@ -116,7 +141,7 @@ TEST_F(RomSetExportTest, GroupsOfThirtyWithALastEmptyGroupOnMultiples) {
     }
     addRoms(job.names);
     dialogs.answers.push_back(job.destination + "/FILES.TXT");
-    ASSERT_EQ(exportRomSet(job, host), ExportOutcome::Completed);
+    ASSERT_EQ(exportRomSet(job, host).outcome, ExportOutcome::Completed);
 
     Tree tree = snapshot(job.destination);
     std::vector<std::size_t> filesPerGroup;
@@ -140,15 +165,26 @@ TEST_F(RomSetExportTest, GroupsOfThirtyWithALastEmptyGroupOnMultiples) {
   EXPECT_EQ(programEnd.ends, 4);
 }
 
-// Records the copies instead of making them: forty thousand real copies
-// would time the disk rather than test the count.
+// Records the copies instead of making them, and answers for sources that
+// are not there: forty thousand real copies would time the disk rather than
+// test the count.
 class RecordingCopies final : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
   std::vector<std::pair<std::string, std::string>> copies;
+  FileStatus inspectSource(const std::string&) override {
+    FileStatus status;
+    status.type = FileType::Regular;
+    status.inode = ++inodes_;
+    status.size = 1000;
+    return status;
+  }
   void copyFile(const std::string& from, const std::string& to) override {
     copies.emplace_back(from, to);
   }
+
+ private:
+  std::uint64_t inodes_ = 0;
 };
 
 TEST_F(RomSetExportTest, FortyThousandNamesAreAllExported) {
@@ -157,7 +193,9 @@ TEST_F(RomSetExportTest, FortyThousandNamesAreAllExported) {
   RecordingCopies recording(files);
   Host recordingHost{recording, dialogs, programEnd};
   dialogs.answers.push_back(defaultAnswer());
-  ASSERT_EQ(exportRomSet(request(names), recordingHost), ExportOutcome::Completed);
+  const ExportResult result = exportRomSet(request(names), recordingHost);
+  ASSERT_EQ(result.outcome, ExportOutcome::Completed);
+  EXPECT_EQ(result.bytes, 40'000'000u);
 
   ASSERT_EQ(recording.copies.size(), 40'000u);
   EXPECT_EQ(recording.copies.back(),
@@ -174,7 +212,7 @@ TEST_F(RomSetExportTest, FortyThousandNamesAreAllExported) {
 TEST_F(RomSetExportTest, NamesAreBytesOnDiskAndWindows1252InTheIndex) {
   const std::vector<std::string> names = {"Caf\u00e9.sms", "\xff\xfe.gg", "README"};
   addRoms(names);
-  ASSERT_EQ(run(names, defaultAnswer()), ExportOutcome::Completed);
+  ASSERT_EQ(run(names, defaultAnswer()).outcome, ExportOutcome::Completed);
   EXPECT_EQ(readFile(destination + "/ROMS0/0.SMS"), romBytes(names[0]));
   EXPECT_EQ(readFile(destination + "/ROMS0/1.GG"), romBytes(names[1]));
   EXPECT_EQ(readFile(destination + "/ROMS0/2README"), romBytes(names[2]));
@@ -187,7 +225,7 @@ TEST_F(RomSetExportTest, AnEmptyAnswerChangesNothing) {
   addRoms({"Alpha.sms"});
   writeFile(destination + "/FILES.TXT", "an earlier index");
   Tree before = snapshot(root.path());
-  EXPECT_EQ(run({"Alpha.sms"}, ""), ExportOutcome::Cancelled);
+  EXPECT_EQ(run({"Alpha.sms"}, "").outcome, ExportOutcome::Cancelled);
   EXPECT_EQ(snapshot(root.path()), before);
   expectNoSuccessReported();
 }
@@ -201,14 +239,17 @@ TEST_F(RomSetExportTest, ARootDestinationProposesADoubledSlash) {
 TEST_F(RomSetExportTest, TheAnswersFileNameIsUpperCasedItsDirectoryKept) {
   addRoms({"Alpha.sms"});
   testing::makeDirectories(root / "Index Here");
-  ASSERT_EQ(run({"Alpha.sms"}, root / "Index Here/files.txt"), ExportOutcome::Completed);
+  ASSERT_EQ(run({"Alpha.sms"}, root / "Index Here/files.txt").outcome,
+            ExportOutcome::Completed);
   EXPECT_EQ(snapshot(root / "Index Here"),
             (Tree{{"FILES.TXT", "Alpha.sms,ROMS0\\0.sms\n" + std::string(10, ' ')}}));
   EXPECT_FALSE(files.exists(destination + "/FILES.TXT"));
 }
 
+// Each case is refused before anything is written: nothing under the root
+// (sources, destination, earlier indexes) changes. "ROOT" in a text stands
+// for the folder holding "roms" and "usb".
 TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
-  // Paths are relative to a fresh folder holding "roms" and "usb".
   struct Case {
     std::string what;
     std::function<void(const std::string& root)> arrange;
@@ -217,31 +258,108 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
     ErrorNumber number;
     std::string path;
     std::string reason;
+    std::string destination = "ROOT/usb";
   };
   const std::vector<std::string> three = {"Alpha.sms", "Beta Game.gg", "Gamma.sms"};
   const std::vector<std::string> thirtyOne(31, "Alpha.sms");
+  const std::string longName(255, 'x');
   const auto nothing = [](const std::string&) {};
+  const auto link = [](const char* target, const char* at) {
+    return [=](const std::string& root) {
+      std::filesystem::remove(expand(at, root));
+      ASSERT_EQ(::symlink(expand(target, root).c_str(), expand(at, root).c_str()), 0);
+    };
+  };
   const Case cases[] = {
-      {"the answer's directory is missing", nothing, three, "usb/missing/FILES.TXT",
-       ErrorNumber::PathNotFound, "usb/missing/FILES.TXT", "No such file or directory"},
-      {"the answer names a directory",
+      {"the answer's directory is missing", nothing, three, "ROOT/usb/missing/FILES.TXT",
+       ErrorNumber::PathNotFound, "ROOT/usb/missing/FILES.TXT", "No such file or directory"},
+      {"the answer names a directory once upper-cased",
        [](const std::string& root) { testing::makeDirectories(root + "/usb/OLD"); },
-       three, "usb/old", ErrorNumber::PathFileAccessError, "usb/OLD", "Is a directory"},
+       three, "ROOT/usb/old", ErrorNumber::PathFileAccessError, "ROOT/usb/OLD",
+       "Is a directory"},
+      {"the answer names a directory as typed",
+       [](const std::string& root) { testing::makeDirectories(root + "/usb/out"); },
+       three, "ROOT/usb/out", ErrorNumber::PathFileAccessError, "ROOT/usb/out",
+       "Is a directory"},
+      {"the answer is the prompt's own example", nothing, three, "C:\\",
+       ErrorNumber::BadFileName, "C:\\",
+       "Not a full path to a file, such as /media/usb/FILES.TXT"},
+      {"the answer is a relative path", nothing, three, "usb/FILES.TXT",
+       ErrorNumber::BadFileName, "usb/FILES.TXT",
+       "Not a full path to a file, such as /media/usb/FILES.TXT"},
+      {"the answer ends with a separator", nothing, three, "ROOT/usb/",
+       ErrorNumber::BadFileName, "ROOT/usb/", "Names a folder, not a file"},
+      {"FILES.TXT is a symbolic link to a source", link("../roms/Alpha.sms", "ROOT/usb/FILES.TXT"),
+       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
+       "Is a symbolic link"},
+      {"FILES.TXT is a symbolic link to a FIFO",
+       [&](const std::string& root) {
+         ASSERT_EQ(::mkfifo((root + "/pipe").c_str(), 0600), 0);
+         link("ROOT/pipe", "ROOT/usb/FILES.TXT")(root);
+       },
+       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
+       "Is a symbolic link"},
+      {"FILES.TXT is a symbolic link to /dev/null", link("/dev/null", "ROOT/usb/FILES.TXT"),
+       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
+       "Is a symbolic link"},
+      {"FILES.TXT is a hard link to a source",
+       [](const std::string& root) {
+         std::filesystem::remove(root + "/usb/FILES.TXT");
+         ASSERT_EQ(::link((root + "/roms/Alpha.sms").c_str(),
+                          (root + "/usb/FILES.TXT").c_str()), 0);
+       },
+       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
+       "Has other hard links, which would lose their contents"},
+      {"FILES.TXT is a FIFO",
+       [](const std::string& root) {
+         std::filesystem::remove(root + "/usb/FILES.TXT");
+         ASSERT_EQ(::mkfifo((root + "/usb/FILES.TXT").c_str(), 0600), 0);
+       },
+       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
+       "Not a regular file"},
+      {"the index path is a listed source",
+       [](const std::string& root) { writeFile(root + "/roms/SONIC.SMS", "rom"); },
+       {"Alpha.sms", "SONIC.SMS"}, "ROOT/roms/sonic.sms", ErrorNumber::PathFileAccessError,
+       "ROOT/roms/SONIC.SMS", "Is one of the files to export: ROOT/roms/SONIC.SMS"},
+      {"the source folder is the destination and its index is listed",
+       [](const std::string& root) { writeFile(root + "/roms/FILES.TXT", "an index"); },
+       {"Alpha.sms", "FILES.TXT"}, "ROOT/roms/FILES.TXT", ErrorNumber::PathFileAccessError,
+       "ROOT/roms/FILES.TXT", "Is one of the files to export: ROOT/roms/FILES.TXT",
+       "ROOT/roms"},
+      {"the index takes the name of a group directory", nothing, thirtyOne, "ROOT/usb/roms1",
+       ErrorNumber::PathFileAccessError, "ROOT/usb/ROMS1",
+       "Is the name of a folder this export makes"},
       {"ROMS0 exists",
        [](const std::string& root) { testing::makeDirectories(root + "/usb/ROMS0"); },
-       three, "usb/FILES.TXT", ErrorNumber::PathFileAccessError, "usb/ROMS0",
+       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/ROMS0",
        "File exists"},
       {"the last group's directory exists",
        [](const std::string& root) { testing::makeDirectories(root + "/usb/ROMS1"); },
-       thirtyOne, "usb/FILES.TXT", ErrorNumber::PathFileAccessError, "usb/ROMS1",
+       thirtyOne, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/ROMS1",
        "File exists"},
+      {"an interrupted export left its new index",
+       [](const std::string& root) { writeFile(root + "/usb/FILES.TXT.simplekavo-new", "F"); },
+       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError,
+       "ROOT/usb/FILES.TXT.simplekavo-new", "Left by an interrupted export"},
       {"the destination is gone",
        [](const std::string& root) { std::filesystem::remove_all(root + "/usb"); },
-       three, "FILES.TXT", ErrorNumber::PathNotFound, "usb", "No such file or directory"},
+       three, "ROOT/FILES.TXT", ErrorNumber::PathNotFound, "ROOT/usb",
+       "No such file or directory"},
       {"a name holds a line break",
        [](const std::string& root) { writeFile(root + "/roms/Bad\nName.sms", ""); },
-       {"Alpha.sms", "Bad\nName.sms"}, "usb/FILES.TXT", ErrorNumber::BadFileName,
-       "roms/Bad\nName.sms", "File name contains a line break"},
+       {"Alpha.sms", "Bad\nName.sms"}, "ROOT/usb/FILES.TXT", ErrorNumber::BadFileName,
+       "ROOT/roms/Bad\nName.sms", "File name contains a line break"},
+      {"a listed source is missing", nothing, {"Alpha.sms", "Missing.sms", "Gamma.sms"},
+       "ROOT/usb/FILES.TXT", ErrorNumber::FileNotFound, "ROOT/roms/Missing.sms",
+       "No such file or directory"},
+      {"a listed source is a FIFO",
+       [](const std::string& root) { ASSERT_EQ(::mkfifo((root + "/roms/Pipe.sms").c_str(), 0600), 0); },
+       {"Alpha.sms", "Pipe.sms"}, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError,
+       "ROOT/roms/Pipe.sms", "Not a regular file"},
+      {"a name without a dot makes a copy name too long for the volume",
+       [&](const std::string& root) { writeFile(root + "/roms/" + longName, "rom"); },
+       {"Alpha.sms", longName}, "ROOT/usb/FILES.TXT", ErrorNumber::BadFileName,
+       "ROOT/usb/ROMS0/1" + std::string(255, 'X'), "File name too long"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -258,85 +376,227 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
     testing::ScriptedDialogs dialogs;
     testing::RecordingProgramEnd programEnd;
     Host host{files, dialogs, programEnd};
-    dialogs.answers.push_back(root / c.answer);
-    try {
-      exportRomSet(ExportRequest{root / "usb", root / "roms", c.names}, host);
-      ADD_FAILURE() << "the export did not fail";
-    } catch (const RunTimeError& error) {
-      EXPECT_EQ(error.number(), c.number);
-      EXPECT_EQ(error.path(), root / c.path);
-      EXPECT_EQ(error.reason(), c.reason);
-    }
+    dialogs.answers.push_back(expand(c.answer, root.path()));
+    const auto error = errorOf<ExportFailure>([&] {
+      exportRomSet(ExportRequest{expand(c.destination, root.path()), root / "roms", c.names},
+                   host);
+    });
+    if (!error) continue;
+    EXPECT_EQ(error->number(), c.number);
+    EXPECT_EQ(error->path(), expand(c.path, root.path()));
+    EXPECT_EQ(error->reason(), expand(c.reason, root.path()));
+    EXPECT_TRUE(error->refused()) << error->step();
     EXPECT_EQ(snapshot(root.path()), before) << "nothing is created or changed";
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(programEnd.ends, 0);
   }
 }
 
-TEST_F(RomSetExportTest, AMissingSourceStopsTheRunAfterTheFilesBeforeIt) {
-  addRoms({"Alpha.sms", "Gamma.sms"});
-  RunTimeError error = failingRun({"Alpha.sms", "Beta Game.gg", "Gamma.sms"}, defaultAnswer());
-  EXPECT_EQ(error.number(), ErrorNumber::FileNotFound);
-  EXPECT_EQ(error.path(), source + "/Beta Game.gg");
-  EXPECT_EQ(snapshot(destination), (Tree{{"FILES.TXT", "Alpha.sms,ROMS0\\0.sms\n"},
-                                         {"ROMS0", "<dir>"},
-                                         {"ROMS0/0.SMS", romBytes("Alpha.sms")}}));
-  expectNoSuccessReported();
-}
-
-TEST_F(RomSetExportTest, AFifoInTheListIsRefusedNotRead) {
+TEST_F(RomSetExportTest, AnotherExportWritingToTheDestinationIsRefused) {
   addRoms({"Alpha.sms"});
-  ASSERT_EQ(::mkfifo((source + "/Pipe.sms").c_str(), 0600), 0);
-  RunTimeError error = failingRun({"Alpha.sms", "Pipe.sms"}, defaultAnswer());
-  EXPECT_EQ(error.path(), source + "/Pipe.sms");
-  EXPECT_EQ(error.reason(), "Not a regular file");
-  EXPECT_EQ(readFile(destination + "/FILES.TXT"), "Alpha.sms,ROMS0\\0.sms\n");
+  PosixFileSystem other;
+  auto held = other.lockDirectory(destination);  // as a second export would
+  const Tree before = snapshot(root.path());
+  auto error = errorOf<ExportFailure>([&] { run({"Alpha.sms"}, defaultAnswer()); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->path(), destination);
+  EXPECT_EQ(error->reason(), "Another export is writing to this folder");
+  EXPECT_EQ(error->step(), "checking the destination");
+  EXPECT_EQ(snapshot(root.path()), before);
+
+  held.reset();  // that export ended
+  EXPECT_EQ(run({"Alpha.sms"}, defaultAnswer()).outcome, ExportOutcome::Completed);
+}
+
+// A volume with the free space the test chooses.
+class VolumeWithRoom final : public ForwardingFileSystem {
+ public:
+  VolumeWithRoom(FileSystem& target, std::uint64_t available)
+      : ForwardingFileSystem(target), available_(available) {}
+  VolumeSpace volumeSpace(const std::string&) override {
+    return {true, 4096, available_};
+  }
+
+ private:
+  std::uint64_t available_;
+};
+
+TEST_F(RomSetExportTest, TooLittleFreeSpaceIsRefusedWithWhatIsNeededAndFree) {
+  // Three copies of three blocks each, one group directory and an index of
+  // one block: 11 blocks.
+  const std::vector<std::string> names = {"A.sms", "B.sms", "C.sms"};
+  for (const std::string& name : names) writeFile(source + "/" + name, std::string(9000, 'r'));
+  const Tree before = snapshot(root.path());
+
+  VolumeWithRoom short_(files, 11 * 4096 - 1);
+  auto error = failingRun(short_, names);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), ErrorNumber::DiskFull);
+  EXPECT_EQ(error->path(), destination);
+  EXPECT_EQ(error->reason(), "Needs 45,056 bytes (44.0 KiB); 45,055 bytes (44.0 KiB) free");
+  EXPECT_EQ(error->step(), "checking free space");
+  EXPECT_TRUE(error->refused());
+  EXPECT_EQ(snapshot(root.path()), before);
+
+  VolumeWithRoom enough(files, 11 * 4096);
+  Host enoughHost{enough, dialogs, programEnd};
+  dialogs.answers.push_back(defaultAnswer());
+  EXPECT_EQ(exportRomSet(request(names), enoughHost).outcome, ExportOutcome::Completed);
+}
+
+// On a real small disk: an export needing one block more than is free is
+// refused before it writes, and one with a little room to spare completes.
+TEST(RomSetExportOnAFullDisk, ShortByOneBlockIsRefusedAndARealTmpfsAgrees) {
+  TempDirectory root;
+  testing::makeDirectories(root / "roms");
+  testing::makeDirectories(root / "measure");
+  testing::makeDirectories(root / "usb");
+  std::vector<std::string> names;
+  for (int i = 0; i < 12; ++i) {
+    names.push_back("Game " + std::to_string(i) + ".sms");
+    writeFile(root / ("roms/" + names.back()), std::string(5000 + 3000 * i, 'r'));
+  }
+  const std::uint64_t size = 1024 * 1024;
+  auto freeBytes = [](const std::string& path) {
+    struct statvfs volume {};
+    ::statvfs(path.c_str(), &volume);
+    return static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize;
+  };
+  auto exportTo = [&](const std::string& destination) {
+    PosixFileSystem files;
+    testing::ScriptedDialogs dialogs;
+    testing::RecordingProgramEnd programEnd;
+    Host host{files, dialogs, programEnd};
+    dialogs.answers.push_back(destination + "/FILES.TXT");
+    exportRomSet(ExportRequest{destination, root / "roms", names}, host);
+  };
+
+  // What the export really takes on a tmpfs.
+  std::uint64_t used = 0;
+  {
+    auto volume = testing::MountedVolume::tmpfs(root / "measure", size);
+    if (!volume.mounted()) GTEST_SKIP() << volume.why();
+    const std::uint64_t before = freeBytes(root / "measure");
+    exportTo(root / "measure");
+    used = before - freeBytes(root / "measure");
+  }
+  ASSERT_GT(used, 0u);
+
+  for (std::uint64_t room : {used - 4096, used + 4 * 4096}) {
+    SCOPED_TRACE(std::to_string(room) + " bytes free, " + std::to_string(used) + " used");
+    auto volume = testing::MountedVolume::tmpfs(root / "usb", size);
+    ASSERT_TRUE(volume.mounted());
+    writeFile(root / "usb/filler", std::string(size - room, 'f'));
+    ASSERT_EQ(freeBytes(root / "usb"), room);
+    const Tree before = snapshot(root / "usb");
+    if (room < used) {
+      auto error = errorOf<ExportFailure>([&] { exportTo(root / "usb"); });
+      ASSERT_TRUE(error);
+      EXPECT_EQ(error->number(), ErrorNumber::DiskFull);
+      EXPECT_TRUE(error->refused());
+      EXPECT_EQ(snapshot(root / "usb"), before);
+    } else {
+      exportTo(root / "usb");
+      EXPECT_EQ(snapshot(root / "usb").size(), before.size() + names.size() + 2);
+    }
+  }
+}
+
+// Fails every copy after the first `good` ones, and, when the drive is
+// "pulled", every removal as well.
+class FailingCopies final : public ForwardingFileSystem {
+ public:
+  FailingCopies(FileSystem& target, int good, bool pulled)
+      : ForwardingFileSystem(target), good_(good), pulled_(pulled) {}
+  void copyFile(const std::string& from, const std::string& to) override {
+    if (good_-- <= 0) throw errorFromErrno(ENOSPC, to);
+    target_.copyFile(from, to);
+  }
+  bool removeFile(const std::string& path) override {
+    if (pulled_) throw errorFromErrno(EIO, path);
+    return target_.removeFile(path);
+  }
+  void removeDirectory(const std::string& path) override {
+    if (pulled_) throw errorFromErrno(EIO, path);
+    target_.removeDirectory(path);
+  }
+
+ private:
+  int good_;
+  bool pulled_;
+};
+
+TEST_F(RomSetExportTest, AFailurePartWayTakesBackWhatItMadeOrNamesWhatItCouldNot) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) names.push_back("Game " + std::to_string(i) + ".gg");
+  addRoms(names);
+  writeFile(destination + "/FILES.TXT", "an earlier index");
+  const Tree before = snapshot(root.path());
+
+  FailingCopies full(files, 35, /*pulled=*/false);
+  auto error = failingRun(full, names);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), ErrorNumber::DiskFull);
+  EXPECT_EQ(error->path(), destination + "/ROMS1/35.GG");
+  EXPECT_EQ(error->step(), "copying");
+  EXPECT_FALSE(error->refused());
+  EXPECT_EQ(error->note(), "The destination was left as it was.");
+  EXPECT_EQ(error->message(), "Run-time error '61':\n\nDisk full\n\n" + destination +
+                                  "/ROMS1/35.GG: No space left on device\n\n"
+                                  "The destination was left as it was.");
+  EXPECT_EQ(snapshot(root.path()), before);
+  expectNoSuccessReported();
+
+  // The drive went away: what is still there is named, the last made first.
+  FailingCopies pulled(files, 2, /*pulled=*/true);
+  error = failingRun(pulled, names);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->note(),
+            "Not everything this export made could be taken back:\n" +
+                destination + "/ROMS0/2.GG (Input/output error)\n" +
+                destination + "/ROMS0/1.GG (Input/output error)\n" +
+                destination + "/ROMS0/0.GG (Input/output error)\n" +
+                destination + "/ROMS0 (Input/output error)\n" +
+                destination + "/FILES.TXT.simplekavo-new (Input/output error)");
+  EXPECT_EQ(readFile(destination + "/FILES.TXT"), "an earlier index");
   expectNoSuccessReported();
 }
 
-TEST_F(RomSetExportTest, AFullDiskUnderTheIndexIsNeverReportedAsSuccess) {
-  addRoms({"Alpha.sms"});
-  ASSERT_EQ(::symlink("/dev/full", (destination + "/FILES.TXT").c_str()), 0);
-  RunTimeError error = failingRun({"Alpha.sms"}, defaultAnswer());
-  EXPECT_EQ(error.number(), ErrorNumber::DiskFull);
-  EXPECT_EQ(error.path(), destination + "/FILES.TXT");
-  EXPECT_EQ(error.reason(), "No space left on device");
-  expectNoSuccessReported();
-}
-
-// Fails the flush of every volume it watches.
+// Fails the flush of every volume it watches, once.
 class FailingFlush final : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
-  int watched = 0;
+  int failed = 0;
   std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override {
     struct Failing final : VolumeSync {
+      FailingFlush* owner;
+      std::unique_ptr<VolumeSync> real;
       std::string directory;
-      void sync() override { throw errorFromErrno(EIO, directory); }
+      void sync() override {
+        if (owner->failed++ == 0) throw errorFromErrno(EIO, directory, PathRole::Directory);
+        real->sync();
+      }
     };
-    ++watched;
-    target_.watchVolume(directory);
     auto failing = std::make_unique<Failing>();
+    failing->owner = this;
+    failing->real = target_.watchVolume(directory);
     failing->directory = directory;
     return failing;
   }
 };
 
-TEST_F(RomSetExportTest, AFailedFlushIsAnErrorAndNoSuccess) {
+TEST_F(RomSetExportTest, AFailedFlushIsAnErrorAndTakesEverythingBack) {
   addRoms({"Alpha.sms"});
+  writeFile(destination + "/FILES.TXT", "an earlier index");
+  const Tree before = snapshot(root.path());
   FailingFlush failing(files);
-  Host failingHost{failing, dialogs, programEnd};
-  dialogs.answers.push_back(defaultAnswer());
-  try {
-    exportRomSet(request({"Alpha.sms"}), failingHost);
-    ADD_FAILURE() << "the export did not fail";
-  } catch (const RunTimeError& error) {
-    EXPECT_EQ(error.number(), ErrorNumber::DeviceIoError);
-    EXPECT_EQ(error.path(), destination);
-  }
-  EXPECT_GE(failing.watched, 1);
-  // Everything was written; only the flush failed.
-  EXPECT_EQ(readFile(destination + "/FILES.TXT").size(), 32u);
+  auto error = failingRun(failing, {"Alpha.sms"});
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), ErrorNumber::DeviceIoError);
+  EXPECT_EQ(error->path(), destination);
+  EXPECT_EQ(error->step(), "writing to the drive");
+  EXPECT_EQ(error->note(), "The destination was left as it was.");
+  EXPECT_EQ(snapshot(root.path()), before);
   expectNoSuccessReported();
 }
 

@@ -45,6 +45,7 @@ TEST(HandlerEdge, AnEscapingErrorIsShownAndEndsTheProgram) {
     EXPECT_EQ(dialogs.messages[0].text, c.message);
     EXPECT_EQ(dialogs.messages[0].title, "");
     EXPECT_EQ(programEnd.ends, 1);
+    EXPECT_EQ(programEnd.lastStatus, 1) << "a run-time error ends with a failure status";
   }
 }
 

@@ -4,15 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
 #include <random>
 
 #include "platform/run_time_error.h"
+#include "support/error_of.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
 namespace {
 
+using testing::errorOf;
 using testing::readFile;
 using testing::TempDirectory;
 using testing::writeFile;
@@ -24,32 +25,29 @@ std::string randomBytes(std::size_t size) {
   return bytes;
 }
 
-// Runs the call and returns the error it raised.
-RunTimeError errorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const RunTimeError& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no run-time error was raised";
-  return RunTimeError(ErrorNumber::InternalError, {}, {});
-}
-
 class PosixFileSystemTest : public ::testing::Test {
  protected:
   TempDirectory dir;
   PosixFileSystem files;
 };
 
-TEST_F(PosixFileSystemTest, CopiesBytesExactlyAndReplacesATarget) {
+TEST_F(PosixFileSystemTest, CopiesBytesExactlyToANewFileOnly) {
   const std::string contents[] = {"", "x", std::string("a\0b\r\n", 5),
-                                  randomBytes(3 * 1024 * 1024 + 17)};
+                                  randomBytes(19 * 1024 * 1024 + 17)};
   for (const std::string& bytes : contents) {
     writeFile(dir / "from", bytes);
-    writeFile(dir / "to", std::string(4 * 1024 * 1024, 'z'));
     files.copyFile(dir / "from", dir / "to");
     EXPECT_EQ(readFile(dir / "to"), bytes) << bytes.size() << " bytes";
+    // Nothing that stands at the copy's path is replaced or written through.
+    auto error = errorOf([&] { files.copyFile(dir / "from", dir / "to"); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->reason(), "File exists");
+    ASSERT_EQ(::unlink((dir / "to").c_str()), 0);
   }
+  writeFile(dir / "target", "kept");
+  ASSERT_EQ(::symlink("target", (dir / "link").c_str()), 0);
+  EXPECT_TRUE(errorOf([&] { files.copyFile(dir / "from", dir / "link"); }));
+  EXPECT_EQ(readFile(dir / "target"), "kept");
 }
 
 TEST_F(PosixFileSystemTest, CopiesThroughASymlinkToARegularFile) {
@@ -57,6 +55,7 @@ TEST_F(PosixFileSystemTest, CopiesThroughASymlinkToARegularFile) {
   ASSERT_EQ(::symlink("real.sms", (dir / "link.sms").c_str()), 0);
   files.copyFile(dir / "link.sms", dir / "copy");
   EXPECT_EQ(readFile(dir / "copy"), "rom");
+  EXPECT_EQ(files.inspectSource(dir / "link.sms").size, 3u);
 }
 
 TEST_F(PosixFileSystemTest, RefusesSourcesThatAreNotRegularFilesWithoutReading) {
@@ -76,96 +75,123 @@ TEST_F(PosixFileSystemTest, RefusesSourcesThatAreNotRegularFilesWithoutReading) 
       {dir / "dangling", ErrorNumber::FileNotFound, "No such file or directory"},
   };
   for (const Case& c : cases) {
-    RunTimeError error = errorOf([&] { files.copyFile(c.source, dir / "copy"); });
-    EXPECT_EQ(error.number(), c.number) << c.source;
-    EXPECT_EQ(error.path(), c.source);
-    EXPECT_EQ(error.reason(), c.reason);
-    EXPECT_FALSE(files.exists(dir / "copy")) << c.source;
+    for (bool copy : {false, true}) {
+      auto error = errorOf([&] {
+        copy ? files.copyFile(c.source, dir / "copy") : (void)files.inspectSource(c.source);
+      });
+      ASSERT_TRUE(error);
+      EXPECT_EQ(error->number(), c.number) << c.source;
+      EXPECT_EQ(error->path(), c.source);
+      EXPECT_EQ(error->reason(), c.reason);
+      EXPECT_FALSE(files.exists(dir / "copy")) << c.source;
+    }
   }
 }
 
-TEST_F(PosixFileSystemTest, OutputTruncatesAppendAddsAndPrintAddsNoLineEnd) {
-  writeFile(dir / "index", "old contents that must go");
-  auto output = files.openForOutput(dir / "index");
-  output->print("a,ROMS0\\0.a\n");
-  output->print(std::string("\0\xff", 2));
-  output->close();
-  EXPECT_EQ(files.fileLength(dir / "index"), 14u);
+TEST_F(PosixFileSystemTest, ANewFileIsNeverOneThatWasThere) {
+  auto index = files.createNew(dir / "FILES.TXT.new");
+  index->print("a,ROMS0\\0.a\n");
+  index->print(std::string("\0\xff", 2));
+  index->close();
+  EXPECT_EQ(readFile(dir / "FILES.TXT.new"), std::string("a,ROMS0\\0.a\n\0\xff", 14));
 
-  auto append = files.openForAppend(dir / "index");
-  append->print(" ");
-  append->print(" ");
-  append->close();
-  EXPECT_EQ(readFile(dir / "index"), std::string("a,ROMS0\\0.a\n\0\xff  ", 16));
-}
-
-TEST_F(PosixFileSystemTest, OpeningFailuresNameThePathAndTheReason) {
   ::mkdir((dir / "FOLDER").c_str(), 0700);
-  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("/dev/null", (dir / "link").c_str()), 0);
   struct Case {
     std::string path;
     ErrorNumber number;
     std::string reason;
   };
   const Case cases[] = {
+      {dir / "FILES.TXT.new", ErrorNumber::FileAlreadyExists, "File exists"},
+      {dir / "link", ErrorNumber::FileAlreadyExists, "File exists"},
+      {dir / "FOLDER", ErrorNumber::FileAlreadyExists, "File exists"},
       {dir / "missing/FILES.TXT", ErrorNumber::PathNotFound, "No such file or directory"},
-      {dir / "FOLDER", ErrorNumber::PathFileAccessError, "Is a directory"},
-      {dir / "FOLDER/", ErrorNumber::PathFileAccessError, "Is a directory"},
-      // A FIFO with no reader must not hang the program.
-      {dir / "fifo", ErrorNumber::DeviceUnavailable, "No such device or address"},
   };
   for (const Case& c : cases) {
-    for (bool append : {false, true}) {
-      RunTimeError error = errorOf([&] {
-        append ? files.openForAppend(c.path) : files.openForOutput(c.path);
-      });
-      EXPECT_EQ(error.number(), c.number) << c.path;
-      EXPECT_EQ(error.path(), c.path);
-      EXPECT_EQ(error.reason(), c.reason) << c.path;
-    }
+    auto error = errorOf([&] { files.createNew(c.path); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number(), c.number) << c.path;
+    EXPECT_EQ(error->path(), c.path);
+    EXPECT_EQ(error->reason(), c.reason) << c.path;
   }
+  EXPECT_EQ(readFile(dir / "FILES.TXT.new").size(), 14u);
 }
 
-TEST_F(PosixFileSystemTest, AFullDeviceFailsThePrint) {
-  auto full = files.openForOutput("/dev/full");
-  RunTimeError error = errorOf([&] { full->print("record\n"); });
-  EXPECT_EQ(error.number(), ErrorNumber::DiskFull);
-  EXPECT_EQ(error.path(), "/dev/full");
-  EXPECT_EQ(error.reason(), "No space left on device");
+TEST_F(PosixFileSystemTest, RenameReplacesTheEntryNeverWhatALinkPointsTo) {
+  writeFile(dir / "source.sms", "the user's ROM");
+  ASSERT_EQ(::symlink("source.sms", (dir / "FILES.TXT").c_str()), 0);
+  writeFile(dir / "new", "the new index");
+  files.rename(dir / "new", dir / "FILES.TXT");
+  EXPECT_EQ(readFile(dir / "FILES.TXT"), "the new index");
+  EXPECT_EQ(files.status(dir / "FILES.TXT").type, FileType::Regular);
+  EXPECT_EQ(readFile(dir / "source.sms"), "the user's ROM");
+
+  EXPECT_TRUE(files.removeFile(dir / "FILES.TXT"));
+  EXPECT_FALSE(files.removeFile(dir / "FILES.TXT"));
+  files.makeDirectory(dir / "ROMS0");
+  files.removeDirectory(dir / "ROMS0");
+  EXPECT_FALSE(files.exists(dir / "ROMS0"));
 }
 
 TEST_F(PosixFileSystemTest, DirectoriesAreMadeOnceAndChecked) {
   files.makeDirectory(dir / "ROMS0");
   files.requireDirectory(dir / "ROMS0");
+  files.requireWritable(dir / "ROMS0");
   EXPECT_TRUE(files.exists(dir / "ROMS0"));
 
-  RunTimeError twice = errorOf([&] { files.makeDirectory(dir / "ROMS0"); });
-  EXPECT_EQ(twice.number(), ErrorNumber::PathFileAccessError);
-  EXPECT_EQ(twice.reason(), "File exists");
+  auto twice = errorOf([&] { files.makeDirectory(dir / "ROMS0"); });
+  ASSERT_TRUE(twice);
+  EXPECT_EQ(twice->number(), ErrorNumber::PathFileAccessError);
+  EXPECT_EQ(twice->reason(), "File exists");
 
-  RunTimeError orphan = errorOf([&] { files.makeDirectory(dir / "none/ROMS0"); });
-  EXPECT_EQ(orphan.number(), ErrorNumber::PathNotFound);
-  EXPECT_EQ(orphan.path(), dir / "none/ROMS0");
+  auto orphan = errorOf([&] { files.makeDirectory(dir / "none/ROMS0"); });
+  ASSERT_TRUE(orphan);
+  EXPECT_EQ(orphan->number(), ErrorNumber::PathNotFound);
+  EXPECT_EQ(orphan->path(), dir / "none/ROMS0");
 
   writeFile(dir / "plain", "");
-  RunTimeError notDirectory = errorOf([&] { files.requireDirectory(dir / "plain"); });
-  EXPECT_EQ(notDirectory.number(), ErrorNumber::PathNotFound);
-  EXPECT_EQ(notDirectory.reason(), "Not a directory");
-  RunTimeError missing = errorOf([&] { files.requireDirectory(dir / "none"); });
-  EXPECT_EQ(missing.number(), ErrorNumber::PathNotFound);
+  auto notDirectory = errorOf([&] { files.requireDirectory(dir / "plain"); });
+  ASSERT_TRUE(notDirectory);
+  EXPECT_EQ(notDirectory->number(), ErrorNumber::PathNotFound);
+  EXPECT_EQ(notDirectory->reason(), "Not a directory");
 
   // Anything at a name counts, a dangling link too, since mkdir would fail.
   ASSERT_EQ(::symlink("nowhere", (dir / "ROMS1").c_str()), 0);
-  EXPECT_TRUE(files.exists(dir / "ROMS1"));
-  EXPECT_FALSE(files.exists(dir / "ROMS2"));
+  EXPECT_EQ(files.status(dir / "ROMS1").type, FileType::SymbolicLink);
+  EXPECT_EQ(files.status(dir / "ROMS2").type, FileType::Missing);
+  EXPECT_EQ(files.status(dir / "plain").type, FileType::Regular);
+  EXPECT_EQ(files.status(dir / "plain").links, 1u);
+  EXPECT_EQ(files.status("/dev/null").type, FileType::Other);
+}
+
+TEST_F(PosixFileSystemTest, ADirectoryIsClaimedByOneHolderAtATime) {
+  auto first = files.lockDirectory(dir.path());
+  auto refused = errorOf([&] { files.lockDirectory(dir.path()); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->path(), dir.path());
+  EXPECT_EQ(refused->reason(), "Another export is writing to this folder");
+  first.reset();
+  EXPECT_NE(files.lockDirectory(dir.path()), nullptr);
+}
+
+TEST_F(PosixFileSystemTest, TheVolumeTellsItsRoomAndNameLimit) {
+  const VolumeSpace space = files.volumeSpace(dir.path());
+  EXPECT_TRUE(space.known);
+  EXPECT_GT(space.blockSize, 0u);
+  EXPECT_GT(space.available, 0u);
+  EXPECT_EQ(files.nameLimit(dir.path()), 255u);
+  EXPECT_TRUE(errorOf([&] { files.volumeSpace(dir / "none"); }));
 }
 
 TEST_F(PosixFileSystemTest, WatchingAVolumeNeedsItsDirectory) {
-  RunTimeError error = errorOf([&] { files.watchVolume(dir / "none"); });
-  EXPECT_EQ(error.number(), ErrorNumber::PathNotFound);
-  EXPECT_EQ(error.path(), dir / "none");
+  auto error = errorOf([&] { files.watchVolume(dir / "none"); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), ErrorNumber::PathNotFound);
+  EXPECT_EQ(error->path(), dir / "none");
   auto volume = files.watchVolume(dir.path());
   volume->sync();
+  files.syncDirectory(dir.path());
 }
 
 }  // namespace

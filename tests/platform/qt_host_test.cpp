@@ -126,8 +126,8 @@ class QtHostTest : public QObject {
     QWidget window;
     window.show();
     QtProgramEnd programEnd;
-    QTimer::singleShot(0, [&] { programEnd.end(); });
-    QCOMPARE(QApplication::exec(), 0);
+    QTimer::singleShot(0, [&] { programEnd.end(kExitAfterRunTimeError); });
+    QCOMPARE(QApplication::exec(), 1);
     QVERIFY(!window.isVisible());
   }
 };

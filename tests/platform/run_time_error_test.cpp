@@ -46,6 +46,14 @@ TEST(RunTimeError, TextsNameNumberDescriptionPathAndReason) {
             "Run-time error '75':\n\nPath/File access error\n\n"
             "/media/usb/ROMS0: File exists");
 
+  error.setNote("The destination was left as it was.");
+  EXPECT_EQ(error.message(),
+            "Run-time error '75':\n\nPath/File access error\n\n"
+            "/media/usb/ROMS0: File exists\n\nThe destination was left as it was.");
+  EXPECT_STREQ(error.what(),
+               "Path/File access error \u2014 /media/usb/ROMS0: File exists "
+               "(The destination was left as it was.)");
+
   RunTimeError bare(ErrorNumber::OutOfMemory, {}, {});
   EXPECT_EQ(bare.message(), "Run-time error '7':\n\nOut of memory");
   EXPECT_STREQ(bare.what(), "Out of memory");

@@ -13,6 +13,7 @@ class FaultyFile final : public WritableFile {
       : file_(std::move(file)), path_(std::move(path)), faults_(faults) {}
 
   void print(std::string_view bytes) override {
+    if (faults_.failsNext(Service::Print)) file_->print(bytes.substr(0, bytes.size() / 2));
     faults_.call(Service::Print, path_);
     file_->print(bytes);
   }
@@ -48,12 +49,16 @@ class FaultySync final : public VolumeSync {
 
 const char* nameOf(Service service) {
   switch (service) {
-    case Service::MakeDirectory: return "make directory";
+    case Service::Look: return "look";
+    case Service::Lock: return "lock";
     case Service::Open: return "open";
     case Service::Print: return "print";
     case Service::Close: return "close";
-    case Service::Sync: return "sync";
+    case Service::MakeDirectory: return "make directory";
     case Service::Copy: return "copy";
+    case Service::Rename: return "rename";
+    case Service::Remove: return "remove";
+    case Service::Sync: return "sync";
   }
   return "?";
 }
@@ -66,30 +71,57 @@ FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& target,
       failingCall_(failingCall),
       errno_(errnoValue) {}
 
+bool FaultInjectingFileSystem::failsNext(Service service) const {
+  return service == service_ && calls_ + 1 == failingCall_;
+}
+
 void FaultInjectingFileSystem::call(Service service, const std::string& path) {
   if (service != service_ || ++calls_ != failingCall_) return;
   injected_ = true;
-  throw errorFromErrno(errno_, path,
-                       service == Service::MakeDirectory || service == Service::Sync
-                           ? PathRole::Directory
-                           : PathRole::File);
+  const bool directory = service == Service::MakeDirectory || service == Service::Sync ||
+                         service == Service::Lock;
+  throw errorFromErrno(errno_, path, directory ? PathRole::Directory : PathRole::File);
 }
 
-std::unique_ptr<WritableFile> FaultInjectingFileSystem::wrap(
-    std::unique_ptr<WritableFile> file, const std::string& path) {
-  return std::make_unique<FaultyFile>(std::move(file), path, *this);
+void FaultInjectingFileSystem::requireDirectory(const std::string& path) {
+  call(Service::Look, path);
+  target_.requireDirectory(path);
 }
 
-std::unique_ptr<WritableFile> FaultInjectingFileSystem::openForOutput(
-    const std::string& path) {
+FileStatus FaultInjectingFileSystem::status(const std::string& path) {
+  call(Service::Look, path);
+  return target_.status(path);
+}
+
+FileStatus FaultInjectingFileSystem::inspectSource(const std::string& path) {
+  call(Service::Look, path);
+  return target_.inspectSource(path);
+}
+
+void FaultInjectingFileSystem::requireWritable(const std::string& directory) {
+  call(Service::Look, directory);
+  target_.requireWritable(directory);
+}
+
+VolumeSpace FaultInjectingFileSystem::volumeSpace(const std::string& directory) {
+  call(Service::Look, directory);
+  return target_.volumeSpace(directory);
+}
+
+std::size_t FaultInjectingFileSystem::nameLimit(const std::string& directory) {
+  call(Service::Look, directory);
+  return target_.nameLimit(directory);
+}
+
+std::unique_ptr<DirectoryLock> FaultInjectingFileSystem::lockDirectory(
+    const std::string& directory) {
+  call(Service::Lock, directory);
+  return target_.lockDirectory(directory);
+}
+
+std::unique_ptr<WritableFile> FaultInjectingFileSystem::createNew(const std::string& path) {
   call(Service::Open, path);
-  return wrap(target_.openForOutput(path), path);
-}
-
-std::unique_ptr<WritableFile> FaultInjectingFileSystem::openForAppend(
-    const std::string& path) {
-  call(Service::Open, path);
-  return wrap(target_.openForAppend(path), path);
+  return std::make_unique<FaultyFile>(target_.createNew(path), path, *this);
 }
 
 void FaultInjectingFileSystem::makeDirectory(const std::string& path) {
@@ -103,11 +135,31 @@ void FaultInjectingFileSystem::copyFile(const std::string& from,
   target_.copyFile(from, to);
 }
 
+void FaultInjectingFileSystem::rename(const std::string& from, const std::string& to) {
+  call(Service::Rename, to);
+  target_.rename(from, to);
+}
+
+bool FaultInjectingFileSystem::removeFile(const std::string& path) {
+  call(Service::Remove, path);
+  return target_.removeFile(path);
+}
+
+void FaultInjectingFileSystem::removeDirectory(const std::string& path) {
+  call(Service::Remove, path);
+  target_.removeDirectory(path);
+}
+
 std::unique_ptr<VolumeSync> FaultInjectingFileSystem::watchVolume(
     const std::string& directory) {
   call(Service::Sync, directory);
   return std::make_unique<FaultySync>(target_.watchVolume(directory), directory,
                                       *this);
+}
+
+void FaultInjectingFileSystem::syncDirectory(const std::string& directory) {
+  call(Service::Sync, directory);
+  target_.syncDirectory(directory);
 }
 
 }  // namespace kavo::testing

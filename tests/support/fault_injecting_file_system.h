@@ -8,17 +8,30 @@
 namespace kavo::testing {
 
 // The services a fault can be injected into.
-enum class Service { MakeDirectory, Open, Print, Close, Sync, Copy };
-inline constexpr std::array kAllServices = {Service::MakeDirectory, Service::Open,
-                                            Service::Print,         Service::Close,
-                                            Service::Sync,          Service::Copy};
+enum class Service {
+  Look,           // requireDirectory, status, inspectSource, requireWritable,
+                  // volumeSpace, nameLimit
+  Lock,           // lockDirectory
+  Open,           // createNew
+  Print,
+  Close,
+  MakeDirectory,
+  Copy,
+  Rename,
+  Remove,         // removeFile, removeDirectory
+  Sync,           // watchVolume, VolumeSync::sync, syncDirectory
+};
+inline constexpr std::array kAllServices = {
+    Service::Look,          Service::Lock, Service::Open,   Service::Print,
+    Service::Close,         Service::MakeDirectory, Service::Copy,
+    Service::Rename,        Service::Remove, Service::Sync};
 const char* nameOf(Service service);
 
 // Wraps a real file system and fails the k-th call (from 1) of one service
-// with one errno, as the host would report it. Open covers opening a file for
-// output or append; Sync covers starting to watch a volume and flushing it.
-// A failed call does nothing, except close, which closes the file and then
-// reports the failure, as a close that loses a late write-back does.
+// with one errno, as the host would report it. A failed call does nothing,
+// except two that fail the way real ones do: a print writes the first half
+// of its bytes and then fails (a short write), and close closes the file and
+// then reports the failure, as a close that loses a late write-back does.
 class FaultInjectingFileSystem final : public ForwardingFileSystem {
  public:
   FaultInjectingFileSystem(FileSystem& target, Service service, int failingCall,
@@ -27,20 +40,29 @@ class FaultInjectingFileSystem final : public ForwardingFileSystem {
   // Whether the fault has been injected.
   bool injected() const { return injected_; }
 
-  std::unique_ptr<WritableFile> openForOutput(const std::string& path) override;
-  std::unique_ptr<WritableFile> openForAppend(const std::string& path) override;
+  void requireDirectory(const std::string& path) override;
+  FileStatus status(const std::string& path) override;
+  FileStatus inspectSource(const std::string& path) override;
+  void requireWritable(const std::string& directory) override;
+  VolumeSpace volumeSpace(const std::string& directory) override;
+  std::size_t nameLimit(const std::string& directory) override;
+  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override;
+  std::unique_ptr<WritableFile> createNew(const std::string& path) override;
   void makeDirectory(const std::string& path) override;
   void copyFile(const std::string& from, const std::string& to) override;
+  void rename(const std::string& from, const std::string& to) override;
+  bool removeFile(const std::string& path) override;
+  void removeDirectory(const std::string& path) override;
   std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override;
+  void syncDirectory(const std::string& directory) override;
 
   // Counts a call of `service` and throws the injected error, naming `path`,
   // when it is the failing one.
   void call(Service service, const std::string& path);
+  // Whether the next call of `service` is the failing one.
+  bool failsNext(Service service) const;
 
  private:
-  std::unique_ptr<WritableFile> wrap(std::unique_ptr<WritableFile> file,
-                                     const std::string& path);
-
   Service service_;
   int failingCall_;
   int errno_;

@@ -39,11 +39,15 @@ class ScriptedDialogs final : public Dialogs {
   }
 };
 
-// Counts how often the program was told to end.
+// Counts how often the program was told to end, and with which status.
 class RecordingProgramEnd final : public ProgramEnd {
  public:
   int ends = 0;
-  void end() override { ++ends; }
+  int lastStatus = -1;
+  void end(int exitStatus) override {
+    ++ends;
+    lastStatus = exitStatus;
+  }
 };
 
 }  // namespace kavo::testing

@@ -24,6 +24,7 @@
 #include "platform/qt_program_end.h"
 #include "platform/qt_progress.h"
 #include "support/modal_dialog.h"
+#include "support/mounted_volume.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
 
@@ -67,7 +68,9 @@ struct Session {
   // SlowDrive: as RealDialogs, with every copy taking 5 ms.
   enum Kind { Scripted, RealDialogs, RealHost, SlowDrive };
 
-  explicit Session(Kind kind = Scripted) {
+  const Kind kind;
+
+  explicit Session(Kind kind = Scripted) : kind(kind) {
     makeDirectories(roms + "/more");
     makeDirectories(roms + "/Extra");
     makeDirectories(roms + "/.cache");
@@ -93,6 +96,13 @@ struct Session {
   ~Session() {
     form.reset();
     if (::chdir(previousDirectory.c_str()) != 0) qWarning("cannot go back");
+    // The real program end leaves every event loop for good, dialogs' too;
+    // starting and stopping the application's own loop once clears that for
+    // the tests that follow.
+    if (kind == RealHost) {
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+      QApplication::exec();
+    }
   }
 
   template <typename Control>
@@ -144,6 +154,26 @@ void acceptPromptThenReadMessage(QString& proposed, QString& message) {
     proposed = prompt->textValue();
     prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     testing::whenModalShown([&](QWidget* next) {
+      auto* box = qobject_cast<QMessageBox*>(next);
+      QVERIFY(box);
+      message = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+  });
+}
+
+// Types `answer` into the export's prompt and presses OK, then reads the
+// message box that follows and closes it with OK.
+void typeAnswerThenReadMessage(const QString& answer, QString& message) {
+  testing::whenModalShown([answer, &message](QWidget* modal) {
+    auto* prompt = qobject_cast<QInputDialog*>(modal);
+    QVERIFY(prompt);
+    auto* edit = prompt->findChild<QLineEdit*>();
+    QVERIFY(edit);
+    edit->selectAll();
+    QTest::keyClicks(edit, answer);
+    prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    testing::whenModalShown([&message](QWidget* next) {
       auto* box = qobject_cast<QMessageBox*>(next);
       QVERIFY(box);
       message = box->text();
@@ -464,16 +494,74 @@ class Form1Test : public QObject {
     QVERIFY(tree == testing::snapshot(byCli));
   }
 
-  // No doubles at all: the index is a link to a device that is always full.
-  void aFailedExportIsReportedAndEndsTheProgram() {
+  // No doubles at all: the index at the proposed path is a link to a device,
+  // which is never written through; the refusal ends the program with a
+  // failure status and changes nothing.
+  void aRefusedExportIsReportedAndEndsTheProgram() {
     Session s(Session::RealHost);
     QVERIFY(::symlink("/dev/full", (s.roms + "/FILES.TXT").c_str()) == 0);
+    const auto before = testing::snapshot(s.dir.path());
     QString proposed, error;
     acceptPromptThenReadMessage(proposed, error);
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
-    QCOMPARE(error, QString::fromStdString("Run-time error '61':\n\nDisk full\n\n" +
-                                           s.roms + "/FILES.TXT: No space left on device"));
+    QCOMPARE(error, QString::fromStdString("Run-time error '75':\n\nPath/File access error\n\n" +
+                                           s.roms + "/FILES.TXT: Is a symbolic link"));
     QVERIFY(!s.form->isVisible());
+    QVERIFY(testing::snapshot(s.dir.path()) == before);
+  }
+
+  // No doubles either: a destination on a real disk that is full.
+  void aFullDiskIsReportedBeforeAnythingIsWritten() {
+    Session s(Session::RealHost);
+    const std::string out = s.dir / "out";
+    auto volume = testing::MountedVolume::tmpfs(out, 64 * 1024);
+    if (!volume.mounted()) QSKIP(volume.why().c_str());
+    writeFile(out + "/filler", std::string(64 * 1024, 'f'));
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    const auto before = testing::snapshot(s.dir.path());
+    QString proposed, error;
+    acceptPromptThenReadMessage(proposed, error);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QVERIFY2(error.startsWith(QString::fromStdString(
+                 "Run-time error '61':\n\nDisk full\n\n" + out + ": Needs ")),
+             qPrintable(error));
+    QVERIFY2(error.endsWith(" free"), qPrintable(error));
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(testing::snapshot(s.dir.path()) == before);
+  }
+
+  // The prompt's own example is not a place for the index: the run-time
+  // error is shown, the program ends with a failure status, nothing is made.
+  void answeringThePromptsExampleCreatesNothing() {
+    Session s(Session::RealDialogs);
+    const auto before = testing::snapshot(s.dir.path());
+    QString error;
+    typeAnswerThenReadMessage("C:\\", error);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(error, QString("Run-time error '52':\n\nBad file name or number\n\nC:\\: "
+                            "Not a full path to a file, such as /media/usb/FILES.TXT"));
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(s.programEnd.lastStatus, 1);
+    QVERIFY(testing::snapshot(s.dir.path()) == before);
+  }
+
+  // A folder whose name is not UTF-8 (an old card written elsewhere): the
+  // proposal, accepted as it stands, keeps the folder's own bytes.
+  void aDestinationWhoseNameIsNotUtf8Exports() {
+    Session s(Session::RealDialogs);
+    const std::string out = s.dir / "Carte m\xe9moire";
+    makeDirectories(out);
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    QTest::mouseClick(s.check1(), Qt::LeftButton);
+    QString proposed, completion;
+    acceptPromptThenReadMessage(proposed, completion);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.programEnd.lastStatus, 0);
+    QCOMPARE(readFile(out + "/ROMS0/3.GG"), std::string("rom:Zelda.gg"));
+    QCOMPARE(readFile(out + "/FILES.TXT").size(), size_t(96));
   }
 };
 

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/export_request.h"
+#include "platform/file_system.h"
+
+namespace kavo {
+
+// The steps of the checks, as a failure names them.
+inline constexpr char kCheckingNames[] = "checking the names";
+inline constexpr char kCheckingDestination[] = "checking the destination";
+inline constexpr char kCheckingIndexPath[] = "checking the index path";
+inline constexpr char kCheckingSources[] = "checking the sources";
+inline constexpr char kCheckingSpace[] = "checking free space";
+
+// Where an export puts its index, and what the checks before writing found
+// out for the writing to use.
+struct ExportPlan {
+  std::string indexPath;         // the index, as the user's answer names it
+  std::string indexDirectory;
+  std::string newIndexPath;      // the records are written here first
+  std::string earlierIndexPath;  // an earlier index waits here until the
+                                 // new one has reached the drive
+  bool replacesIndex = false;    // an earlier index stands at indexPath
+  std::uint64_t bytes = 0;       // what the copies will hold
+  // The destination, and the index's directory when that is another one,
+  // claimed until the export ends.
+  std::vector<std::unique_ptr<DirectoryLock>> locks;
+};
+
+// The names the index has beside itself while an export makes it. They say
+// whose they are, so that what an interrupted export leaves is recognised.
+std::string newIndexPathFor(const std::string& indexPath);
+std::string earlierIndexPathFor(const std::string& indexPath);
+
+// Checks, before anything is written, everything that would otherwise make
+// the export fail part-way for a reason that can be known in advance, and
+// claims the destination for this export alone:
+// - no listed name holds a line break;
+// - the destination is a directory that no other export is writing to and
+//   that can be written;
+// - the answer is a full path naming a file, not a folder, in a directory
+//   that exists and can be written; what stands there, if anything, is a
+//   regular file with no other hard link and not one of the listed sources,
+//   and it does not take the name of a group directory the export makes;
+// - no group directory the export makes exists yet, nor anything an
+//   interrupted export left beside the index;
+// - every source is a regular file that opens for reading; every copy's
+//   name and every path fit the volume's limits;
+// - the volume has room for the copies, the directories and the index.
+// Throws ExportFailure, marked as refused, naming the step that found it.
+ExportPlan checkBeforeWriting(const ExportRequest& request,
+                              const std::string& answer, FileSystem& files);
+
+}  // namespace kavo

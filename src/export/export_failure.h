@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "platform/run_time_error.h"
+
+namespace kavo {
+
+// A failed export: the run-time error, the step it failed in ("copying",
+// "checking the destination"), and whether it was refused before it wrote
+// anything. Shown like any run-time error; the command line also names the
+// step and tells a refusal from a failure part-way.
+class ExportFailure : public RunTimeError {
+ public:
+  ExportFailure(const RunTimeError& error, std::string step, bool refused)
+      : RunTimeError(error), step_(std::move(step)), refused_(refused) {}
+
+  const std::string& step() const { return step_; }
+  bool refused() const { return refused_; }
+
+ private:
+  std::string step_;
+  bool refused_;
+};
+
+}  // namespace kavo

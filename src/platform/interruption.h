@@ -1,0 +1,22 @@
+#pragma once
+
+namespace kavo {
+
+// Ctrl-C (SIGINT) and termination requests (SIGTERM) for a program that must
+// undo what it started before it leaves. Once catchInterruptions() has run,
+// such a signal no longer ends the process: it is noted, and long work asks
+// throwIfInterrupted() between its steps.
+void catchInterruptions();
+
+// The signal that asked the program to stop, or 0 when none has.
+int interruptionSignal();
+
+// Throws the run-time error "User interrupt occurred" once a signal has
+// asked the program to stop.
+void throwIfInterrupted();
+
+// A file that outgrows the process's limit (ulimit -f) is an ordinary
+// "File too large" failure instead of a silent end by SIGXFSZ.
+void ignoreFileSizeLimitSignal();
+
+}  // namespace kavo

@@ -1,0 +1,113 @@
+#include "support/child_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "support/temp_directory.h"
+
+namespace kavo::testing {
+
+namespace {
+
+std::string scratchFile(const char* what) {
+  std::string pattern = "/tmp/kavo-child-" + std::string(what) + "-XXXXXX";
+  int fd = ::mkstemp(pattern.data());
+  if (fd < 0) throw std::runtime_error("mkstemp failed");
+  ::close(fd);
+  return pattern;
+}
+
+int decode(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, ChildOptions options)
+    : outPath_(options.standardOutput.empty() ? scratchFile("out") : ""),
+      errPath_(scratchFile("err")) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const std::string out = outPath_.empty() ? options.standardOutput : outPath_;
+  pid_ = ::fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    // Only async-signal-safe calls from here on.
+    if (options.fileSizeLimit) {
+      rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    int outFd = ::open(out.c_str(), O_WRONLY | O_TRUNC);
+    int errFd = ::open(errPath_.c_str(), O_WRONLY | O_TRUNC);
+    if (outFd < 0 || errFd < 0) ::_exit(126);
+    ::dup2(outFd, STDOUT_FILENO);
+    ::dup2(errFd, STDERR_FILENO);
+    // A test run in the background may have SIGINT ignored; the child
+    // starts with the default actions.
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+}
+
+ChildProcess::~ChildProcess() {
+  if (!status_ && pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    int status;
+    ::waitpid(pid_, &status, 0);
+  }
+  if (!outPath_.empty()) ::unlink(outPath_.c_str());
+  ::unlink(errPath_.c_str());
+}
+
+void ChildProcess::signal(int number) const { ::kill(pid_, number); }
+
+bool ChildProcess::ended() {
+  if (status_) return true;
+  int status;
+  if (::waitpid(pid_, &status, WNOHANG) == pid_) status_ = decode(status);
+  return status_.has_value();
+}
+
+ChildResult ChildProcess::wait() {
+  if (!status_) {
+    int status;
+    while (::waitpid(pid_, &status, 0) < 0) {
+    }
+    status_ = decode(status);
+  }
+  ChildResult result;
+  result.status = *status_;
+  if (!outPath_.empty()) result.out = readFile(outPath_);
+  result.err = readFile(errPath_);
+  return result;
+}
+
+ChildResult runChild(const std::vector<std::string>& argv, ChildOptions options) {
+  return ChildProcess(argv, std::move(options)).wait();
+}
+
+std::vector<std::string> asUnprivileged(std::vector<std::string> argv) {
+  if (::geteuid() != 0) return argv;
+  for (const char* setpriv : {"/usr/bin/setpriv", "/bin/setpriv"}) {
+    if (::access(setpriv, X_OK) != 0) continue;
+    std::vector<std::string> command = {setpriv, "--reuid=65534", "--regid=65534",
+                                        "--clear-groups", "--"};
+    command.insert(command.end(), argv.begin(), argv.end());
+    return command;
+  }
+  return {};
+}
+
+}  // namespace kavo::testing

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kavo::testing {
+
+// How a child ended: its exit status, or 128 plus the signal that ended it,
+// and what it wrote.
+struct ChildResult {
+  int status = -1;
+  std::string out, err;
+};
+
+struct ChildOptions {
+  std::optional<unsigned long> fileSizeLimit;  // bytes, as ulimit -f sets it
+  std::string standardOutput;                  // a path; empty: captured
+};
+
+// A program started from a test, its output captured in files so that it
+// never blocks on a full pipe.
+class ChildProcess {
+ public:
+  explicit ChildProcess(const std::vector<std::string>& argv, ChildOptions options = {});
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  void signal(int number) const;
+  // Whether it has ended, without waiting for it.
+  bool ended();
+  ChildResult wait();
+
+ private:
+  pid_t pid_ = -1;
+  std::string outPath_, errPath_;
+  std::optional<int> status_;
+};
+
+// Runs a program to its end.
+ChildResult runChild(const std::vector<std::string>& argv, ChildOptions options = {});
+
+// The command that runs a program as the unprivileged user "nobody" when
+// this process is root (setpriv), or as it is otherwise; empty when it
+// cannot be done here.
+std::vector<std::string> asUnprivileged(std::vector<std::string> argv);
+
+}  // namespace kavo::testing

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+namespace kavo::testing {
+
+// A volume mounted for one test and unmounted when the object goes: a small
+// tmpfs (a disk that fills up), or a FAT32 image through fusefat (the file
+// system of players' USB drives). Mounting needs privileges that a
+// developer's machine may lack; where it fails, mounted() is false and
+// why() says why, for the test to skip with.
+class MountedVolume {
+ public:
+  // A tmpfs of `bytes` at `path` (a directory that exists).
+  static MountedVolume tmpfs(const std::string& path, unsigned long long bytes);
+  // A fresh FAT32 image of `megabytes` in `image`, mounted at `path`.
+  static MountedVolume fat32(const std::string& path, const std::string& image,
+                             unsigned megabytes);
+
+  MountedVolume(MountedVolume&& other) noexcept;
+  MountedVolume& operator=(MountedVolume&&) = delete;
+  ~MountedVolume();
+
+  bool mounted() const { return mounted_; }
+  const std::string& why() const { return why_; }
+
+ private:
+  enum class Kind { Tmpfs, Fuse };
+  MountedVolume(Kind kind, std::string path) : kind_(kind), path_(std::move(path)) {}
+
+  Kind kind_;
+  std::string path_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
+}  // namespace kavo::testing
