@@ -3,8 +3,10 @@
 // reports the program's peak resident memory.
 //
 //   export_benchmark --dir DIR --program PATH [--rounds N] [--small N]
-//                    [--large N] [--compare-sync | --memory]
+//                    [--large N] [--baseline PATH] [--compare-sync | --memory]
 //
+// --baseline times another build of simplekavo-export in the same rounds,
+// so that a change is measured against the program before it.
 // --compare-sync times two exports in this process instead, made durable in
 // two ways: fdatasync of every file (and fsync of every directory) against
 // one syncfs of each volume.
@@ -42,6 +44,7 @@ namespace {
 struct Options {
   std::string dir = "bench-data";
   std::string program;
+  std::string baseline;
   int rounds = 3;
   int small = 5000;
   int large = 100;
@@ -270,12 +273,14 @@ Options parse(int argc, char** argv) {
     else if (arg == "--small") options.small = std::stoi(value());
     else if (arg == "--large") options.large = std::stoi(value());
     else if (arg == "--program") options.program = value();
+    else if (arg == "--baseline") options.baseline = value();
     else if (arg == "--compare-sync") options.compareSync = true;
     else if (arg == "--memory") options.memory = true;
     else {
       std::fprintf(stderr,
                    "usage: export_benchmark --dir DIR --program PATH [--rounds N] "
-                   "[--small N] [--large N] [--compare-sync | --memory]\n");
+                   "[--small N] [--large N] [--baseline PATH] "
+                   "[--compare-sync | --memory]\n");
       std::exit(2);
     }
   }
@@ -310,13 +315,14 @@ int main(int argc, char** argv) {
   const std::vector<std::string> names = prepareSource(options, source);
   const std::string exported = dir + "/export";
   const std::string copied = dir + "/copy";
+  const std::string byBaseline = dir + "/baseline";
   std::printf("%zu files, %d rounds, in %s\n", names.size(), options.rounds, dir.c_str());
 
   // On a disk mounted with discard, writing right after deleting what was
   // just written is several times slower. So each command deletes its own
   // output of the round before, with the other command's run in between, and
   // an untimed round first puts the first timed one in the same position.
-  std::vector<double> first, second;
+  std::vector<double> first, second, third;
   long peakKiB = 0;
   for (int round = -1; round < options.rounds; ++round) {
     kavo::PosixFileSystem posix;
@@ -343,19 +349,43 @@ int main(int argc, char** argv) {
         return seconds([&] { run("cp -r " + quoted(source) + " " + quoted(copied) + " && sync"); });
       };
     }
-    double a = one();
-    double b = two();
+    std::function<double()> three = [&] {
+      clear(byBaseline);
+      fs::create_directories(byBaseline);
+      return runProgram({options.baseline, "--quiet", source, byBaseline}).seconds;
+    };
+    // With a baseline the three commands take turns at going first, so that
+    // none always follows the same one and each still has another between
+    // its own runs.
+    const bool withBaseline = !options.compareSync && !options.baseline.empty();
+    double a = 0, b = 0, c = 0;
+    if (withBaseline) {
+      std::vector<std::pair<std::function<double()>*, double*>> order = {
+          {&one, &a}, {&two, &b}, {&three, &c}};
+      std::rotate(order.begin(), order.begin() + (round + 3) % 3, order.end());
+      for (auto& [command, result] : order) *result = (*command)();
+    } else {
+      a = one();
+      b = two();
+    }
     if (round < 0) continue;
     first.push_back(a);
     second.push_back(b);
+    third.push_back(c);
   }
   clear(exported);
   clear(copied);
+  clear(byBaseline);
   if (options.compareSync)
     report("export, fdatasync per file", first, "export, one syncfs a volume", second);
   else
   {
     report("simplekavo-export", first, "cp -r + sync", second);
+    if (!options.baseline.empty()) {
+      std::printf("\n");
+      report("simplekavo-export", first, "baseline", third);
+      std::printf("baseline: %s\n", options.baseline.c_str());
+    }
     std::printf("peak resident memory of simplekavo-export: %ld KiB\n", peakKiB);
   }
   return 0;

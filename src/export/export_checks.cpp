@@ -224,7 +224,8 @@ ExportPlan checkBeforeWriting(const ExportRequest& request,
       const FileStatus status = files.inspectSource(source);
       if (status.sameFileAs(earlierIndex))
         throw RunTimeError(ErrorNumber::PathFileAccessError, plan.indexPath,
-                           "Is one of the files to export: " + source);
+                           "Is one of the files to export" +
+                               (source == plan.indexPath ? "" : " (" + source + ")"));
       plan.bytes += status.size;
       needed += roundUp(status.size, space.blockSize);
       indexBytes += layout::record(names[j], j).size();

@@ -77,7 +77,12 @@ ExportResult exportRomSet(const ExportRequest& request, Host& host,
   const std::vector<std::string>& names = request.names;
   const std::size_t count = names.size();
 
-  UndoLog undo(files);
+  auto copyPath = [&](std::size_t j) {
+    return joinPath(
+        joinPath(request.destination, layout::groupDirectoryName(layout::groupNumberOf(j))),
+        layout::copyFileName(names[j], j));
+  };
+  UndoLog undo(files, copyPath);
   std::unique_ptr<VolumeSync> destinationVolume, indexVolume;
   const char* step = kOpeningDrive;
   try {
@@ -103,10 +108,9 @@ ExportResult exportRomSet(const ExportRequest& request, Host& host,
         throwIfInterrupted();
         progress.step(copyingText(j + 1, count), names[j], j, count);
         step = kCopying;
-        const std::string copy = joinPath(groupPath, layout::copyFileName(names[j], j));
         // A copy cut short leaves part of itself, so it stays in the log.
-        undo.makingFile(copy);
-        files.copyFile(joinPath(request.source, names[j]), copy);
+        undo.makingCopy(j);
+        files.copyFile(joinPath(request.source, names[j]), copyPath(j));
         step = kWritingIndex;
         const std::string record = layout::record(names[j], j);
         index->print(record);

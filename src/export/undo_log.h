@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,18 +12,22 @@ namespace kavo {
 // What an export has made so far, so that a failure can take it away again
 // and leave the destination as it was. Each change is noted just before it
 // is made, since a change that fails half-way (a copy cut short) may leave
-// part of it behind.
+// part of it behind. Copies are noted by their list index and their paths
+// derived when needed, so the log stays small however long the list is.
 class UndoLog {
  public:
-  explicit UndoLog(FileSystem& files) : files_(files) {}
+  using CopyPath = std::function<std::string(std::size_t listIndex)>;
+  UndoLog(FileSystem& files, CopyPath copyPath)
+      : files_(files), copyPath_(std::move(copyPath)) {}
 
-  void makingDirectory(const std::string& path) { add(Kind::Directory, path); }
-  void makingFile(const std::string& path) { add(Kind::File, path); }
+  void makingDirectory(const std::string& path) { add({Kind::Directory, path}); }
+  void makingFile(const std::string& path) { add({Kind::File, path}); }
+  void makingCopy(std::size_t listIndex);
   void renaming(const std::string& from, const std::string& to) {
-    add(Kind::Rename, from, to);
+    add({Kind::Rename, from, to});
   }
   // The last change noted did not happen after all.
-  void notMade() { changes_.pop_back(); }
+  void notMade();
 
   // Takes every change back, the last first: renames are reversed, files and
   // directories removed. Goes on past a step that fails, and returns those
@@ -32,17 +38,18 @@ class UndoLog {
   void forget() { changes_.clear(); }
 
  private:
-  enum class Kind { Directory, File, Rename };
+  enum class Kind { Directory, File, Copies, Rename };
   struct Change {
     Kind kind;
     std::string path;
     std::string renamedTo;
+    std::size_t firstCopy = 0, copies = 0;  // Copies: a run of list indices
   };
-  void add(Kind kind, std::string path, std::string renamedTo = {}) {
-    changes_.push_back({kind, std::move(path), std::move(renamedTo)});
-  }
+  void add(Change change) { changes_.push_back(std::move(change)); }
+  void takeBack(const Change& change, std::vector<std::string>& left);
 
   FileSystem& files_;
+  CopyPath copyPath_;
   std::vector<Change> changes_;
 };
 
