@@ -6,6 +6,7 @@
 
 #include "export/export_failure.h"
 #include "export/rom_layout.h"
+#include "platform/interruption.h"
 #include "platform/run_time_error.h"
 
 namespace kavo {
@@ -216,6 +217,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request,
     for (const std::string& path : {plan.indexPath, plan.newIndexPath, plan.earlierIndexPath})
       requireFits(path, indexNameLimit);
     for (std::size_t j = 0; j < count; ++j) {
+      throwIfInterrupted();  // looking at thousands of files on a slow drive takes a while
       const std::string group =
           joinPath(destination, layout::groupDirectoryName(layout::groupNumberOf(j)));
       requireFits(joinPath(group, layout::copyFileName(names[j], j)), nameLimit);

@@ -1,11 +1,13 @@
 #include "export/rom_set_export.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -393,6 +395,34 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(programEnd.ends, 0);
   }
+}
+
+// A source folder deep enough that a file in it has a path longer than the
+// host takes: refused before writing, not when its turn comes.
+TEST_F(RomSetExportTest, ASourcePathLongerThanTheHostTakesIsRefused) {
+  std::string deep = source;
+  while (deep.size() < PATH_MAX - 300) deep += "/" + std::string(200, 'd');
+  std::filesystem::create_directories(deep);
+  const std::string name(250, 'n');
+  {  // Its full path is too long to name, so it is made from its folder.
+    const int folder = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    const int file = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    ::close(folder);
+  }
+  writeFile(destination + "/FILES.TXT", "an earlier index");
+  const Tree before = snapshot(destination);
+  dialogs.answers.push_back(defaultAnswer());
+  auto error = errorOf<ExportFailure>(
+      [&] { exportRomSet(ExportRequest{destination, deep, {name}}, host); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), ErrorNumber::BadFileName);
+  EXPECT_EQ(error->path(), deep + "/" + name);
+  EXPECT_EQ(error->reason(), "File name too long");
+  EXPECT_TRUE(error->refused());
+  EXPECT_EQ(snapshot(destination), before);
 }
 
 TEST_F(RomSetExportTest, AnotherExportWritingToTheDestinationIsRefused) {
