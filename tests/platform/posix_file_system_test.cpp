@@ -175,15 +175,6 @@ TEST_F(PosixFileSystemTest, ADirectoryIsClaimedByOneHolderAtATime) {
   EXPECT_NE(files.lockDirectory(dir.path()), nullptr);
 }
 
-TEST_F(PosixFileSystemTest, TheVolumeTellsItsRoomAndNameLimit) {
-  const VolumeSpace space = files.volumeSpace(dir.path());
-  EXPECT_TRUE(space.known);
-  EXPECT_GT(space.blockSize, 0u);
-  EXPECT_GT(space.available, 0u);
-  EXPECT_EQ(files.nameLimit(dir.path()), 255u);
-  EXPECT_TRUE(errorOf([&] { files.volumeSpace(dir / "none"); }));
-}
-
 TEST_F(PosixFileSystemTest, WatchingAVolumeNeedsItsDirectory) {
   auto error = errorOf([&] { files.watchVolume(dir / "none"); });
   ASSERT_TRUE(error);
