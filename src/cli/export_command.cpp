@@ -222,6 +222,9 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
   } catch (const RunTimeError& error) {
     reportFailure(err, "starting", error);
     return kRefused;
+  } catch (const std::exception& error) {  // out of memory, or a fault of ours
+    err << kProgram << ": " << error.what() << '\n';
+    return kFailed;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

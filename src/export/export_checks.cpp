@@ -90,8 +90,14 @@ void checkNames(const ExportRequest& request) {
   }
 }
 
-// Where the index goes, and what stands there now.
-FileStatus checkIndexPath(const ExportRequest& request, const std::string& answer,
+// What the checks of the index path found: what stands at it, and the
+// directory it lies in.
+struct IndexPlace {
+  FileStatus standing;
+  FileStatus directory;
+};
+
+IndexPlace checkIndexPath(const ExportRequest& request, const std::string& answer,
                           const FileStatus& destination, FileSystem& files,
                           ExportPlan& plan) {
   // A relative answer (the prompt's own example, C:\) would name a file in
@@ -146,7 +152,7 @@ FileStatus checkIndexPath(const ExportRequest& request, const std::string& answe
     case FileType::Other:
       throw notRegularFileError(plan.indexPath);
   }
-  return standing;
+  return {standing, directory};
 }
 
 // Nothing the export makes may be there already: not a group directory,
@@ -203,7 +209,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request,
     files.requireWritable(destination);
     return directoryStatus(files, destination);
   });
-  const FileStatus earlierIndex = during(kCheckingIndexPath, [&] {
+  const IndexPlace index = during(kCheckingIndexPath, [&] {
     return checkIndexPath(request, answer, destinationStatus, files, plan);
   });
   during(kCheckingDestination, [&] { checkNothingInTheWay(request, plan, files); });
@@ -224,7 +230,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request,
       const std::string source = joinPath(request.source, names[j]);
       if (source.size() >= PATH_MAX) throw errorFromErrno(ENAMETOOLONG, source);
       const FileStatus status = files.inspectSource(source);
-      if (status.sameFileAs(earlierIndex))
+      if (status.sameFileAs(index.standing))
         throw RunTimeError(ErrorNumber::PathFileAccessError, plan.indexPath,
                            "Is one of the files to export" +
                                (source == plan.indexPath ? "" : " (" + source + ")"));
@@ -247,8 +253,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request,
                            "Needs " + sizeText(bytes) + "; " + sizeText(room.available) +
                                " free");
     };
-    const FileStatus indexVolume = directoryStatus(files, plan.indexDirectory);
-    if (indexVolume.device == destinationStatus.device) {
+    if (index.directory.device == destinationStatus.device) {
       requireRoom(space, needed + roundUp(indexBytes, space.blockSize), destination);
     } else {
       requireRoom(space, needed, destination);

@@ -34,6 +34,11 @@ class Descriptor {
     if (fd_ >= 0) ::close(fd_);
   }
   int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
   // Closes and reports the result. Linux releases the descriptor even when
   // close fails, so it is never closed twice; EINTR loses no data there.
@@ -141,6 +146,20 @@ class PosixDirectoryLock final : public DirectoryLock {
   Descriptor descriptor_;
 };
 
+// Opens a file to be copied, refusing anything but a regular file (links
+// followed) without opening it, and fills `status` from the open file.
+int openSource(const std::string& path, struct stat& status) {
+  // Look before opening: opening a device can have effects of its own.
+  if (::stat(path.c_str(), &status) != 0) fail(errno, path);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
+  Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (in.get() < 0) fail(errno, path);
+  // The name may have been replaced by something else since the look.
+  if (::fstat(in.get(), &status) != 0) fail(errno, path);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
+  return in.release();
+}
+
 int openDirectory(const std::string& directory) {
   int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) fail(errno, directory, PathRole::Directory);
@@ -164,15 +183,8 @@ FileStatus PosixFileSystem::status(const std::string& path) {
 }
 
 FileStatus PosixFileSystem::inspectSource(const std::string& path) {
-  // Look before opening: opening a device can have effects of its own.
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) fail(errno, path);
-  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
-  Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (in.get() < 0) fail(errno, path);
-  // The name may have been replaced by something else since the look.
-  if (::fstat(in.get(), &status) != 0) fail(errno, path);
-  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
+  Descriptor in(openSource(path, status));
   return statusOf(status);
 }
 
@@ -238,14 +250,7 @@ void PosixFileSystem::makeDirectory(const std::string& path) {
 
 void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
   struct stat status {};
-  if (::stat(from.c_str(), &status) != 0) fail(errno, from);
-  if (!S_ISREG(status.st_mode)) throw notRegularFileError(from);
-
-  Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (in.get() < 0) fail(errno, from);
-  if (::fstat(in.get(), &status) != 0) fail(errno, from);
-  if (!S_ISREG(status.st_mode)) throw notRegularFileError(from);
-
+  Descriptor in(openSource(from, status));
   Descriptor out(::open(to.c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
   if (out.get() < 0) fail(errno, to);
