@@ -1,15 +1,19 @@
 #include "platform/posix_file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "platform/interruption.h"
@@ -166,6 +170,35 @@ int openDirectory(const std::string& directory) {
   return fd;
 }
 
+std::string parentOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool holdsFuseHiddenFiles(const std::string& directory) {
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return false;
+  bool found = false;
+  while (const dirent* entry = ::readdir(dir))
+    if (std::strncmp(entry->d_name, ".fuse_hidden", 12) == 0) found = true;
+  ::closedir(dir);
+  return found;
+}
+
+// A FUSE file system asked to remove a file that it has not yet seen closed
+// keeps it as ".fuse_hidden..." until it has; the kernel tells it of a close
+// later, on its own time. An export takes back copies it has only just
+// closed, so it waits for that moment (briefly) before the folder that held
+// them can go and the destination is as it was.
+void waitForFuseHiddenFiles(const std::string& directory) {
+  constexpr long kFuseMagic = 0x65735546;
+  struct statfs volume {};
+  if (::statfs(directory.c_str(), &volume) != 0 || volume.f_type != kFuseMagic) return;
+  for (int wait = 0; wait < 2000 && holdsFuseHiddenFiles(directory); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 }  // namespace
 
 void PosixFileSystem::requireDirectory(const std::string& path) {
@@ -287,12 +320,16 @@ void PosixFileSystem::rename(const std::string& from, const std::string& to) {
 }
 
 bool PosixFileSystem::removeFile(const std::string& path) {
-  if (::unlink(path.c_str()) == 0) return true;
-  if (errno == ENOENT) return false;
-  fail(errno, path);
+  if (::unlink(path.c_str()) != 0) {
+    if (errno == ENOENT) return false;
+    fail(errno, path);
+  }
+  waitForFuseHiddenFiles(parentOf(path));
+  return true;
 }
 
 void PosixFileSystem::removeDirectory(const std::string& path) {
+  waitForFuseHiddenFiles(path);
   if (::rmdir(path.c_str()) != 0) fail(errno, path, PathRole::Directory);
 }
 

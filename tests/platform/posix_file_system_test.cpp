@@ -8,6 +8,7 @@
 
 #include "platform/run_time_error.h"
 #include "support/error_of.h"
+#include "support/mounted_volume.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
@@ -173,6 +174,29 @@ TEST_F(PosixFileSystemTest, ADirectoryIsClaimedByOneHolderAtATime) {
   EXPECT_EQ(refused->reason(), "Another export is writing to this folder");
   first.reset();
   EXPECT_NE(files.lockDirectory(dir.path()), nullptr);
+}
+
+// A FUSE file system keeps a file removed just after it was closed as
+// ".fuse_hidden..." until it has seen the close, which the kernel tells it
+// later (here about once in 300 times). Taking back a copy must leave
+// nothing behind, or its folder cannot go.
+TEST_F(PosixFileSystemTest, OnFuseARemovedFileIsGoneWhenTheRemovalReturns) {
+  testing::makeDirectories(dir / "usb");
+  auto volume = testing::MountedVolume::fat32(dir / "usb", dir / "fat.img", 64);
+  if (!volume.mounted()) GTEST_SKIP() << volume.why();
+  writeFile(dir / "rom", std::string(100, 'r'));
+  const std::string group = dir / "usb/ROMS0";
+  for (int i = 0; i < 600; ++i) {
+    files.makeDirectory(group);
+    files.copyFile(dir / "rom", group + "/0.SMS");
+    auto index = files.createNew(dir / "usb/FILES.TXT.new");
+    index->close();
+    EXPECT_TRUE(files.removeFile(group + "/0.SMS"));
+    EXPECT_TRUE(files.removeFile(dir / "usb/FILES.TXT.new"));
+    files.removeDirectory(group);
+    ASSERT_EQ(testing::snapshot(dir / "usb"), (std::map<std::string, std::string>{}))
+        << "after " << i;
+  }
 }
 
 TEST_F(PosixFileSystemTest, WatchingAVolumeNeedsItsDirectory) {
