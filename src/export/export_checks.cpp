@@ -132,6 +132,9 @@ IndexPlace checkIndexPath(const ExportRequest& request, const std::string& answe
     plan.locks.push_back(files.lockDirectory(plan.indexDirectory));
   }
   files.requireWritable(plan.indexDirectory);
+  const std::size_t nameLimit = files.nameLimit(plan.indexDirectory);
+  for (const std::string& path : {plan.indexPath, plan.newIndexPath, plan.earlierIndexPath})
+    requireFits(path, nameLimit);
 
   // The index replaces what stands at its path, never writes through it.
   const FileStatus standing = files.status(plan.indexPath);
@@ -219,9 +222,6 @@ ExportPlan checkBeforeWriting(const ExportRequest& request,
   std::uint64_t indexBytes = 0;  // the records
   during(kCheckingSources, [&] {
     const std::size_t nameLimit = files.nameLimit(destination);
-    const std::size_t indexNameLimit = files.nameLimit(plan.indexDirectory);
-    for (const std::string& path : {plan.indexPath, plan.newIndexPath, plan.earlierIndexPath})
-      requireFits(path, indexNameLimit);
     for (std::size_t j = 0; j < count; ++j) {
       throwIfInterrupted();  // looking at thousands of files on a slow drive takes a while
       const std::string group =
