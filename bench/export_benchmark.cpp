@@ -32,8 +32,8 @@
 #include <vector>
 
 #include "export/rom_set_export.h"
-#include "platform/forwarding_file_system.h"
-#include "platform/posix_file_system.h"
+#include "platform/services/forwarding_file_system.h"
+#include "platform/services/posix_file_system.h"
 #include "median.h"
 
 namespace fs = std::filesystem;
@@ -88,21 +88,6 @@ Run runProgram(std::vector<std::string> args) {
   }
   return {std::chrono::duration<double>(Clock::now() - start).count(), usage.ru_maxrss};
 }
-
-// Accepts the proposed index path; the benchmark has no one to ask.
-class AcceptingDialogs final : public kavo::Dialogs {
- public:
-  std::string inputBox(const std::string&, const std::string&,
-                       const std::string& proposed) override {
-    return proposed;
-  }
-  void messageBox(const std::string&, const std::string&) override {}
-};
-
-class NoEnd final : public kavo::ProgramEnd {
- public:
-  void end(int) override {}
-};
 
 void run(const std::string& command) {
   if (std::system(command.c_str()) != 0) {
@@ -251,10 +236,9 @@ class PerFileSync final : public kavo::ForwardingFileSystem {
 
 void exportAll(kavo::FileSystem& files, const std::string& source,
                const std::string& destination, const std::vector<std::string>& names) {
-  AcceptingDialogs dialogs;
-  NoEnd end;
-  kavo::Host host{files, dialogs, end};
-  kavo::exportRomSet(kavo::ExportRequest{destination, source, names}, host);
+  kavo::exportRomSet(kavo::ExportRequest{destination, source, names,
+                                          kavo::proposedIndexPath(destination)},
+                     files);
 }
 
 Options parse(int argc, char** argv) {

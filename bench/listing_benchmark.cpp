@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/directory_listing.h"
-#include "platform/file_list_box.h"
+#include "platform/controls/directory_listing.h"
+#include "platform/controls/file_list_box.h"
 #include "median.h"
 
 namespace fs = std::filesystem;
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   prepare(many, files);
   fs::create_directories(empty);
 
-  kavo::FileListBox list;
+  kavo::FileListBox list(empty);
   list.resize(136, 136);
   list.show();
   std::printf("%d files, %d rounds, medians in seconds\n", files, rounds);

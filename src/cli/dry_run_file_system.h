@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/forwarding_file_system.h"
+#include "platform/services/forwarding_file_system.h"
 
 namespace kavo {
 

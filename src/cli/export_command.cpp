@@ -16,17 +16,17 @@
 #include "cli/terminal_text.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
-#include "platform/directory_listing.h"
-#include "platform/interruption.h"
-#include "platform/posix_file_system.h"
-#include "platform/run_time_error.h"
+#include "platform/controls/directory_listing.h"
+#include "platform/services/interruption.h"
+#include "platform/services/posix_file_system.h"
+#include "platform/services/run_time_error.h"
+#include "version.h"
 
 namespace kavo {
 
 namespace {
 
 constexpr char kProgram[] = "simplekavo-export";
-constexpr char kVersion[] = "1.00";
 
 constexpr char kUsage[] =
     "Usage: simplekavo-export [OPTION]... SOURCE DEST\n";
@@ -142,27 +142,6 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
   return {options, kExported};
 }
 
-// Answers the export's one question from the command line. The success
-// message is the summary printed afterwards.
-class CommandLineDialogs final : public Dialogs {
- public:
-  explicit CommandLineDialogs(std::string answer) : answer_(std::move(answer)) {}
-  std::string inputBox(const std::string&, const std::string&,
-                       const std::string&) override {
-    return answer_;
-  }
-  void messageBox(const std::string&, const std::string&) override {}
-
- private:
-  std::string answer_;
-};
-
-// The program goes on to print its summary.
-class ReturnToCaller final : public ProgramEnd {
- public:
-  void end(int) override {}
-};
-
 std::string plural(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -196,8 +175,7 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
   PosixFileSystem posix;
   DryRunFileSystem dryRun(posix, out, shownOnOut);
   FileSystem& files = options.dryRun ? static_cast<FileSystem&>(dryRun) : posix;
-  ReturnToCaller programEnd;
-  ExportResult result;
+  ExportSummary result;
   try {
     std::vector<std::string> names;
     try {
@@ -206,14 +184,13 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
       reportFailure(err, "listing the source", error);
       return kRefused;
     }
-    CommandLineDialogs dialogs(fromWorkingDirectory(
-        options.index.value_or(layout::joinPath(options.destination, kIndexFileName))));
-    Host host{files, dialogs, programEnd};
+    const std::string indexPath =
+        fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)));
     bool showProgress = terminal.isTerminal && !options.quiet && !options.dryRun;
     TerminalProgress shown(err, terminal.width);
     SilentProgress silent;
-    result = exportRomSet({options.destination, options.source, std::move(names)}, host,
-                          showProgress ? static_cast<Progress&>(shown) : silent);
+    result = exportRomSet({options.destination, options.source, std::move(names), indexPath},
+                          files, showProgress ? static_cast<Progress&>(shown) : silent);
   } catch (const ExportFailure& failure) {
     reportFailure(err, failure.step(), failure);
     if (int signal = interruptionSignal()) return kInterruptedBase + signal;

@@ -4,7 +4,7 @@
 
 #include "cli/export_command.h"
 #include "cli/terminal_progress.h"
-#include "platform/interruption.h"
+#include "platform/services/interruption.h"
 
 int main(int argc, char** argv) {
   // Ctrl-C and SIGTERM take back what the export made before it exits.

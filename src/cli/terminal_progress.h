@@ -3,7 +3,7 @@
 #include <chrono>
 #include <ostream>
 
-#include "platform/progress.h"
+#include "platform/services/progress.h"
 
 namespace kavo {
 

@@ -6,8 +6,8 @@
 
 #include "export/export_failure.h"
 #include "export/rom_layout.h"
-#include "platform/interruption.h"
-#include "platform/run_time_error.h"
+#include "platform/services/interruption.h"
+#include "platform/services/run_time_error.h"
 
 namespace kavo {
 
@@ -198,8 +198,7 @@ std::string earlierIndexPathFor(const std::string& indexPath) {
   return indexPath + ".simplekavo-old";
 }
 
-ExportPlan checkBeforeWriting(const ExportRequest& request,
-                              const std::string& answer, FileSystem& files) {
+ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
   const std::string& destination = request.destination;
   const std::vector<std::string>& names = request.names;
   const std::size_t count = names.size();
@@ -213,7 +212,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request,
     return directoryStatus(files, destination);
   });
   const IndexPlace index = during(kCheckingIndexPath, [&] {
-    return checkIndexPath(request, answer, destinationStatus, files, plan);
+    return checkIndexPath(request, request.indexPath, destinationStatus, files, plan);
   });
   during(kCheckingDestination, [&] { checkNothingInTheWay(request, plan, files); });
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "export/export_request.h"
-#include "platform/file_system.h"
+#include "platform/services/file_system.h"
 
 namespace kavo {
 
@@ -20,7 +20,7 @@ inline constexpr char kCheckingSpace[] = "checking free space";
 // Where an export puts its index, and what the checks before writing found
 // out for the writing to use.
 struct ExportPlan {
-  std::string indexPath;         // the index, as the user's answer names it
+  std::string indexPath;         // the index, its file name upper-cased
   std::string indexDirectory;
   std::string newIndexPath;      // the records are written here first
   std::string earlierIndexPath;  // an earlier index waits here until the
@@ -43,7 +43,7 @@ std::string earlierIndexPathFor(const std::string& indexPath);
 // - no listed name holds a line break;
 // - the destination is a directory that no other export is writing to and
 //   that can be written;
-// - the answer is a full path naming a file, not a folder, in a directory
+// - the index path is a full path naming a file, not a folder, in a directory
 //   that exists and can be written; what stands there, if anything, is a
 //   regular file with no other hard link and not one of the listed sources,
 //   and it does not take the name of a group directory the export makes;
@@ -53,7 +53,6 @@ std::string earlierIndexPathFor(const std::string& indexPath);
 //   name and every path fit the volume's limits;
 // - the volume has room for the copies, the directories and the index.
 // Throws ExportFailure, marked as refused, naming the step that found it.
-ExportPlan checkBeforeWriting(const ExportRequest& request,
-                              const std::string& answer, FileSystem& files);
+ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files);
 
 }  // namespace kavo

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/run_time_error.h"
+#include "platform/services/run_time_error.h"
 
 namespace kavo {
 

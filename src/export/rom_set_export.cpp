@@ -6,8 +6,8 @@
 #include "export/export_checks.h"
 #include "export/rom_layout.h"
 #include "export/undo_log.h"
-#include "platform/interruption.h"
-#include "platform/run_time_error.h"
+#include "platform/services/interruption.h"
+#include "platform/services/run_time_error.h"
 
 namespace kavo {
 
@@ -61,19 +61,18 @@ std::string copyingText(std::size_t number, std::size_t count) {
   return "Copying " + std::to_string(number) + " of " + std::to_string(count);
 }
 
-ExportResult exportRomSet(const ExportRequest& request, Host& host) {
-  SilentProgress silent;
-  return exportRomSet(request, host, silent);
+std::string proposedIndexPath(const std::string& destination) {
+  return joinPath(destination, kIndexFileName);
 }
 
-ExportResult exportRomSet(const ExportRequest& request, Host& host,
-                          Progress& progress) {
-  FileSystem& files = host.files;
-  const std::string answer = host.dialogs.inputBox(
-      kPromptText, kPromptTitle, joinPath(request.destination, kIndexFileName));
-  if (answer.empty()) return {};
+ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files) {
+  SilentProgress silent;
+  return exportRomSet(request, files, silent);
+}
 
-  const ExportPlan plan = checkBeforeWriting(request, answer, files);
+ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
+                           Progress& progress) {
+  const ExportPlan plan = checkBeforeWriting(request, files);
   const std::vector<std::string>& names = request.names;
   const std::size_t count = names.size();
 
@@ -152,11 +151,7 @@ ExportResult exportRomSet(const ExportRequest& request, Host& host,
     throw failure;
   }
   progress.finish();
-
-  host.dialogs.messageBox(kCompletedMessage);
-  host.programEnd.end(0);
-  return {ExportOutcome::Completed, plan.indexPath, count, layout::groupCount(count),
-          plan.bytes};
+  return {plan.indexPath, count, layout::groupCount(count), plan.bytes};
 }
 
 }  // namespace kavo

@@ -5,42 +5,34 @@
 
 #include "export/export_failure.h"
 #include "export/export_request.h"
-#include "platform/host.h"
-#include "platform/progress.h"
+#include "platform/services/file_system.h"
+#include "platform/services/progress.h"
 
 namespace kavo {
 
-inline constexpr char kPromptTitle[] = "Save FILES.TXT";
-inline constexpr char kPromptText[] =
-    "Where would you like FILES.TXT to be saved?  ie. C:\\";
 inline constexpr char kIndexFileName[] = "FILES.TXT";
-inline constexpr char kCompletedMessage[] =
-    "Completed Successfully!  Press OK to exit";
 inline constexpr char kFlushingText[] = "Writing to the drive";
 inline constexpr char kUndoingText[] = "Removing what this export made";
 
 // "Copying k of N", the progress text for the k-th copy (counted from 1).
 std::string copyingText(std::size_t number, std::size_t count);
 
-enum class ExportOutcome {
-  Cancelled,  // the user gave no index path; nothing was touched
-  Completed,  // the layout is written and flushed; the program was ended
-};
+// Where the index goes unless the user says otherwise: FILES.TXT in the
+// destination.
+std::string proposedIndexPath(const std::string& destination);
 
 // What an export did.
-struct ExportResult {
-  ExportOutcome outcome = ExportOutcome::Cancelled;
-  std::string indexPath;   // where the index went
-  std::size_t files = 0;   // copies made
-  std::size_t groups = 0;  // group directories made
+struct ExportSummary {
+  std::string indexPath;    // where the index went, its file name upper-cased
+  std::size_t files = 0;    // copies made
+  std::size_t groups = 0;   // group directories made
   std::uint64_t bytes = 0;  // bytes copied
 };
 
-// Asks for the index path, copies every listed file into group directories
-// ROMS0, ROMS1, ... of 30 under the destination, each renamed to its list
-// index plus its extension, writes one index record per copy, pads the index
-// to a multiple of 16 bytes, flushes it all to the drive, reports success and
-// ends the program.
+// Copies every listed file into group directories ROMS0, ROMS1, ... of 30
+// under the destination, each renamed to its list index plus its extension,
+// writes one index record per copy to the index path, pads the index to a
+// multiple of 16 bytes, and flushes it all to the drive.
 //
 // All or nothing. Everything that can be known in advance is checked before
 // anything is written (see checkBeforeWriting), and the destination is held
@@ -49,13 +41,13 @@ struct ExportResult {
 // directories and the new index have reached the drive. A failure at any
 // step, an interruption included, takes back what this export made (its
 // copies, its group directories, its new index, an earlier index put back)
-// and throws ExportFailure, whose note says whether the destination is as it
-// was or what could not be taken back. No success is reported then.
+// and throws ExportFailure, whose step says where it failed and whose note
+// says whether the destination is as it was or what could not be taken back.
 //
 // `progress` hears of each copy and of the flush, which runs through its
-// wait(); it is finished before the success message.
-ExportResult exportRomSet(const ExportRequest& request, Host& host,
-                          Progress& progress);
-ExportResult exportRomSet(const ExportRequest& request, Host& host);
+// wait(); it is finished before this returns or throws.
+ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
+                           Progress& progress);
+ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files);
 
 }  // namespace kavo

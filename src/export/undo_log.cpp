@@ -1,6 +1,6 @@
 #include "export/undo_log.h"
 
-#include "platform/run_time_error.h"
+#include "platform/services/run_time_error.h"
 
 namespace kavo {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "platform/services/file_system.h"
 
 namespace kavo {
 
@@ -20,8 +20,8 @@ class UndoLog {
   UndoLog(FileSystem& files, CopyPath copyPath)
       : files_(files), copyPath_(std::move(copyPath)) {}
 
-  void makingDirectory(const std::string& path) { add({Kind::Directory, path}); }
-  void makingFile(const std::string& path) { add({Kind::File, path}); }
+  void makingDirectory(const std::string& path) { add({Kind::Directory, path, {}}); }
+  void makingFile(const std::string& path) { add({Kind::File, path, {}}); }
   void makingCopy(std::size_t listIndex);
   void renaming(const std::string& from, const std::string& to) {
     add({Kind::Rename, from, to});

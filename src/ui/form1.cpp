@@ -6,12 +6,12 @@
 #include <QPushButton>
 
 #include "export/rom_set_export.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/handler_edge.h"
-#include "platform/qt_dialogs.h"
-#include "platform/qt_progress.h"
+#include "platform/controls/dir_list_box.h"
+#include "platform/controls/drive_list_box.h"
+#include "platform/controls/file_list_box.h"
+#include "platform/qt/handler_edge.h"
+#include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_progress.h"
 #include "ui/program_icon.h"
 
 namespace kavo {
@@ -19,6 +19,11 @@ namespace kavo {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+
+// The export's prompt and its completion message.
+constexpr char kPromptTitle[] = "Save FILES.TXT";
+constexpr char kPromptText[] = "Where would you like FILES.TXT to be saved?  ie. C:\\";
+constexpr char kCompletedMessage[] = "Completed Successfully!  Press OK to exit";
 
 // A place and size in twips, as the window was designed, shown at 96 dpi.
 QRect twips(int left, int top, int width, int height) {
@@ -44,8 +49,8 @@ QPushButton* button(QWidget* parent, const char* caption) {
 
 }  // namespace
 
-Form1::Form1(FileSystem& files, ProgramEnd& programEnd, Dialogs* dialogs,
-             QWidget* parent)
+Form1::Form1(FileSystem& files, ProgramEnd& programEnd,
+             const std::string& startDirectory, Dialogs* dialogs, QWidget* parent)
     : QWidget(parent),
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       files_(files),
@@ -61,7 +66,7 @@ Form1::Form1(FileSystem& files, ProgramEnd& programEnd, Dialogs* dialogs,
   QFont small = font();
   small.setPointSizeF(8);
   setFont(small);
-  createControls();
+  createControls(startDirectory);
 
   connect(Drive1, &DriveListBox::change, this, &Form1::Drive1_Change);
   connect(Dir1, &DirListBox::change, this, &Form1::Dir1_Change);
@@ -75,15 +80,15 @@ Form1::Form1(FileSystem& files, ProgramEnd& programEnd, Dialogs* dialogs,
 
 Form1::~Form1() = default;
 
-void Form1::createControls() {
+void Form1::createControls(const std::string& start) {
   // A directory list opened by the user reports a failure as browsing does.
   auto guard = [this](const std::function<void()>& body) { browse(body); };
 
-  Drive1 = place(new DriveListBox(this), "Drive1", twips(30, 390, 2175, 315));
-  Dir1 = place(new DirListBox(guard, this), "Dir1", twips(15, 705, 2175, 1830));
-  File1 = place(new FileListBox(this), "File1", twips(2220, 390, 2040, 2040));
-  Drive2 = place(new DriveListBox(this), "Drive2", twips(30, 2865, 4185, 315));
-  Dir2 = place(new DirListBox(guard, this), "Dir2", twips(15, 3180, 4170, 1830));
+  Drive1 = place(new DriveListBox(start, this), "Drive1", twips(30, 390, 2175, 315));
+  Dir1 = place(new DirListBox(guard, start, this), "Dir1", twips(15, 705, 2175, 1830));
+  File1 = place(new FileListBox(start, this), "File1", twips(2220, 390, 2040, 2040));
+  Drive2 = place(new DriveListBox(start, this), "Drive2", twips(30, 2865, 4185, 315));
+  Dir2 = place(new DirListBox(guard, start, this), "Dir2", twips(15, 3180, 4170, 1830));
   Check1 = place(new QCheckBox("Filter", this), "Check1", twips(2400, 15, 765, 300));
   txtFilter = place(new QLineEdit("*.sms; *.gg", this), "txtFilter",
                     twips(3180, 15, 1080, 315));
@@ -112,7 +117,7 @@ void Form1::browse(const std::function<void()>& body) {
 void Form1::openChosenDrive(DriveListBox* drives, DirListBox* directories) {
   browse([drives, directories] {
     try {
-      directories->setPath(drives->drive());
+      directories->setPath(drives->mountPoint());
     } catch (...) {
       drives->showDriveOf(directories->path());
       throw;
@@ -138,13 +143,22 @@ void Form1::Check1_Click() {
 
 void Form1::cmdQuit_Click() { programEnd_.end(0); }
 
+// Asks where the index goes, exports the listed files there, reports
+// success and ends the program. Cancelling the prompt, or clearing its text,
+// leaves everything as it was and the window open. A failed export has taken
+// back what it made; its error is shown and ends the program.
 void Form1::Command1_Click() {
   runHandler(dialogs_, programEnd_, [this] {
-    Host host{files_, dialogs_, programEnd_};
+    const std::string destination = Dir2->path();
+    const std::string answer =
+        dialogs_.inputBox(kPromptText, kPromptTitle, proposedIndexPath(destination));
+    if (answer.empty()) return;
     // Copying thousands of files to a slow drive takes minutes; the window
     // shows how far it has come instead of freezing.
-    QtProgress progress(this, kPromptTitle);
-    exportRomSet({Dir2->path(), Dir1->path(), File1->entries()}, host, progress);
+    QtProgress progress(this, kPromptTitle, progressDelay_);
+    exportRomSet({destination, Dir1->path(), File1->entries(), answer}, files_, progress);
+    dialogs_.messageBox(kCompletedMessage);
+    programEnd_.end(0);
   });
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
-#include "platform/dialogs.h"
-#include "platform/file_system.h"
-#include "platform/program_end.h"
+#include "platform/services/dialogs.h"
+#include "platform/services/file_system.h"
+#include "platform/services/program_end.h"
 
 class QCheckBox;
 class QLabel;
@@ -27,11 +29,15 @@ class Form1 : public QWidget {
   Q_OBJECT
 
  public:
-  // `dialogs` answers the prompts and shows the messages; when null, the
-  // window shows Qt's own dialogs over itself.
-  Form1(FileSystem& files, ProgramEnd& programEnd, Dialogs* dialogs = nullptr,
-        QWidget* parent = nullptr);
+  // The lists start at `startDirectory` and its drive. `dialogs` answers the
+  // prompts and shows the messages; when null, the window shows Qt's own
+  // dialogs over itself.
+  Form1(FileSystem& files, ProgramEnd& programEnd, const std::string& startDirectory,
+        Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
   ~Form1() override;
+
+  // How long an export runs before its progress dialog comes up.
+  void setProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
 
  private:
   // The six handled events.
@@ -42,7 +48,7 @@ class Form1 : public QWidget {
   void cmdQuit_Click();
   void Command1_Click();
 
-  void createControls();
+  void createControls(const std::string& startDirectory);
   void browse(const std::function<void()>& body);
   void openChosenDrive(DriveListBox* drives, DirListBox* directories);
 
@@ -50,6 +56,7 @@ class Form1 : public QWidget {
   FileSystem& files_;
   Dialogs& dialogs_;
   ProgramEnd& programEnd_;
+  std::chrono::milliseconds progressDelay_{500};
 
   DriveListBox* Drive1 = nullptr;
   DirListBox* Dir1 = nullptr;

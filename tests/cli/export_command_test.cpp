@@ -16,10 +16,9 @@
 
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
-#include "platform/directory_listing.h"
-#include "platform/posix_file_system.h"
+#include "platform/controls/directory_listing.h"
+#include "platform/services/posix_file_system.h"
 #include "support/child_process.h"
-#include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
@@ -131,11 +130,8 @@ TEST_F(ExportCommandTest, WritesWhatTheWindowsExportWrites) {
   const std::string byWindow = dir / "window";
   testing::makeDirectories(byWindow);
   PosixFileSystem files;
-  testing::ScriptedDialogs dialogs;
-  dialogs.answers = {byWindow + "/files.txt"};
-  testing::RecordingProgramEnd end;
-  Host host{files, dialogs, end};
-  exportRomSet({byWindow, src, {"alex kidd.SMS", "Sonic.sms", "Zelda.gg"}}, host);
+  exportRomSet({byWindow, src, {"alex kidd.SMS", "Sonic.sms", "Zelda.gg"}, byWindow + "/files.txt"},
+               files);
 
   Result r = run({"--filter", " *.SMS ;*.gg", "--index", dst + "/files.txt", src, dst});
   ASSERT_EQ(r.status, kExported) << r.err;

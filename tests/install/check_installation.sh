@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs a build into a scratch prefix and packs it with CPack, then checks
-# what a desktop's menu and dpkg will find there.
-#   check_installation.sh BUILD_DIR
+# what a desktop's menu, man, a software centre and dpkg will find there.
+#   check_installation.sh BUILD_DIR VERSION
 set -eu
 build=$1
+version=$2
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -13,8 +14,30 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for program in simplekavo simplekavo-export; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program is not installed"
 done
-[ "$("$prefix/bin/simplekavo-export" --version)" = "simplekavo-export 1.00" ] ||
-  fail "the installed simplekavo-export does not run"
+for program in simplekavo simplekavo-export; do
+  [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/$program" --version)" = "$program $version" ] ||
+    fail "the installed $program does not say its version $version"
+  page=$prefix/share/man/man1/$program.1
+  [ -f "$page" ] || fail "share/man/man1/$program.1 is not installed"
+  # man renders it without a complaint, names the program and its options.
+  text=$(MANWIDTH=200 man -l "$page" 2>"$scratch/man.err" | tr -s " ") ||
+    fail "man cannot read $program.1"
+  [ ! -s "$scratch/man.err" ] || fail "man complains about $program.1: $(cat "$scratch/man.err")"
+  echo "$text" | grep -q "^NAME" || fail "$program.1 has no NAME section"
+  echo "$text" | grep -q "$program - copy a folder of game ROMs" || fail "$program.1 names another program"
+  echo "$text" | grep -q -- "--version" || fail "$program.1 does not list --version"
+done
+man -l "$prefix/share/man/man1/simplekavo-export.1" 2>/dev/null | grep -q -- "--dry-run" ||
+  fail "simplekavo-export.1 does not list --dry-run"
+
+metainfo=$prefix/share/metainfo/org.simplekavo.SimpleKAVO.metainfo.xml
+[ -f "$metainfo" ] || fail "the AppStream metainfo is not installed"
+appstreamcli validate --no-net "$metainfo" >"$scratch/appstream.out" 2>&1 ||
+  fail "the AppStream metainfo is not valid: $(cat "$scratch/appstream.out")"
+grep -q "<release version=\"$version\"" "$metainfo" ||
+  fail "the metainfo's release is not $version"
+grep -q "<launchable type=\"desktop-id\">simplekavo.desktop</launchable>" "$metainfo" ||
+  fail "the metainfo does not launch the menu entry"
 
 entry=$prefix/share/applications/simplekavo.desktop
 desktop-file-validate "$entry" || fail "the menu entry is not valid"
@@ -28,7 +51,7 @@ for size in 32 48 64 128 256; do
 done
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/package" >/dev/null
-package=$(ls "$scratch"/package/simplekavo_1.00_*.deb)
+package=$(ls "$scratch"/package/simplekavo_"$version"_*.deb)
 depends=$(dpkg-deb -f "$package" Depends)
 for library in libqt6widgets6 libc6 qt6-qpa-plugins; do
   echo "$depends" | grep -q "$library" || fail "the package does not depend on $library"
@@ -36,7 +59,9 @@ done
 contents=$(dpkg-deb -c "$package")
 for path in ./usr/bin/simplekavo ./usr/bin/simplekavo-export \
             ./usr/share/applications/simplekavo.desktop \
-            ./usr/share/icons/hicolor/48x48/apps/simplekavo.png; do
+            ./usr/share/icons/hicolor/48x48/apps/simplekavo.png \
+            ./usr/share/man/man1/simplekavo-export.1 ./usr/share/man/man1/simplekavo.1 \
+            ./usr/share/metainfo/org.simplekavo.SimpleKAVO.metainfo.xml; do
   echo "$contents" | grep -q " $path\$" || fail "the package lacks $path"
 done
 echo "installed and packed: $(basename "$package"), Depends: $depends"

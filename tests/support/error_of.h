@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/run_time_error.h"
+#include "platform/services/run_time_error.h"
 
 namespace kavo::testing {
 

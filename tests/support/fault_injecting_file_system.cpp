@@ -1,6 +1,6 @@
 #include "support/fault_injecting_file_system.h"
 
-#include "platform/run_time_error.h"
+#include "platform/services/run_time_error.h"
 
 namespace kavo::testing {
 

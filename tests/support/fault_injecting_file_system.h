@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "platform/forwarding_file_system.h"
+#include "platform/services/forwarding_file_system.h"
 
 namespace kavo::testing {
 

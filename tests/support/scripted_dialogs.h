@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialogs.h"
-#include "platform/program_end.h"
+#include "platform/services/dialogs.h"
+#include "platform/services/program_end.h"
 
 namespace kavo::testing {
 

@@ -14,16 +14,15 @@
 #include <QtTest>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 #include "cli/export_command.h"
-#include "platform/dir_list_box.h"
-#include "platform/drive_list_box.h"
-#include "platform/file_list_box.h"
-#include "platform/forwarding_file_system.h"
-#include "platform/posix_file_system.h"
-#include "platform/qt_program_end.h"
-#include "platform/qt_progress.h"
+#include "platform/controls/dir_list_box.h"
+#include "platform/controls/drive_list_box.h"
+#include "platform/controls/file_list_box.h"
+#include "platform/services/forwarding_file_system.h"
+#include "platform/services/posix_file_system.h"
+#include "platform/qt/qt_program_end.h"
+#include "platform/qt/qt_progress.h"
 #include "support/modal_dialog.h"
 #include "support/mounted_volume.h"
 #include "support/scripted_dialogs.h"
@@ -41,33 +40,38 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-// Copies as slow as on a slow USB drive.
-class SlowCopies final : public ForwardingFileSystem {
+// Runs `watch` before each copy, as a user watching the window would look at
+// it while the drive works.
+class WatchedCopies final : public ForwardingFileSystem {
  public:
-  using ForwardingFileSystem::ForwardingFileSystem;
+  WatchedCopies(FileSystem& target, std::function<void()> watch)
+      : ForwardingFileSystem(target), watch_(std::move(watch)) {}
   void copyFile(const std::string& from, const std::string& to) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    watch_();
     target_.copyFile(from, to);
   }
+
+ private:
+  std::function<void()> watch_;
 };
 
-// A run of the program in a fresh folder of ROM files: the process's current
-// directory is the folder while the window lives.
+// A run of the program started in a fresh folder of ROM files.
 struct Session {
   TempDirectory dir;
   std::string roms = dir / "roms";
-  std::string previousDirectory;
   PosixFileSystem files;
   ScriptedDialogs dialogs;
   RecordingProgramEnd programEnd;
   QtProgramEnd realEnd;
-  SlowCopies slowFiles{files};
+  std::function<void()> onCopy = [] {};
+  WatchedCopies watchedFiles{files, [this] { onCopy(); }};
   std::unique_ptr<Form1> form;
 
   // Scripted: the test's dialogs and a recorded end. RealDialogs: Qt's
   // dialogs, answered from a timer. RealHost: Qt's dialogs and the real end.
-  // SlowDrive: as RealDialogs, with every copy taking 5 ms.
-  enum Kind { Scripted, RealDialogs, RealHost, SlowDrive };
+  // Watched: as RealDialogs, with onCopy run before every copy and the
+  // progress dialog shown from the first step.
+  enum Kind { Scripted, RealDialogs, RealHost, Watched };
 
   const Kind kind;
 
@@ -84,19 +88,17 @@ struct Session {
     ::mkfifo((roms + "/pipe.sms").c_str(), 0600);
     ::symlink("Sonic.sms", (roms + "/link.sms").c_str());
     ::symlink("missing.gg", (roms + "/dangling.gg").c_str());
-    char buffer[4096];
-    previousDirectory = ::getcwd(buffer, sizeof buffer);
-    if (::chdir(roms.c_str()) != 0) qFatal("cannot enter the ROM folder");
     form = std::make_unique<Form1>(
-        kind == SlowDrive ? static_cast<FileSystem&>(slowFiles) : files, kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,
+        kind == Watched ? static_cast<FileSystem&>(watchedFiles) : files,
+        kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd, roms,
         kind == Scripted ? &dialogs : nullptr);
+    if (kind == Watched) form->setProgressDelay(std::chrono::milliseconds(0));
     form->show();
     form->activateWindow();
     if (!QTest::qWaitForWindowActive(form.get())) qWarning("window not active");
   }
   ~Session() {
     form.reset();
-    if (::chdir(previousDirectory.c_str()) != 0) qWarning("cannot go back");
     // The real program end leaves every event loop for good, dialogs' too;
     // starting and stopping the application's own loop once clears that for
     // the tests that follow.
@@ -291,6 +293,71 @@ class Form1Test : public QObject {
     QCOMPARE(s.dialogs.messages.size(), size_t(0));
   }
 
+  // "Save FILES.TXT" asks where the index goes, proposing FILES.TXT in the
+  // destination, exports there, reports success with the application's title
+  // and ends the program.
+  void saveAsksWhereThenExportsReportsAndEnds() {
+    Session s;
+    const std::string out = s.dir / "out";
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    s.dialogs.answers = {out + "/files.txt"};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+
+    QCOMPARE(s.dialogs.prompts.size(), size_t(1));
+    QCOMPARE(s.dialogs.prompts[0].title, std::string("Save FILES.TXT"));
+    QCOMPARE(s.dialogs.prompts[0].prompt,
+             std::string("Where would you like FILES.TXT to be saved?  ie. C:\\"));
+    QCOMPARE(s.dialogs.prompts[0].proposed, out + "/FILES.TXT");
+    QCOMPARE(s.dialogs.messages.size(), size_t(1));
+    QCOMPARE(s.dialogs.messages[0].text,
+             std::string("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.dialogs.messages[0].title, std::string());
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(s.programEnd.lastStatus, 0);
+    QCOMPARE(testing::snapshot(out).size(), size_t(1 + 1 + kAllFiles.size()));
+    QVERIFY(readFile(out + "/FILES.TXT").starts_with("alex kidd.SMS,ROMS0\\0.SMS\n"));
+  }
+
+  // An empty answer (Cancel, or the text cleared) changes nothing, reports
+  // nothing and keeps the window open; a destination at the root is proposed
+  // with a doubled slash.
+  void anEmptyAnswerChangesNothing() {
+    Session s;
+    writeFile(s.roms + "/FILES.TXT", "an earlier index");
+    const auto before = testing::snapshot(s.dir.path());
+    s.dialogs.answers = {""};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QVERIFY(testing::snapshot(s.dir.path()) == before);
+    QCOMPARE(s.dialogs.messages.size(), size_t(0));
+    QCOMPARE(s.programEnd.ends, 0);
+    QVERIFY(s.form->isVisible());
+
+    s.open(s.dirList("Dir2"), "/");
+    s.dialogs.answers = {""};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.prompts.at(1).proposed, std::string("//FILES.TXT"));
+    QCOMPARE(s.programEnd.ends, 0);
+  }
+
+  // A failed export reports its run-time error, never success, and ends the
+  // program with a failure status.
+  void aFailedExportReportsItsErrorAndNoSuccess() {
+    Session s;
+    const std::string out = s.dir / "out";
+    makeDirectories(out + "/ROMS0");
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    s.dialogs.answers = {out + "/FILES.TXT"};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.messages.size(), size_t(1));
+    QVERIFY2(s.dialogs.messages[0].text.starts_with("Run-time error '75':"),
+             s.dialogs.messages[0].text.c_str());
+    QVERIFY(s.dialogs.messages[0].text.find(out + "/ROMS0") != std::string::npos);
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(s.programEnd.lastStatus, 1);
+  }
+
   void theFilterAppliesTheTextAsItWasWhenTicked() {
     Session s;
     QCheckBox* check1 = s.check1();
@@ -350,14 +417,17 @@ class Form1Test : public QObject {
     Session s;
     makeDirectories(s.dir / "card/games");
     writeFile(s.dir / "card/Alpha.sms", "a");
+    // A mount point may itself look like a labelled one.
+    makeDirectories(s.dir / "odd [name]");
     const std::vector<Drive> drives = {{"/", "/"},
                                        {s.dir / "card [GAMES]", s.dir / "card"},
-                                       {s.dir.path(), s.dir.path()}};
+                                       {s.dir.path(), s.dir.path()},
+                                       {s.dir / "odd [name] [LBL]", s.dir / "odd [name]"}};
     DriveListBox* drive1 = s.drive("Drive1");
     DriveListBox* drive2 = s.drive("Drive2");
     drive1->setDrives(drives);
     drive2->setDrives(drives);
-    QCOMPARE(drive1->drive(), s.dir.path());  // the drive of the current directory
+    QCOMPARE(drive1->drive(), s.dir.path());  // the drive of the start directory
 
     // Up picks the card: one step moves Dir1 to its mount point and File1 with it.
     drive1->setFocus();
@@ -371,6 +441,11 @@ class Form1Test : public QObject {
     QTest::keyClick(drive2, Qt::Key_Up);
     QCOMPARE(s.dirList("Dir2")->path(), s.dir / "card");
     QCOMPARE(s.file1()->directory(), s.dir / "card");
+
+    QTest::keyClick(drive2, Qt::Key_Down);
+    QTest::keyClick(drive2, Qt::Key_Down);
+    QCOMPARE(drive2->drive(), s.dir / "odd [name] [LBL]");
+    QCOMPARE(s.dirList("Dir2")->path(), s.dir / "odd [name]");
     QCOMPARE(s.dialogs.messages.size(), size_t(0));
   }
 
@@ -433,11 +508,12 @@ class Form1Test : public QObject {
     }
   }
 
-  // 200 copies at 5 ms: the progress dialog comes up after half a second,
-  // the window goes on painting, and the bytes are those the command line
-  // writes for the same folder, with no dialog anywhere.
+  // 200 copies, looked at before each one: the progress dialog is up and
+  // modal, says how far the export has come, the window goes on painting,
+  // and the bytes are those the command line writes for the same folder,
+  // with no dialog anywhere.
   void aLongExportShowsItsProgressAndWritesWhatTheCommandLineWrites() {
-    Session s(Session::SlowDrive);
+    Session s(Session::Watched);
     const std::string many = s.dir / "many", out = s.dir / "out", byCli = s.dir / "cli";
     makeDirectories(many);
     makeDirectories(byCli);
@@ -457,22 +533,20 @@ class Form1Test : public QObject {
     int paints = 0;
     PaintCounter counter(paints);
     s.form->installEventFilter(&counter);
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
+    s.onCopy = [&] {
       for (QWidget* top : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<ProgressDialog*>(top); dialog && dialog->isVisible())
           seen.push_back({dialog->text(), dialog->detail(),
                           QApplication::activeModalWidget() == dialog});
       s.form->update();
-    });
-    watch.start(20);
+    };
     QString proposed, completion;
     acceptPromptThenReadMessage(proposed, completion);
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
-    watch.stop();
+    s.onCopy = [] {};
 
     QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
-    QVERIFY(seen.size() >= 5);
+    QCOMPARE(seen.size(), size_t(200));
     int last = 0;
     for (const Sighting& sighting : seen) {
       QVERIFY(sighting.modal);

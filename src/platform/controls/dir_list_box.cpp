@@ -1,0 +1,144 @@
+#include "platform/controls/dir_list_box.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <vector>
+
+#include "platform/controls/directory_listing.h"
+#include "platform/services/run_time_error.h"
+
+namespace kavo {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kLevelRole = Qt::UserRole + 1;
+constexpr int kIndentPerLevel = 8;
+
+// Indents each entry by its depth below "/".
+class IndentingDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem shifted(option);
+    shifted.rect.adjust(indent(index), 0, 0, 0);
+    QStyledItemDelegate::paint(painter, shifted, index);
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override {
+    return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(index), 0);
+  }
+
+ private:
+  static int indent(const QModelIndex& index) {
+    return index.data(kLevelRole).toInt() * kIndentPerLevel;
+  }
+};
+
+// The components of `path` taken against `base` when it is relative, with
+// "." and ".." applied as text; symbolic links are kept as they are named.
+std::vector<std::string> componentsOf(const std::string& path,
+                                      const std::string& base) {
+  std::vector<std::string> parts;
+  const std::string full = path.starts_with('/') ? path : base + "/" + path;
+  size_t start = 0;
+  while (start < full.size()) {
+    size_t end = full.find('/', start);
+    if (end == std::string::npos) end = full.size();
+    std::string part = full.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(std::move(part));
+    }
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::string joinComponents(const std::vector<std::string>& parts, size_t count) {
+  std::string path;
+  for (size_t i = 0; i < count; ++i) path += "/" + parts[i];
+  return path.empty() ? "/" : path;
+}
+
+QString shown(const std::string& bytes) {
+  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+}  // namespace
+
+DirListBox::DirListBox(Guard guard, const std::string& startDirectory, QWidget* parent)
+    : QListWidget(parent), guard_(std::move(guard)) {
+  setItemDelegate(new IndentingDelegate(this));
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  const std::vector<std::string> parts = componentsOf(startDirectory, "/");
+  const std::string start = joinComponents(parts, parts.size());
+  std::vector<std::string> subdirectories;
+  try {
+    subdirectories = listSubdirectories(start);
+  } catch (const RunTimeError&) {
+    // An unreadable start directory still shows where the program is.
+  }
+  showDirectory(start, subdirectories);
+}
+
+void DirListBox::setPath(const std::string& path) {
+  const std::vector<std::string> parts =
+      componentsOf(path, path_);
+  const std::string target = joinComponents(parts, parts.size());
+  const std::vector<std::string> subdirectories = listSubdirectories(target);
+  const bool changed = target != path_;
+  showDirectory(target, subdirectories);
+  if (changed) emit change();
+}
+
+void DirListBox::showDirectory(const std::string& path,
+                               const std::vector<std::string>& subdirectories) {
+  path_ = path;
+  clear();
+  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  auto add = [&](const QIcon& icon, const std::string& name,
+                 const std::string& full, int level) {
+    auto* item = new QListWidgetItem(icon, shown(name), this);
+    item->setData(kPathRole, QByteArray::fromStdString(full));
+    item->setData(kLevelRole, level);
+  };
+  const std::vector<std::string> parts = componentsOf(path, "/");
+  add(open, "/", "/", 0);
+  for (size_t i = 0; i < parts.size(); ++i)
+    add(open, parts[i], joinComponents(parts, i + 1), static_cast<int>(i + 1));
+  const int level = static_cast<int>(parts.size()) + 1;
+  for (const std::string& name : subdirectories)
+    add(closed, name, path == "/" ? "/" + name : path + "/" + name, level);
+  setCurrentRow(static_cast<int>(parts.size()));
+}
+
+void DirListBox::openHighlighted() {
+  const QListWidgetItem* item = currentItem();
+  if (!item) return;
+  const std::string target = item->data(kPathRole).toByteArray().toStdString();
+  guard_([this, target] { setPath(target); });
+}
+
+void DirListBox::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    openHighlighted();
+    event->accept();
+    return;
+  }
+  QListWidget::keyPressEvent(event);
+}
+
+void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  QListWidget::mouseDoubleClickEvent(event);
+  if (itemAt(event->position().toPoint())) openHighlighted();
+}
+
+}  // namespace kavo

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QListWidget>
+#include <functional>
+#include <string>
+
+namespace kavo {
+
+// The directory list: the open directory as the chain of its ancestors from
+// "/", each one step further indented with an open folder, then its
+// subdirectories with closed folders. Arrow keys and a single click only
+// highlight an entry; Enter or a double click opens it. change() is raised on
+// every change of the path, by the user or by setPath(), before that returns.
+class DirListBox : public QListWidget {
+  Q_OBJECT
+
+ public:
+  // Runs what the user asks of the list (opening an entry) and deals with
+  // the RunTimeError it may throw; the window supplies it.
+  using Guard = std::function<void(const std::function<void()>&)>;
+
+  // Starts at `startDirectory`.
+  DirListBox(Guard guard, const std::string& startDirectory, QWidget* parent = nullptr);
+
+  // The open directory's full path, as bytes.
+  const std::string& path() const { return path_; }
+
+  // Opens `path`, absolute or relative to the open directory. A path that
+  // cannot be opened or read throws RunTimeError and leaves the list as it
+  // was.
+  void setPath(const std::string& path);
+
+ signals:
+  void change();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  void openHighlighted();
+  void showDirectory(const std::string& path,
+                     const std::vector<std::string>& subdirectories);
+
+  Guard guard_;
+  std::string path_;
+};
+
+}  // namespace kavo

@@ -1,0 +1,71 @@
+#include "platform/controls/drive_list_box.h"
+
+#include <QFile>
+#include <QStorageInfo>
+
+
+namespace kavo {
+
+namespace {
+
+std::string bytesOf(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+DriveListBox::DriveListBox(const std::string& startDirectory, QWidget* parent)
+    : QComboBox(parent), startDirectory_(startDirectory) {
+  connect(this, &QComboBox::activated, this, &DriveListBox::userPicked);
+  setDrives(machineDrives(startDirectory_));
+}
+
+std::vector<Drive> DriveListBox::machineDrives(const std::string& startDirectory) {
+  std::vector<Volume> volumes;
+  for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
+    if (!info.isValid() || !info.isReady()) continue;
+    volumes.push_back({bytesOf(info.rootPath()),
+                       info.fileSystemType().toStdString(),
+                       info.name().toStdString()});
+  }
+  const QStorageInfo start(QFile::decodeName(QByteArray::fromStdString(startDirectory)));
+  return selectDrives(volumes, bytesOf(start.rootPath()));
+}
+
+void DriveListBox::setDrives(std::vector<Drive> drives) {
+  drives_ = std::move(drives);
+  QSignalBlocker quiet(this);
+  clear();
+  for (const Drive& drive : drives_)
+    addItem(QString::fromUtf8(drive.text.data(),
+                              static_cast<qsizetype>(drive.text.size())));
+  shown_ = -1;
+  showDriveOf(startDirectory_);
+}
+
+const Drive* DriveListBox::chosen() const {
+  const int index = currentIndex();
+  if (index < 0 || index >= static_cast<int>(drives_.size())) return nullptr;
+  return &drives_[index];
+}
+
+std::string DriveListBox::drive() const { return chosen() ? chosen()->text : std::string(); }
+
+std::string DriveListBox::mountPoint() const {
+  return chosen() ? chosen()->mountPoint : std::string();
+}
+
+void DriveListBox::showDriveOf(const std::string& path) {
+  const int index = driveHolding(drives_, path);
+  QSignalBlocker quiet(this);
+  setCurrentIndex(index);
+  shown_ = index;
+}
+
+void DriveListBox::userPicked(int index) {
+  if (index == shown_) return;
+  shown_ = index;
+  emit change();
+}
+
+}  // namespace kavo

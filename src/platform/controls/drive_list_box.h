@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QComboBox>
+#include <string>
+#include <vector>
+
+#include "platform/controls/drives.h"
+
+namespace kavo {
+
+// A drop-down list of the machine's drives: the mounted volumes that hold a
+// real file system. It starts on the volume that holds its start directory
+// and raises change() when the user picks another entry.
+class DriveListBox : public QComboBox {
+  Q_OBJECT
+
+ public:
+  explicit DriveListBox(const std::string& startDirectory, QWidget* parent = nullptr);
+
+  // Replaces the entries and shows the one holding the start directory.
+  void setDrives(std::vector<Drive> drives);
+
+  // The chosen drive's text, as it is shown.
+  std::string drive() const;
+
+  // The directory the chosen drive opens: its mount point.
+  std::string mountPoint() const;
+
+  // Shows the drive that holds `path` without raising change(): used to put
+  // the list back when the chosen drive could not be opened.
+  void showDriveOf(const std::string& path);
+
+  // The mounted volumes of this machine, as the list offers them to a
+  // program started in `startDirectory`.
+  static std::vector<Drive> machineDrives(const std::string& startDirectory);
+
+ signals:
+  void change();
+
+ private:
+  void userPicked(int index);
+  const Drive* chosen() const;
+
+  std::string startDirectory_;
+  std::vector<Drive> drives_;
+  int shown_ = -1;
+};
+
+}  // namespace kavo

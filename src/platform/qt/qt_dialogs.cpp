@@ -1,0 +1,45 @@
+#include "platform/qt/qt_dialogs.h"
+
+#include <QFile>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace kavo {
+
+namespace {
+
+QString titleOrDefault(const std::string& title) {
+  return QString::fromStdString(title.empty() ? kApplicationTitle : title);
+}
+
+}  // namespace
+
+std::string QtDialogs::inputBox(const std::string& prompt,
+                                const std::string& title,
+                                const std::string& proposed) {
+  QInputDialog dialog(parent_);
+  dialog.setInputMode(QInputDialog::TextInput);
+  dialog.setWindowTitle(titleOrDefault(title));
+  dialog.setLabelText(QString::fromStdString(prompt));
+  // The proposal is a path, whose bytes need not be UTF-8: it is shown as
+  // file names are, and taken back as its own bytes when left as it was.
+  const QString shown = QFile::decodeName(QByteArray::fromStdString(proposed));
+  dialog.setTextValue(shown);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QString answer = dialog.textValue();
+  if (answer == shown) return proposed;
+  return QFile::encodeName(answer).toStdString();
+}
+
+void QtDialogs::messageBox(const std::string& text, const std::string& title) {
+  QMessageBox box(parent_);
+  box.setIcon(QMessageBox::NoIcon);
+  box.setWindowTitle(titleOrDefault(title));
+  // Messages name files, whose names must not be read as markup.
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+}  // namespace kavo

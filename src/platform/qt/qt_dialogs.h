@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/services/dialogs.h"
+
+class QWidget;
+
+namespace kavo {
+
+// The dialogs as Qt shows them: QInputDialog for the input box, QMessageBox
+// with a single OK button and no icon for messages.
+class QtDialogs final : public Dialogs {
+ public:
+  explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+
+  std::string inputBox(const std::string& prompt, const std::string& title,
+                       const std::string& proposed) override;
+  void messageBox(const std::string& text, const std::string& title) override;
+
+ private:
+  QWidget* parent_;
+};
+
+}  // namespace kavo

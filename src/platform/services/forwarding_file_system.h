@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/services/file_system.h"
+
+namespace kavo {
+
+// Passes every call to another file system. Wrappers that change a few
+// services (fault injection, recording, a dry run) derive from it and
+// override only those.
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(FileSystem& target) : target_(target) {}
+
+  void requireDirectory(const std::string& path) override {
+    target_.requireDirectory(path);
+  }
+  FileStatus status(const std::string& path) override { return target_.status(path); }
+  FileStatus inspectSource(const std::string& path) override {
+    return target_.inspectSource(path);
+  }
+  void requireWritable(const std::string& directory) override {
+    target_.requireWritable(directory);
+  }
+  VolumeSpace volumeSpace(const std::string& directory) override {
+    return target_.volumeSpace(directory);
+  }
+  std::size_t nameLimit(const std::string& directory) override {
+    return target_.nameLimit(directory);
+  }
+  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override {
+    return target_.lockDirectory(directory);
+  }
+  std::unique_ptr<WritableFile> createNew(const std::string& path) override {
+    return target_.createNew(path);
+  }
+  void makeDirectory(const std::string& path) override {
+    target_.makeDirectory(path);
+  }
+  void copyFile(const std::string& from, const std::string& to) override {
+    target_.copyFile(from, to);
+  }
+  void rename(const std::string& from, const std::string& to) override {
+    target_.rename(from, to);
+  }
+  bool removeFile(const std::string& path) override { return target_.removeFile(path); }
+  void removeDirectory(const std::string& path) override {
+    target_.removeDirectory(path);
+  }
+  std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override {
+    return target_.watchVolume(directory);
+  }
+  void syncDirectory(const std::string& directory) override {
+    target_.syncDirectory(directory);
+  }
+
+ protected:
+  FileSystem& target_;
+};
+
+}  // namespace kavo

@@ -1,0 +1,352 @@
+#include "platform/services/posix_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "platform/services/interruption.h"
+#include "platform/services/run_time_error.h"
+
+namespace kavo {
+
+namespace {
+
+[[noreturn]] void fail(int errnoValue, const std::string& path,
+                       PathRole role = PathRole::File) {
+  throw errorFromErrno(errnoValue, path, role);
+}
+
+// Owns a file descriptor; closes it quietly unless closed explicitly.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+  // Closes and reports the result. Linux releases the descriptor even when
+  // close fails, so it is never closed twice; EINTR loses no data there.
+  void close(const std::string& path) {
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) fail(errno, path);
+  }
+
+ private:
+  int fd_;
+};
+
+FileStatus statusOf(const struct stat& status) {
+  FileStatus result;
+  if (S_ISREG(status.st_mode)) result.type = FileType::Regular;
+  else if (S_ISDIR(status.st_mode)) result.type = FileType::Directory;
+  else if (S_ISLNK(status.st_mode)) result.type = FileType::SymbolicLink;
+  else result.type = FileType::Other;
+  result.size = static_cast<std::uint64_t>(status.st_size);
+  result.device = static_cast<std::uint64_t>(status.st_dev);
+  result.inode = static_cast<std::uint64_t>(status.st_ino);
+  result.links = static_cast<std::uint64_t>(status.st_nlink);
+  return result;
+}
+
+void writeAll(int fd, const char* data, std::size_t size,
+              const std::string& path) {
+  while (size > 0) {
+    ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      fail(errno, path);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+class PosixWritableFile final : public WritableFile {
+ public:
+  PosixWritableFile(int fd, std::string path)
+      : descriptor_(fd), path_(std::move(path)) {}
+
+  void print(std::string_view bytes) override {
+    writeAll(descriptor_.get(), bytes.data(), bytes.size(), path_);
+  }
+
+  void close() override { descriptor_.close(path_); }
+
+ private:
+  Descriptor descriptor_;
+  std::string path_;
+};
+
+// Copies are made in pieces of this size, so that an interruption is seen
+// within a piece, not after a whole large file.
+constexpr std::size_t kCopyPiece = std::size_t{8} << 20;
+
+// Copies in user space, for the file systems where copy_file_range cannot.
+void copyThroughBuffer(int in, int out, const std::string& from,
+                       const std::string& to) {
+  std::vector<char> buffer(256 * 1024);
+  std::size_t sinceCheck = 0;
+  for (;;) {
+    ssize_t got = ::read(in, buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) {
+        throwIfInterrupted();
+        continue;
+      }
+      fail(errno, from);
+    }
+    if (got == 0) return;
+    writeAll(out, buffer.data(), static_cast<std::size_t>(got), to);
+    if ((sinceCheck += static_cast<std::size_t>(got)) >= kCopyPiece) {
+      sinceCheck = 0;
+      throwIfInterrupted();
+    }
+  }
+}
+
+class PosixVolumeSync final : public VolumeSync {
+ public:
+  PosixVolumeSync(int fd, std::string directory)
+      : descriptor_(fd), directory_(std::move(directory)) {}
+
+  // syncfs reports every write-back error on the volume since this
+  // descriptor was opened, which is why it is opened before the writes.
+  void sync() override {
+    if (::syncfs(descriptor_.get()) != 0) fail(errno, directory_, PathRole::Directory);
+  }
+
+ private:
+  Descriptor descriptor_;
+  std::string directory_;
+};
+
+// Holds the flock for as long as the descriptor is open.
+class PosixDirectoryLock final : public DirectoryLock {
+ public:
+  explicit PosixDirectoryLock(int fd) : descriptor_(fd) {}
+
+ private:
+  Descriptor descriptor_;
+};
+
+// Opens a file to be copied, refusing anything but a regular file (links
+// followed) without opening it, and fills `status` from the open file.
+int openSource(const std::string& path, struct stat& status) {
+  // Look before opening: opening a device can have effects of its own.
+  if (::stat(path.c_str(), &status) != 0) fail(errno, path);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
+  Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (in.get() < 0) fail(errno, path);
+  // The name may have been replaced by something else since the look.
+  if (::fstat(in.get(), &status) != 0) fail(errno, path);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
+  return in.release();
+}
+
+int openDirectory(const std::string& directory) {
+  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) fail(errno, directory, PathRole::Directory);
+  return fd;
+}
+
+std::string parentOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool holdsFuseHiddenFiles(const std::string& directory) {
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return false;
+  bool found = false;
+  while (const dirent* entry = ::readdir(dir))
+    if (std::strncmp(entry->d_name, ".fuse_hidden", 12) == 0) found = true;
+  ::closedir(dir);
+  return found;
+}
+
+// A FUSE file system asked to remove a file that it has not yet seen closed
+// keeps it as ".fuse_hidden..." until it has; the kernel tells it of a close
+// later, on its own time. An export takes back copies it has only just
+// closed, so it waits for that moment (briefly) before the folder that held
+// them can go and the destination is as it was.
+void waitForFuseHiddenFiles(const std::string& directory) {
+  constexpr long kFuseMagic = 0x65735546;
+  struct statfs volume {};
+  if (::statfs(directory.c_str(), &volume) != 0 || volume.f_type != kFuseMagic) return;
+  for (int wait = 0; wait < 2000 && holdsFuseHiddenFiles(directory); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+}  // namespace
+
+void PosixFileSystem::requireDirectory(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0)
+    fail(errno, path, PathRole::Directory);
+  if (!S_ISDIR(status.st_mode)) fail(ENOTDIR, path, PathRole::Directory);
+}
+
+FileStatus PosixFileSystem::status(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) == 0) return statusOf(status);
+  if (errno == ENOENT) return {};
+  fail(errno, path, PathRole::Directory);
+}
+
+FileStatus PosixFileSystem::inspectSource(const std::string& path) {
+  struct stat status {};
+  Descriptor in(openSource(path, status));
+  return statusOf(status);
+}
+
+void PosixFileSystem::requireWritable(const std::string& directory) {
+  if (::faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    fail(errno, directory, PathRole::Directory);
+}
+
+VolumeSpace PosixFileSystem::volumeSpace(const std::string& directory) {
+  struct statvfs volume {};
+  if (::statvfs(directory.c_str(), &volume) != 0)
+    fail(errno, directory, PathRole::Directory);
+  VolumeSpace space;
+  // A file system that reports no blocks at all (some FUSE ones) does not
+  // tell its space; nothing can be concluded from its zeros.
+  space.known = volume.f_blocks > 0;
+  const std::uint64_t unit = volume.f_frsize ? volume.f_frsize : volume.f_bsize;
+  space.blockSize = unit;
+  space.available = static_cast<std::uint64_t>(volume.f_bavail) * unit;
+  return space;
+}
+
+std::size_t PosixFileSystem::nameLimit(const std::string& directory) {
+  errno = 0;
+  long limit = ::pathconf(directory.c_str(), _PC_NAME_MAX);
+  if (limit >= 0) return static_cast<std::size_t>(limit);
+  if (errno == 0) return std::numeric_limits<std::size_t>::max();  // no limit
+  fail(errno, directory, PathRole::Directory);
+}
+
+std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(
+    const std::string& directory) {
+  const int fd = openDirectory(directory);
+  auto lock = std::make_unique<PosixDirectoryLock>(fd);
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK)
+      throw RunTimeError(ErrorNumber::PathFileAccessError, directory,
+                         "Another export is writing to this folder");
+    // A volume without locks (some network file systems) cannot be claimed;
+    // the export goes on without the claim rather than not at all.
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)
+      break;
+    fail(errno, directory, PathRole::Directory);
+  }
+  return lock;
+}
+
+std::unique_ptr<WritableFile> PosixFileSystem::createNew(const std::string& path) {
+  int fd = ::open(path.c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                  0666);
+  if (fd < 0) {
+    // A missing name here is a missing directory on the way to the file.
+    fail(errno, path, errno == EEXIST ? PathRole::File : PathRole::Directory);
+  }
+  return std::make_unique<PosixWritableFile>(fd, path);
+}
+
+void PosixFileSystem::makeDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) != 0) fail(errno, path, PathRole::Directory);
+}
+
+void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
+  struct stat status {};
+  Descriptor in(openSource(from, status));
+  Descriptor out(::open(to.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (out.get() < 0) fail(errno, to);
+
+  bool copiedAny = false;
+  for (;;) {
+    ssize_t moved = ::copy_file_range(in.get(), nullptr, out.get(), nullptr,
+                                      kCopyPiece, 0);
+    if (moved == 0) break;
+    if (moved > 0) {
+      copiedAny = true;
+      throwIfInterrupted();
+      continue;
+    }
+    if (errno == EINTR) {
+      throwIfInterrupted();
+      continue;
+    }
+    bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                       errno == EOPNOTSUPP;
+    if (unsupported && !copiedAny) {
+      copyThroughBuffer(in.get(), out.get(), from, to);
+      break;
+    }
+    // Failures here are nearly always on the writing side (a full or
+    // removed drive), so the copy's path is the one named.
+    fail(errno, to);
+  }
+  out.close(to);
+}
+
+void PosixFileSystem::rename(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) fail(errno, to);
+}
+
+bool PosixFileSystem::removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) {
+    if (errno == ENOENT) return false;
+    fail(errno, path);
+  }
+  waitForFuseHiddenFiles(parentOf(path));
+  return true;
+}
+
+void PosixFileSystem::removeDirectory(const std::string& path) {
+  waitForFuseHiddenFiles(path);
+  if (::rmdir(path.c_str()) != 0) fail(errno, path, PathRole::Directory);
+}
+
+std::unique_ptr<VolumeSync> PosixFileSystem::watchVolume(
+    const std::string& directory) {
+  return std::make_unique<PosixVolumeSync>(openDirectory(directory), directory);
+}
+
+void PosixFileSystem::syncDirectory(const std::string& directory) {
+  Descriptor fd(openDirectory(directory));
+  if (::fsync(fd.get()) == 0) return;
+  // Some file systems cannot flush a single directory; the whole volume
+  // then makes its entries durable instead.
+  if (errno == EINVAL || errno == EOPNOTSUPP || errno == ENOSYS) {
+    if (::syncfs(fd.get()) == 0) return;
+  }
+  fail(errno, directory, PathRole::Directory);
+}
+
+}  // namespace kavo

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/services/file_system.h"
+
+namespace kavo {
+
+// The file services on a POSIX host. Copies go through copy_file_range, so
+// the kernel moves the bytes (or the file system clones them) without a trip
+// through user space; volumes are made durable with one syncfs each; a
+// directory is claimed with flock. Long copies stop between chunks when the
+// program is interrupted (see interruption.h).
+class PosixFileSystem final : public FileSystem {
+ public:
+  void requireDirectory(const std::string& path) override;
+  FileStatus status(const std::string& path) override;
+  FileStatus inspectSource(const std::string& path) override;
+  void requireWritable(const std::string& directory) override;
+  VolumeSpace volumeSpace(const std::string& directory) override;
+  std::size_t nameLimit(const std::string& directory) override;
+  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override;
+  std::unique_ptr<WritableFile> createNew(const std::string& path) override;
+  void makeDirectory(const std::string& path) override;
+  void copyFile(const std::string& from, const std::string& to) override;
+  void rename(const std::string& from, const std::string& to) override;
+  bool removeFile(const std::string& path) override;
+  void removeDirectory(const std::string& path) override;
+  std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override;
+  void syncDirectory(const std::string& directory) override;
+};
+
+}  // namespace kavo

@@ -1,0 +1,62 @@
+#include "platform/controls/directory_listing.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/services/run_time_error.h"
+#include "support/temp_directory.h"
+
+namespace kavo {
+namespace {
+
+using testing::TempDirectory;
+using testing::makeDirectories;
+using testing::writeFile;
+using Names = std::vector<std::string>;
+
+TEST(ListOrder, IgnoresAsciiCaseAndBreaksTiesByBytes) {
+  Names names = {"b.sms", "B.sms", "a.gg", "A.GG", "_x", "Z", "a", "\xc3\x89t\xc3\xa9"};
+  std::sort(names.begin(), names.end(), listOrderLess);
+  EXPECT_EQ(names, (Names{"_x", "a", "A.GG", "a.gg", "B.sms", "b.sms", "Z",
+                          "\xc3\x89t\xc3\xa9"}));
+}
+
+TEST(DirectoryListing, ListsOnlyVisibleRegularFilesAndLinksToThem) {
+  TempDirectory dir;
+  writeFile(dir / "Zelda.gg", "z");
+  writeFile(dir / "alpha.SMS", "a");
+  writeFile(dir / "README", "r");
+  writeFile(dir / ".hidden.sms", "h");
+  writeFile(dir / "bad\xff.sms", "b");  // not UTF-8: kept as bytes
+  makeDirectories(dir / "folder.sms");
+  makeDirectories(dir / ".git");
+  ASSERT_EQ(::symlink("Zelda.gg", (dir / "link.gg").c_str()), 0);
+  ASSERT_EQ(::symlink("missing.gg", (dir / "dangling.gg").c_str()), 0);
+  ASSERT_EQ(::symlink("folder.sms", (dir / "dirlink").c_str()), 0);
+  ASSERT_EQ(::mkfifo((dir / "pipe.sms").c_str(), 0600), 0);
+
+  EXPECT_EQ(listFiles(dir.path(), FilePattern("*.*")),
+            (Names{"alpha.SMS", "bad\xff.sms", "link.gg", "README", "Zelda.gg"}));
+  EXPECT_EQ(listFiles(dir.path(), FilePattern("*.sms; *.gg")),
+            (Names{"alpha.SMS", "bad\xff.sms", "link.gg", "Zelda.gg"}));
+  EXPECT_EQ(listSubdirectories(dir.path()), (Names{"dirlink", "folder.sms"}));
+}
+
+TEST(DirectoryListing, AMissingDirectoryIsARunTimeErrorNamingIt) {
+  TempDirectory dir;
+  for (auto list : {+[](const std::string& d) { listFiles(d, FilePattern("*.*")); },
+                    +[](const std::string& d) { listSubdirectories(d); }}) {
+    try {
+      list(dir / "gone");
+      FAIL() << "no error";
+    } catch (const RunTimeError& error) {
+      EXPECT_EQ(error.number(), ErrorNumber::PathNotFound);
+      EXPECT_EQ(error.path(), dir / "gone");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavo
