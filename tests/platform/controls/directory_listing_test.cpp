@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/services/run_time_error.h"
+#include "support/error_of.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
@@ -48,13 +49,10 @@ TEST(DirectoryListing, AMissingDirectoryIsARunTimeErrorNamingIt) {
   TempDirectory dir;
   for (auto list : {+[](const std::string& d) { listFiles(d, FilePattern("*.*")); },
                     +[](const std::string& d) { listSubdirectories(d); }}) {
-    try {
-      list(dir / "gone");
-      FAIL() << "no error";
-    } catch (const RunTimeError& error) {
-      EXPECT_EQ(error.number(), ErrorNumber::PathNotFound);
-      EXPECT_EQ(error.path(), dir / "gone");
-    }
+    const auto error = testing::errorOf([&] { list(dir / "gone"); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number(), ErrorNumber::PathNotFound);
+    EXPECT_EQ(error->path(), dir / "gone");
   }
 }
 
