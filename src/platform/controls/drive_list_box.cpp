@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QStorageInfo>
 
-
 namespace kavo {
 
 namespace {
