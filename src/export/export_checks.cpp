@@ -97,9 +97,9 @@ struct IndexPlace {
   FileStatus directory;
 };
 
-IndexPlace checkIndexPath(const ExportRequest& request, const std::string& answer,
-                          const FileStatus& destination, FileSystem& files,
-                          ExportPlan& plan) {
+IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destination,
+                          FileSystem& files, ExportPlan& plan) {
+  const std::string& answer = request.indexPath;  // as the user gave it
   // A relative answer (the prompt's own example, C:\) would name a file in
   // whatever the working directory happens to be.
   if (answer.empty() || answer.front() != '/')
@@ -212,7 +212,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
     return directoryStatus(files, destination);
   });
   const IndexPlace index = during(kCheckingIndexPath, [&] {
-    return checkIndexPath(request, request.indexPath, destinationStatus, files, plan);
+    return checkIndexPath(request, destinationStatus, files, plan);
   });
   during(kCheckingDestination, [&] { checkNothingInTheWay(request, plan, files); });
 

@@ -15,6 +15,8 @@ namespace {
 
 using layout::joinPath;
 
+constexpr char kIndexFileName[] = "FILES.TXT";
+
 // The steps of the writing, as a failure names them.
 constexpr char kOpeningDrive[] = "opening the drive";
 constexpr char kCreatingIndex[] = "creating the index";

@@ -10,7 +10,6 @@
 
 namespace kavo {
 
-inline constexpr char kIndexFileName[] = "FILES.TXT";
 inline constexpr char kFlushingText[] = "Writing to the drive";
 inline constexpr char kUndoingText[] = "Removing what this export made";
 
