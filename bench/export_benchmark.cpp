@@ -209,9 +209,10 @@ class PerFileSync final : public kavo::ForwardingFileSystem {
     target_.makeDirectory(path);
     directories_.push_back(path);
   }
-  void copyFile(const std::string& from, const std::string& to) override {
-    target_.copyFile(from, to);
-    syncPath(to, true);
+  void copyInto(const std::string& from, const kavo::OpenDirectory& into,
+                const std::string& name) override {
+    target_.copyInto(from, into, name);
+    syncPath(into.path() + "/" + name, true);
   }
   std::unique_ptr<kavo::VolumeSync> watchVolume(const std::string& directory) override {
     struct Sync final : kavo::VolumeSync {

@@ -34,8 +34,9 @@ void DryRunFileSystem::makeDirectory(const std::string& path) {
   plan_ << "mkdir " << shown_(path) << '\n';
 }
 
-void DryRunFileSystem::copyFile(const std::string& from, const std::string& to) {
-  plan_ << "copy " << shown_(from) << " -> " << shown_(to) << '\n';
+void DryRunFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
+                                const std::string& name) {
+  plan_ << "copy " << shown_(from) << " -> " << shown_(into.path() + "/" + name) << '\n';
 }
 
 void DryRunFileSystem::rename(const std::string& from, const std::string& to) {

@@ -28,7 +28,14 @@ class DryRunFileSystem final : public ForwardingFileSystem {
 
   std::unique_ptr<WritableFile> createNew(const std::string& path) override;
   void makeDirectory(const std::string& path) override;
-  void copyFile(const std::string& from, const std::string& to) override;
+  // The directories are not made, so they are not opened either.
+  std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override {
+    return std::make_unique<OpenDirectory>(path);
+  }
+  void copyInto(const std::string& from, const OpenDirectory& into,
+                const std::string& name) override;
+  // The plan lists the copies in the order the export hands them in.
+  std::size_t copiesAtOnce() const override { return 1; }
   void rename(const std::string& from, const std::string& to) override;
   bool removeFile(const std::string& path) override;
   void removeDirectory(const std::string&) override {}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "export/copy_workers.h"
 #include "export/export_checks.h"
 #include "export/rom_layout.h"
 #include "export/undo_log.h"
@@ -25,6 +26,10 @@ constexpr char kCopying[] = "copying";
 constexpr char kWritingIndex[] = "writing the index";
 constexpr char kFlushing[] = "writing to the drive";
 constexpr char kReplacingIndex[] = "replacing the index";
+
+// Copies handed to the workers and not yet recorded in the index, at most:
+// enough to keep every worker busy, few enough to keep memory flat.
+constexpr std::size_t kCopiesInHand = 64;
 
 // Makes one change through `make`, noted in the undo log first; a change
 // that fails outright made nothing to take back.
@@ -84,6 +89,8 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
         layout::copyFileName(names[j], j));
   };
   UndoLog undo(files, copyPath);
+  CopyWorkers workers(files.copiesAtOnce(), kCopiesInHand);
+  std::size_t takenBack = 0;  // copies complete, their records due next
   std::unique_ptr<VolumeSync> destinationVolume, indexVolume;
   const char* step = kOpeningDrive;
   try {
@@ -95,7 +102,22 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     undo.makingFile(plan.newIndexPath);
     change(undo, [&] { index = files.createNew(plan.newIndexPath); });
 
+    // Copies run on a few threads at once, each group's directory made
+    // before any of its copies is handed in; each record is written once
+    // its copy is complete, in list order, so the index never names a copy
+    // that is not whole.
     std::uint64_t recordBytes = 0;
+    auto recordOldest = [&] {
+      step = kCopying;
+      const std::size_t j = takenBack;
+      progress.step(copyingText(j + 1, count), names[j], j, count);
+      workers.takeBackOldest();
+      ++takenBack;
+      step = kWritingIndex;
+      const std::string record = layout::record(names[j], j);
+      index->print(record);
+      recordBytes += record.size();
+    };
     for (std::size_t group = 0; group < layout::groupCount(count); ++group) {
       throwIfInterrupted();
       step = kMakingGroup;
@@ -103,21 +125,23 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
           joinPath(request.destination, layout::groupDirectoryName(group));
       undo.makingDirectory(groupPath);
       change(undo, [&] { files.makeDirectory(groupPath); });
+      std::shared_ptr<const OpenDirectory> directory = files.openDirectory(groupPath);
       const std::size_t first = group * layout::kGroupSize;
       const std::size_t end = std::min(first + layout::kGroupSize, count);
       for (std::size_t j = first; j < end; ++j) {
         throwIfInterrupted();
-        progress.step(copyingText(j + 1, count), names[j], j, count);
-        step = kCopying;
+        // After a failure nothing more is handed in; taking back the
+        // oldest then throws it.
+        while (!workers.hasRoom() || workers.failed()) recordOldest();
         // A copy cut short leaves part of itself, so it stays in the log.
         undo.makingCopy(j);
-        files.copyFile(joinPath(request.source, names[j]), copyPath(j));
-        step = kWritingIndex;
-        const std::string record = layout::record(names[j], j);
-        index->print(record);
-        recordBytes += record.size();
+        workers.handIn([&files, directory, from = joinPath(request.source, names[j]),
+                        name = layout::copyFileName(names[j], j)] {
+          files.copyInto(from, *directory, name);
+        });
       }
     }
+    while (workers.inHand() > 0) recordOldest();
     step = kWritingIndex;
     index->print(std::string(layout::paddingLength(recordBytes), ' '));
     index->close();
@@ -147,6 +171,9 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     undo.forget();
   } catch (...) {
     ExportFailure failure(currentRunTimeError(), step, /*refused=*/false);
+    // Nothing may still be writing while the export is taken back, and
+    // copies that never started made nothing to take back.
+    undo.copiesNotMadeFrom(takenBack + workers.stop());
     progress.step(kUndoingText, request.destination, 0, 0);
     failure.setNote(undoEverything(undo, destinationVolume.get(), indexVolume.get()));
     progress.finish();

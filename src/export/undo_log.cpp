@@ -23,6 +23,15 @@ void UndoLog::notMade() {
     changes_.pop_back();
 }
 
+void UndoLog::copiesNotMadeFrom(std::size_t listIndex) {
+  std::erase_if(changes_, [&](Change& change) {
+    if (change.kind != Kind::Copies || change.firstCopy + change.copies <= listIndex)
+      return false;
+    change.copies = change.firstCopy < listIndex ? listIndex - change.firstCopy : 0;
+    return change.copies == 0;
+  });
+}
+
 void UndoLog::takeBack(const Change& change, std::vector<std::string>& left) {
   auto attempt = [&](const std::function<void()>& step) {
     try {

@@ -28,6 +28,8 @@ class UndoLog {
   }
   // The last change noted did not happen after all.
   void notMade();
+  // The copies noted from this list index on were never started.
+  void copiesNotMadeFrom(std::size_t listIndex);
 
   // Takes every change back, the last first: renames are reversed, files and
   // directories removed. Goes on past a step that fails, and returns those

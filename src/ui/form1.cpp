@@ -153,10 +153,13 @@ void Form1::Command1_Click() {
     const std::string answer =
         dialogs_.inputBox(kPromptText, kPromptTitle, proposedIndexPath(destination));
     if (answer.empty()) return;
-    // Copying thousands of files to a slow drive takes minutes; the window
-    // shows how far it has come instead of freezing.
+    // Copying thousands of files to a slow drive takes minutes. The export
+    // runs off this thread, so the window goes on painting and shows how
+    // far it has come at no cost to the copying; its failure comes back
+    // here and is reported like any other.
+    const ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
     QtProgress progress(this, kPromptTitle, progressDelay_);
-    exportRomSet({destination, Dir1->path(), File1->entries(), answer}, files_, progress);
+    progress.run([&] { exportRomSet(request, files_, progress); });
     dialogs_.messageBox(kCompletedMessage);
     programEnd_.end(0);
   });

@@ -72,11 +72,15 @@ FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& target,
       errno_(errnoValue) {}
 
 bool FaultInjectingFileSystem::failsNext(Service service) const {
+  std::lock_guard lock(mutex_);
   return service == service_ && calls_ + 1 == failingCall_;
 }
 
 void FaultInjectingFileSystem::call(Service service, const std::string& path) {
-  if (service != service_ || ++calls_ != failingCall_) return;
+  {
+    std::lock_guard lock(mutex_);
+    if (service != service_ || ++calls_ != failingCall_) return;
+  }
   injected_ = true;
   const bool directory = service == Service::MakeDirectory || service == Service::Sync ||
                          service == Service::Lock;
@@ -129,10 +133,16 @@ void FaultInjectingFileSystem::makeDirectory(const std::string& path) {
   target_.makeDirectory(path);
 }
 
-void FaultInjectingFileSystem::copyFile(const std::string& from,
-                                        const std::string& to) {
-  call(Service::Copy, to);
-  target_.copyFile(from, to);
+std::unique_ptr<OpenDirectory> FaultInjectingFileSystem::openDirectory(
+    const std::string& path) {
+  call(Service::Open, path);
+  return target_.openDirectory(path);
+}
+
+void FaultInjectingFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
+                                        const std::string& name) {
+  call(Service::Copy, into.path() + "/" + name);
+  target_.copyInto(from, into, name);
 }
 
 void FaultInjectingFileSystem::rename(const std::string& from, const std::string& to) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <mutex>
 #include <string>
 
 #include "platform/services/forwarding_file_system.h"
@@ -12,7 +14,7 @@ enum class Service {
   Look,           // requireDirectory, status, inspectSource, requireWritable,
                   // volumeSpace, nameLimit
   Lock,           // lockDirectory
-  Open,           // createNew
+  Open,           // createNew, openDirectory
   Print,
   Close,
   MakeDirectory,
@@ -28,7 +30,8 @@ inline constexpr std::array kAllServices = {
 const char* nameOf(Service service);
 
 // Wraps a real file system and fails the k-th call (from 1) of one service
-// with one errno, as the host would report it. A failed call does nothing,
+// with one errno, as the host would report it. Calls may come from several
+// threads; the k-th is the k-th to arrive. A failed call does nothing,
 // except two that fail the way real ones do: a print writes the first half
 // of its bytes and then fails (a short write), and close closes the file and
 // then reports the failure, as a close that loses a late write-back does.
@@ -49,7 +52,9 @@ class FaultInjectingFileSystem final : public ForwardingFileSystem {
   std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override;
   std::unique_ptr<WritableFile> createNew(const std::string& path) override;
   void makeDirectory(const std::string& path) override;
-  void copyFile(const std::string& from, const std::string& to) override;
+  std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override;
+  void copyInto(const std::string& from, const OpenDirectory& into,
+                const std::string& name) override;
   void rename(const std::string& from, const std::string& to) override;
   bool removeFile(const std::string& path) override;
   void removeDirectory(const std::string& path) override;
@@ -66,8 +71,10 @@ class FaultInjectingFileSystem final : public ForwardingFileSystem {
   Service service_;
   int failingCall_;
   int errno_;
+  // Copies run on several threads at once, so the count is kept under a lock.
+  mutable std::mutex mutex_;
   int calls_ = 0;
-  bool injected_ = false;
+  std::atomic<bool> injected_ = false;
 };
 
 }  // namespace kavo::testing

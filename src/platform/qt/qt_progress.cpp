@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <future>
 #include <thread>
@@ -40,6 +41,7 @@ void ProgressDialog::showStep(const QString& text, const QString& detail,
   // The bar counts in per mille, so counts beyond int still fit.
   bar_->setRange(0, 1000);
   bar_->setValue(total == 0 ? 1000 : static_cast<int>(done * 1000.0 / total));
+  ++stepsShown_;
   if (!isVisible()) QDialog::show();
 }
 
@@ -49,63 +51,70 @@ QString ProgressDialog::detail() const { return detail_->toolTip(); }
 void ProgressDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 QtProgress::QtProgress(QWidget* parent, const QString& title,
-                       std::chrono::milliseconds delay, Clock clock)
-    : parent_(parent), title_(title), delay_(delay), clock_(std::move(clock)) {}
+                       std::chrono::milliseconds delay, Clock clock,
+                       std::chrono::milliseconds refresh)
+    : parent_(parent),
+      title_(title),
+      delay_(delay),
+      clock_(std::move(clock)),
+      refresh_(refresh) {}
 
 QtProgress::~QtProgress() = default;
 
-// How much of the delay is still to run.
-std::chrono::steady_clock::duration QtProgress::left() const {
-  return *started_ + delay_ - clock_();
-}
-
-void QtProgress::startClock() {
-  // The task starts with its first step, not when this object was made.
-  if (!started_) started_ = clock_();
-}
-
-void QtProgress::appear() {
-  if (!dialog_) dialog_ = std::make_unique<ProgressDialog>(title_, parent_);
-  dialog_->showStep(text_, detail_, done_, total_);
-  QApplication::processEvents();
-}
-
 void QtProgress::step(const std::string& text, const std::string& detail,
                       std::size_t done, std::size_t total) {
-  startClock();
-  text_ = QString::fromStdString(text);
-  detail_ = QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size()));
-  done_ = done;
-  total_ = total;
-  if (dialog_ || left() <= std::chrono::steady_clock::duration::zero()) appear();
+  std::lock_guard lock(mutex_);
+  // The task starts with its first step, not when this object was made.
+  if (!state_.started) state_.started = clock_();
+  state_.text = text;
+  state_.detail = detail;
+  state_.done = done;
+  state_.total = total;
+  ++state_.version;
 }
 
-void QtProgress::wait(const std::function<void()>& work) {
-  startClock();
-  std::packaged_task<void()> task(work);
-  std::future<void> result = task.get_future();
+void QtProgress::finish() {
+  std::lock_guard lock(mutex_);
+  state_.finished = true;
+}
+
+// Shows the latest step, once the delay has run out.
+void QtProgress::refresh() {
+  State now;
+  {
+    std::lock_guard lock(mutex_);
+    if (state_.finished || !state_.started || state_.version == shownVersion_) return;
+    if (clock_() - *state_.started < delay_) return;
+    now = state_;
+  }
+  shownVersion_ = now.version;
+  if (!dialog_) dialog_ = std::make_unique<ProgressDialog>(title_, parent_);
+  dialog_->showStep(QString::fromStdString(now.text),
+                    QString::fromUtf8(now.detail.data(),
+                                      static_cast<qsizetype>(now.detail.size())),
+                    now.done, now.total);
+}
+
+void QtProgress::run(const std::function<void()>& task) {
+  std::packaged_task<void()> work(task);
+  std::future<void> result = work.get_future();
   QEventLoop loop;
-  bool over = false;  // touched on this thread only
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [this] { refresh(); });
+  timer.start(refresh_);
   std::thread worker([&] {
-    task();
-    // Runs on this thread, from whichever event processing comes first.
-    QMetaObject::invokeMethod(
-        &loop, [&] { over = true; loop.quit(); }, Qt::QueuedConnection);
+    work();
+    // Runs on the event loop's thread, from its next round.
+    QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
   });
-  if (!dialog_) {
-    const auto rest = left();
-    if (rest > std::chrono::steady_clock::duration::zero()) result.wait_for(rest);
-  }
-  if (result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-    appear();
-    // Input to the program's other windows is blocked by the dialog; the
-    // dialog itself ignores Escape and close requests.
-    if (!over) loop.exec();
-  }
+  // Painting and timers go on; the user's clicks and keys wait, as they
+  // would for a window that is busy, and the dialog, once up, keeps them
+  // from the window.
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
   worker.join();
+  timer.stop();
+  dialog_.reset();
   result.get();
 }
-
-void QtProgress::finish() { dialog_.reset(); }
 
 }  // namespace kavo

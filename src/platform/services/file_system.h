@@ -30,6 +30,20 @@ class VolumeSync {
   virtual void sync() = 0;
 };
 
+// A directory held open while files are made in it, so that each is found
+// from the directory instead of from the root by its whole path. A file
+// system's copies may take a directory that another file system opened (a
+// wrapper passes the target's through); they then go by the path.
+class OpenDirectory {
+ public:
+  explicit OpenDirectory(std::string path) : path_(std::move(path)) {}
+  virtual ~OpenDirectory() = default;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // An exclusive claim on a directory, held until the object goes.
 class DirectoryLock {
  public:
@@ -109,10 +123,29 @@ class FileSystem {
   // Creates one directory; fails when it exists or its parent does not.
   virtual void makeDirectory(const std::string& path) = 0;
 
-  // Copies the bytes of a regular file to a new path; fails when anything
-  // stands there already. A source that is not a regular file (a FIFO, a
-  // device, a directory) is refused without being read.
-  virtual void copyFile(const std::string& from, const std::string& to) = 0;
+  // Opens a directory to make files in (see OpenDirectory).
+  virtual std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) = 0;
+
+  // Copies the bytes of a regular file to a new file `name` in `into`; fails
+  // when anything stands there already. A source that is not a regular file
+  // (a FIFO, a device, a directory) is refused without being read. Safe to
+  // call from several threads at once.
+  virtual void copyInto(const std::string& from, const OpenDirectory& into,
+                        const std::string& name) = 0;
+
+  // How many copies are best kept in flight at once. Creating many small
+  // files mostly waits on the file system, not the processor, so a disk
+  // gains from several; a file system that must see them in order says 1.
+  virtual std::size_t copiesAtOnce() const = 0;
+
+  // copyInto, to the path `to`.
+  void copyFile(const std::string& from, const std::string& to) {
+    const std::size_t slash = to.rfind('/');
+    const std::string directory =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+    copyInto(from, *openDirectory(directory),
+             slash == std::string::npos ? to : to.substr(slash + 1));
+  }
 
   // Gives a file another name in the same volume, replacing a file that has
   // that name (the entry is replaced, never written through).

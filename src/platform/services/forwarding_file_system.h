@@ -36,9 +36,14 @@ class ForwardingFileSystem : public FileSystem {
   void makeDirectory(const std::string& path) override {
     target_.makeDirectory(path);
   }
-  void copyFile(const std::string& from, const std::string& to) override {
-    target_.copyFile(from, to);
+  std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override {
+    return target_.openDirectory(path);
   }
+  void copyInto(const std::string& from, const OpenDirectory& into,
+                const std::string& name) override {
+    target_.copyInto(from, into, name);
+  }
+  std::size_t copiesAtOnce() const override { return target_.copiesAtOnce(); }
   void rename(const std::string& from, const std::string& to) override {
     target_.rename(from, to);
   }

@@ -8,6 +8,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -102,6 +103,10 @@ class PosixWritableFile final : public WritableFile {
 // within a piece, not after a whole large file.
 constexpr std::size_t kCopyPiece = std::size_t{8} << 20;
 
+// Copies of at least this size start their write-back as soon as they are
+// made (see copyInto).
+constexpr std::uint64_t kEarlyWriteBackFrom = 64 * 1024;
+
 // Copies in user space, for the file systems where copy_file_range cannot.
 void copyThroughBuffer(int in, int out, const std::string& from,
                        const std::string& to) {
@@ -141,6 +146,16 @@ class PosixVolumeSync final : public VolumeSync {
   std::string directory_;
 };
 
+class PosixOpenDirectory final : public OpenDirectory {
+ public:
+  PosixOpenDirectory(int fd, std::string path)
+      : OpenDirectory(std::move(path)), descriptor_(fd) {}
+  int fd() const { return descriptor_.get(); }
+
+ private:
+  Descriptor descriptor_;
+};
+
 // Holds the flock for as long as the descriptor is open.
 class PosixDirectoryLock final : public DirectoryLock {
  public:
@@ -150,21 +165,28 @@ class PosixDirectoryLock final : public DirectoryLock {
   Descriptor descriptor_;
 };
 
+// Opens a file to be copied and fills `status` from the open file, refusing
+// anything but a regular file. The export looks at every source (through
+// openSource) before it writes anything, so a copy only opens what was a
+// regular file then; the check here covers a name replaced since.
+int openCheckedSource(const std::string& path, struct stat& status) {
+  Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (in.get() < 0) fail(errno, path);
+  if (::fstat(in.get(), &status) != 0) fail(errno, path);
+  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
+  return in.release();
+}
+
 // Opens a file to be copied, refusing anything but a regular file (links
 // followed) without opening it, and fills `status` from the open file.
 int openSource(const std::string& path, struct stat& status) {
   // Look before opening: opening a device can have effects of its own.
   if (::stat(path.c_str(), &status) != 0) fail(errno, path);
   if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
-  Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (in.get() < 0) fail(errno, path);
-  // The name may have been replaced by something else since the look.
-  if (::fstat(in.get(), &status) != 0) fail(errno, path);
-  if (!S_ISREG(status.st_mode)) throw notRegularFileError(path);
-  return in.release();
+  return openCheckedSource(path, status);
 }
 
-int openDirectory(const std::string& directory) {
+int openDirectoryDescriptor(const std::string& directory) {
   int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) fail(errno, directory, PathRole::Directory);
   return fd;
@@ -250,7 +272,7 @@ std::size_t PosixFileSystem::nameLimit(const std::string& directory) {
 
 std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(
     const std::string& directory) {
-  const int fd = openDirectory(directory);
+  const int fd = openDirectoryDescriptor(directory);
   auto lock = std::make_unique<PosixDirectoryLock>(fd);
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
@@ -281,20 +303,30 @@ void PosixFileSystem::makeDirectory(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) != 0) fail(errno, path, PathRole::Directory);
 }
 
-void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
+std::unique_ptr<OpenDirectory> PosixFileSystem::openDirectory(const std::string& path) {
+  return std::make_unique<PosixOpenDirectory>(openDirectoryDescriptor(path), path);
+}
+
+void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
+                               const std::string& name) {
+  const std::string to = into.path() + "/" + name;
+  const auto* open = dynamic_cast<const PosixOpenDirectory*>(&into);
   struct stat status {};
-  Descriptor in(openSource(from, status));
-  Descriptor out(::open(to.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  Descriptor in(openCheckedSource(from, status));
+  Descriptor out(::openat(open ? open->fd() : AT_FDCWD, open ? name.c_str() : to.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
   if (out.get() < 0) fail(errno, to);
 
-  bool copiedAny = false;
-  for (;;) {
+  // The size the open file has now; a file that grows meanwhile is copied
+  // as it was, one that shrinks as it is.
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  std::uint64_t copied = 0;
+  while (copied < size) {
     ssize_t moved = ::copy_file_range(in.get(), nullptr, out.get(), nullptr,
-                                      kCopyPiece, 0);
+                                      std::min<std::uint64_t>(size - copied, kCopyPiece), 0);
     if (moved == 0) break;
     if (moved > 0) {
-      copiedAny = true;
+      copied += static_cast<std::uint64_t>(moved);
       throwIfInterrupted();
       continue;
     }
@@ -304,7 +336,7 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
     }
     bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
                        errno == EOPNOTSUPP;
-    if (unsupported && !copiedAny) {
+    if (unsupported && copied == 0) {
       copyThroughBuffer(in.get(), out.get(), from, to);
       break;
     }
@@ -312,6 +344,13 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
     // removed drive), so the copy's path is the one named.
     fail(errno, to);
   }
+  // Start writing a larger copy to the drive now, while the next ones are
+  // made, so that the flush at the end finds little left to do. Small
+  // copies are left to the flush: starting each on its own costs more than
+  // it saves. Nothing waits here, and a failure of the write-back shows in
+  // that flush, so the call's own result does not matter; where it is not
+  // supported the flush does it all.
+  if (size >= kEarlyWriteBackFrom) ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
   out.close(to);
 }
 
@@ -335,11 +374,11 @@ void PosixFileSystem::removeDirectory(const std::string& path) {
 
 std::unique_ptr<VolumeSync> PosixFileSystem::watchVolume(
     const std::string& directory) {
-  return std::make_unique<PosixVolumeSync>(openDirectory(directory), directory);
+  return std::make_unique<PosixVolumeSync>(openDirectoryDescriptor(directory), directory);
 }
 
 void PosixFileSystem::syncDirectory(const std::string& directory) {
-  Descriptor fd(openDirectory(directory));
+  Descriptor fd(openDirectoryDescriptor(directory));
   if (::fsync(fd.get()) == 0) return;
   // Some file systems cannot flush a single directory; the whole volume
   // then makes its entries durable instead.

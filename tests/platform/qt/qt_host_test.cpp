@@ -15,6 +15,7 @@
 #include <functional>
 #include <future>
 #include <stdexcept>
+#include <thread>
 
 #include "support/modal_dialog.h"
 
@@ -77,68 +78,122 @@ class QtHostTest : public QObject {
     QCOMPARE(buttons, 1);
   }
 
-  // A blocking step that outlasts the delay brings the dialog up and events
-  // keep being handled while it runs: here the step only ends once the event
-  // loop has seen the dialog. One that ends within the delay shows nothing.
-  // Either way the step's failure reaches the task.
-  void aLongWaitShowsTheDialogAndHandlesEventsMeanwhile() {
+  // The task runs on a thread of its own while the event loop goes on: here
+  // it only ends once the event loop has shown its step in the modal
+  // dialog. Its failure comes back to the caller either way, and the dialog
+  // is gone when run() returns.
+  void aTaskRunsOffTheEventLoopWhichShowsItsStep() {
     using namespace std::chrono_literals;
-    for (auto [outlasts, throws] : {std::pair{true, false}, std::pair{true, true},
-                                    std::pair{false, false}, std::pair{false, true}}) {
+    for (bool throws : {false, true}) {
       QWidget window;
       window.show();
-      QtProgress progress(&window, "Save FILES.TXT", outlasts ? 0ms : 24h);
+      QtProgress progress(&window, "Save FILES.TXT", 0ms);
       std::promise<void> dialogSeen;
-      std::atomic<bool> running = false;
-      bool seen = false;
+      std::atomic<bool> seen = false;
       QTimer tick;
       QObject::connect(&tick, &QTimer::timeout, [&] {
         auto* dialog = window.findChild<ProgressDialog*>();
-        if (!seen && running && dialog && dialog->isVisible() &&
-            dialog->text() == "Writing to the drive") {
+        if (!seen && dialog && dialog->isVisible() &&
+            QApplication::activeModalWidget() == dialog &&
+            dialog->text() == "Writing to the drive" && dialog->detail() == "/media/usb") {
           seen = true;
           dialogSeen.set_value();
         }
       });
       tick.start(0);
-      progress.step("Writing to the drive", "/media/usb", 5, 5);
+      const auto caller = std::this_thread::get_id();
+      std::thread::id taskThread;
       bool caught = false;
       try {
-        progress.wait([&, outlasts = outlasts, throws = throws] {
-          running = true;
+        progress.run([&] {
+          taskThread = std::this_thread::get_id();
+          progress.step("Writing to the drive", "/media/usb", 5, 5);
           // Only a safety net: the event loop answers at once.
-          if (outlasts && dialogSeen.get_future().wait_for(60s) != std::future_status::ready)
+          if (dialogSeen.get_future().wait_for(60s) != std::future_status::ready)
             throw std::logic_error("the dialog never came up");
           if (throws) throw std::runtime_error("flush failed");
+          progress.finish();
         });
       } catch (const std::runtime_error&) {
         caught = true;
       }
       QCOMPARE(caught, throws);
-      QCOMPARE(seen, outlasts);
-      progress.finish();
+      QVERIFY(seen);
+      QVERIFY(taskThread != caller);
       QVERIFY(!window.findChild<ProgressDialog*>());
     }
   }
 
   // The delay counts from the first step: time spent before it, in the
-  // export's prompt, does not bring the dialog up at once.
+  // export's prompt, does not bring the dialog up at once. The task moves a
+  // clock of its own and lets the event loop go round between its steps.
   void theDelayCountsFromTheFirstStep() {
     using namespace std::chrono_literals;
-    auto now = std::chrono::steady_clock::time_point{};
+    std::atomic<std::chrono::steady_clock::time_point> now{};
     QWidget window;
-    QtProgress progress(&window, "Save FILES.TXT", 100ms, [&] { return now; });
-    now += 150ms;
-    progress.step("Copying 1 of 3", "a.sms", 0, 3);
-    QVERIFY(!window.findChild<ProgressDialog*>());
-    now += 99ms;
-    progress.step("Copying 2 of 3", "b.sms", 1, 3);
-    QVERIFY(!window.findChild<ProgressDialog*>());
-    now += 1ms;
-    progress.step("Copying 3 of 3", "c.sms", 2, 3);
-    auto* dialog = window.findChild<ProgressDialog*>();
-    QVERIFY(dialog && dialog->isVisible());
-    QCOMPARE(dialog->text(), QString("Copying 3 of 3"));
+    QtProgress progress(&window, "Save FILES.TXT", 100ms, [&] { return now.load(); },
+                        0ms);
+    std::atomic<int> rounds = 0;
+    std::atomic<bool> upEarly = false, up = false;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+      auto* dialog = window.findChild<ProgressDialog*>();
+      if (dialog && dialog->isVisible()) {
+        if (dialog->text() != "Copying 3 of 3") upEarly = true;
+        up = true;
+      }
+      ++rounds;
+    });
+    tick.start(0);
+    // The refresh timer fires in every round of the loop, as the tick does.
+    auto letTheLoopGoRound = [&] {
+      for (int until = rounds + 3; rounds < until;) std::this_thread::yield();
+    };
+    progress.run([&] {
+      now = now.load() + 150ms;
+      progress.step("Copying 1 of 3", "a.sms", 0, 3);
+      letTheLoopGoRound();
+      now = now.load() + 99ms;
+      progress.step("Copying 2 of 3", "b.sms", 1, 3);
+      letTheLoopGoRound();
+      now = now.load() + 1ms;
+      progress.step("Copying 3 of 3", "c.sms", 2, 3);
+      for (auto end = std::chrono::steady_clock::now() + 60s;
+           !up && std::chrono::steady_clock::now() < end;)
+        std::this_thread::yield();
+    });
+    QVERIFY(!upEarly);
+    QVERIFY(up);
+  }
+
+  // A task that makes a hundred thousand steps in a blink is shown a few
+  // times, at the timer's rate, not once a step: each would cost a repaint.
+  void stepsAreShownAtTheTimersRateNotEachOne() {
+    using namespace std::chrono_literals;
+    QWidget window;
+    QtProgress progress(&window, "Save FILES.TXT", 0ms);
+    constexpr int kSteps = 100'000;
+    const QString last = QString("Copying %1 of %1").arg(kSteps);
+    std::atomic<bool> lastSeen = false;
+    std::size_t shown = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+      if (auto* dialog = window.findChild<ProgressDialog*>()) {
+        shown = dialog->stepsShown();
+        if (dialog->text() == last) lastSeen = true;
+      }
+    });
+    tick.start(0);
+    progress.run([&] {
+      for (int i = 1; i <= kSteps; ++i)
+        progress.step("Copying " + std::to_string(i) + " of " + std::to_string(kSteps),
+                      "Game.sms", static_cast<std::size_t>(i - 1), kSteps);
+      for (auto end = std::chrono::steady_clock::now() + 60s;
+           !lastSeen && std::chrono::steady_clock::now() < end;)
+        std::this_thread::yield();
+    });
+    QVERIFY(lastSeen);
+    QVERIFY2(shown >= 1 && shown < 1000, qPrintable(QString::number(shown)));
   }
 
   void programEndClosesTheWindowsAndLeavesTheEventLoop() {

@@ -1,0 +1,82 @@
+#include "export/copy_workers.h"
+
+#include <algorithm>
+
+namespace kavo {
+
+CopyWorkers::CopyWorkers(std::size_t threads, std::size_t window)
+    : window_(std::max<std::size_t>(window, 1)) {
+  for (std::size_t i = 0; i < std::max<std::size_t>(threads, 1); ++i)
+    threads_.emplace_back([this] { serve(); });
+}
+
+CopyWorkers::~CopyWorkers() {
+  stop();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+void CopyWorkers::handIn(std::function<void()> job) {
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back({std::move(job), false, nullptr});
+  }
+  ++inHand_;
+  changed_.notify_all();
+}
+
+void CopyWorkers::takeBackOldest() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] {
+    return failed_ ? running_ == 0 : !jobs_.empty() && jobs_.front().finished;
+  });
+  if (failed_) {
+    // Nothing more starts, and nothing is still being written when the
+    // caller takes the export back.
+    stopping_ = true;
+    changed_.notify_all();
+    for (const Job& job : jobs_)
+      if (job.failure) std::rethrow_exception(job.failure);
+  }
+  jobs_.pop_front();
+  --next_;
+  --inHand_;
+}
+
+std::size_t CopyWorkers::stop() {
+  std::unique_lock lock(mutex_);
+  stopping_ = true;
+  changed_.notify_all();
+  changed_.wait(lock, [&] { return running_ == 0; });
+  return next_;
+}
+
+void CopyWorkers::serve() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    // After a failure nothing new starts; the thread only waits to go.
+    changed_.wait(lock, [&] { return stopping_ || (!failed_ && next_ < jobs_.size()); });
+    if (stopping_) return;
+    // Jobs only leave the front once finished, and a deque keeps references
+    // to its other elements valid, so this one stays put while it runs.
+    Job& job = jobs_[next_++];
+    ++running_;
+    std::function<void()> work = std::move(job.work);
+    lock.unlock();
+    std::exception_ptr failed;
+    try {
+      work();
+    } catch (...) {
+      failed = std::current_exception();
+    }
+    lock.lock();
+    --running_;
+    job.finished = true;
+    if (failed) {
+      job.failure = failed;
+      failed_ = true;
+    }
+    changed_.notify_all();
+  }
+}
+
+}  // namespace kavo

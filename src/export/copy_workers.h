@@ -1,0 +1,74 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kavo {
+
+// Runs jobs (copies) on a few threads at once. Jobs start in the order they
+// are handed in and may finish in any order; the caller takes them back in
+// the order it handed them in. At most `window` jobs are in hand at once
+// (handed in and not yet taken back), so memory stays flat however many
+// there are. The first job to fail stops the rest: those not yet started
+// never start, and the failure is what the caller takes back next: the
+// failure of the earliest job in list order, once none is running.
+class CopyWorkers {
+ public:
+  CopyWorkers(std::size_t threads, std::size_t window);
+  // Stops, and waits for the jobs that are running.
+  ~CopyWorkers();
+  CopyWorkers(const CopyWorkers&) = delete;
+  CopyWorkers& operator=(const CopyWorkers&) = delete;
+
+  // Whether another job may be handed in without waiting for one to be
+  // taken back first.
+  bool hasRoom() const { return inHand_ < window_; }
+
+  // Hands in the next job; call only when hasRoom().
+  void handIn(std::function<void()> job);
+
+  // Waits for the oldest job in hand to finish and takes it back. Once any
+  // job has failed, waits until none is running instead and throws the
+  // failure of the earliest job that failed.
+  void takeBackOldest();
+
+  std::size_t inHand() const { return inHand_; }
+
+  // Whether a job has failed: nothing more should be handed in.
+  bool failed() const { return failed_; }
+
+  // No job starts any more; returns when none is running, with how many of
+  // the jobs in hand ever started. Jobs start in the order handed in, so
+  // those that did not are the last ones handed in.
+  std::size_t stop();
+
+ private:
+  struct Job {
+    std::function<void()> work;
+    bool finished = false;
+    std::exception_ptr failure;
+  };
+  void serve();
+
+  const std::size_t window_;
+  std::size_t inHand_ = 0;  // touched by the caller's thread only
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  // The jobs in hand, oldest first; `next_` of them have been started.
+  std::deque<Job> jobs_;
+  std::size_t next_ = 0;
+  std::size_t running_ = 0;
+  bool stopping_ = false;
+  std::atomic<bool> failed_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace kavo
