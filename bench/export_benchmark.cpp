@@ -1,17 +1,31 @@
-// Times simplekavo-export on many ROM-sized files against `cp -r` of the
-// same files followed by `sync`, in the same run and on the same disk, and
+// Times simplekavo-export against `cp -r` of the same files followed by
+// `sync`, in the same run and on the same disk, on several workloads, and
 // reports the program's peak resident memory.
 //
-//   export_benchmark --dir DIR --program PATH [--rounds N] [--small N]
-//                    [--large N] [--baseline PATH] [--compare-sync | --memory]
+//   export_benchmark --dir DIR --program PATH [--rounds N]
+//                    [--workloads small,tiny,mixed,large] [--target DIR]
+//                    [--baseline PATH] [--compare-sync | --memory]
 //
-// --baseline times another build of simplekavo-export in the same rounds,
-// so that a change is measured against the program before it.
+// Workloads: small is 5,000 files of 64 KiB, tiny 20,000 of 4 KiB, mixed
+// 100 of 4 MiB and 5,000 of 64 KiB, large 5 of 200 MiB. The large one is
+// also timed against one file of the same bytes written by `dd` + `sync`,
+// the disk's own limit.
+// --target writes the exports and copies there (another file system);
+// the sources stay in DIR.
+// --baseline (repeatable) times another build of simplekavo-export in the
+// same rounds, so that a change is measured against the program before it;
+// it is named by the folder that holds it.
 // --compare-sync times two exports in this process instead, made durable in
 // two ways: fdatasync of every file (and fsync of every directory) against
 // one syncfs of each volume.
 // --memory runs the program once on each of 500, 5,000 and 50,000 files of
 // 1 KiB and reports its peak resident memory for each count.
+//
+// Every command writes each round into a folder of its own, whose files are
+// then truncated to nothing (untimed) and which is only deleted at the end:
+// on ext4, creating files right after thousands were deleted is slowed by
+// the deleted inodes, and it slows many directories more than one. The
+// commands take turns at going first.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -44,10 +58,10 @@ namespace {
 struct Options {
   std::string dir = "bench-data";
   std::string program;
-  std::string baseline;
-  int rounds = 3;
-  int small = 5000;
-  int large = 100;
+  std::vector<std::string> baselines;
+  std::string target;
+  int rounds = 5;
+  std::vector<std::string> workloads = {"small", "tiny", "mixed", "large"};
   bool compareSync = false;
   bool memory = false;
 };
@@ -109,21 +123,43 @@ void writeRom(const std::string& path, std::size_t size, unsigned seed) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
 }
 
-std::vector<std::string> prepareSource(const Options& options, const std::string& source) {
+// A workload: groups of files of one size each.
+struct Workload {
+  std::string name;
+  std::vector<std::pair<int, std::size_t>> files;  // count, size
+};
+
+Workload workloadNamed(const std::string& name) {
+  constexpr std::size_t KiB = 1024, MiB = 1024 * KiB;
+  if (name == "small") return {name, {{5000, 64 * KiB}}};
+  if (name == "tiny") return {name, {{20000, 4 * KiB}}};
+  if (name == "mixed") return {name, {{100, 4 * MiB}, {5000, 64 * KiB}}};
+  if (name == "large") return {name, {{5, 200 * MiB}}};
+  std::fprintf(stderr, "unknown workload %s (small, tiny, mixed, large)\n", name.c_str());
+  std::exit(2);
+}
+
+// Makes the workload's files once and keeps them; returns their names and
+// their total size.
+std::vector<std::string> prepareSource(const Workload& workload, const std::string& source,
+                                       std::uint64_t& bytes) {
   std::vector<std::string> names;
-  for (int i = 0; i < options.small; ++i) names.push_back("Game " + std::to_string(i) + ".sms");
-  for (int i = 0; i < options.large; ++i) names.push_back("Big " + std::to_string(i) + ".gg");
-  std::string marker = source + "/.complete-" + std::to_string(options.small) + "-" +
-                       std::to_string(options.large);
+  bytes = 0;
+  for (std::size_t g = 0; g < workload.files.size(); ++g)
+    for (int i = 0; i < workload.files[g].first; ++i) {
+      names.push_back("Game " + std::to_string(g) + "-" + std::to_string(i) + ".sms");
+      bytes += workload.files[g].second;
+    }
+  const std::string marker = source + "/.complete";
   if (fs::exists(marker)) return names;
   fs::remove_all(source);
   fs::create_directories(source);
-  std::fprintf(stderr, "generating %d × 64 KiB and %d × 4 MiB in %s\n", options.small,
-               options.large, source.c_str());
-  for (int i = 0; i < options.small; ++i)
-    writeRom(source + "/" + names[i], 64 * 1024, i);
-  for (int i = 0; i < options.large; ++i)
-    writeRom(source + "/" + names[options.small + i], 4 * 1024 * 1024, 100000 + i);
+  std::fprintf(stderr, "generating the %s workload in %s\n", workload.name.c_str(),
+               source.c_str());
+  std::size_t n = 0;
+  for (const auto& [count, size] : workload.files)
+    for (int i = 0; i < count; ++i, ++n)
+      writeRom(source + "/" + names[n], size, static_cast<unsigned>(n));
   std::ofstream(marker).put('\n');
   run("sync");
   return names;
@@ -152,6 +188,14 @@ double seconds(const std::function<void()>& work) {
 // for another's write-back.
 void clear(const std::string& path) {
   fs::remove_all(path);
+  run("sync");
+}
+
+// Gives back a round's space without deleting its files (see the top), and
+// flushes, so that no round pays for another's write-back.
+void truncateAll(const std::string& path) {
+  for (const auto& entry : fs::recursive_directory_iterator(path))
+    if (entry.is_regular_file()) fs::resize_file(entry.path(), 0);
   run("sync");
 }
 
@@ -255,17 +299,25 @@ Options parse(int argc, char** argv) {
     };
     if (arg == "--dir") options.dir = value();
     else if (arg == "--rounds") options.rounds = std::stoi(value());
-    else if (arg == "--small") options.small = std::stoi(value());
-    else if (arg == "--large") options.large = std::stoi(value());
+    else if (arg == "--target") options.target = value();
+    else if (arg == "--workloads") {
+      options.workloads.clear();
+      std::string list = value();
+      for (std::size_t at = 0; at <= list.size();) {
+        std::size_t comma = std::min(list.find(',', at), list.size());
+        options.workloads.push_back(list.substr(at, comma - at));
+        at = comma + 1;
+      }
+    }
     else if (arg == "--program") options.program = value();
-    else if (arg == "--baseline") options.baseline = value();
+    else if (arg == "--baseline") options.baselines.push_back(value());
     else if (arg == "--compare-sync") options.compareSync = true;
     else if (arg == "--memory") options.memory = true;
     else {
       std::fprintf(stderr,
                    "usage: export_benchmark --dir DIR --program PATH [--rounds N] "
-                   "[--small N] [--large N] [--baseline PATH] "
-                   "[--compare-sync | --memory]\n");
+                   "[--workloads small,tiny,mixed,large] [--target DIR] "
+                   "[--baseline PATH] [--compare-sync | --memory]\n");
       std::exit(2);
     }
   }
@@ -282,6 +334,82 @@ void report(const char* first, const std::vector<double>& a, const char* second,
   std::printf(" )\nratio %.3f\n", ma / mb);
 }
 
+// One command of a round: writes into the folder it is given and returns
+// the seconds it took.
+struct Command {
+  std::string name;
+  std::function<double(const std::string& out)> run;
+  std::vector<double> seconds;
+};
+
+void timeWorkload(const Options& options, const Workload& workload,
+                  const std::string& source, const std::string& outputs) {
+  std::uint64_t bytes = 0;
+  const std::vector<std::string> names = prepareSource(workload, source, bytes);
+  const std::string place = outputs + "/" + workload.name;
+  fs::remove_all(place);
+  fs::create_directories(place);
+  long peakKiB = 0;
+  kavo::PosixFileSystem posix;
+  PerFileSync perFile(posix);
+  auto inProcess = [&](kavo::FileSystem& files) {
+    return [&, files = &files](const std::string& out) {
+      fs::create_directories(out);
+      return seconds([&] { exportAll(*files, source, out, names); });
+    };
+  };
+  auto program = [&](const std::string& path) {
+    return [&, path](const std::string& out) {
+      fs::create_directories(out);
+      Run r = runProgram({path, "--quiet", source, out});
+      if (path == options.program) peakKiB = std::max(peakKiB, r.peakKiB);
+      return r.seconds;
+    };
+  };
+  std::vector<Command> commands;
+  if (options.compareSync) {
+    commands.push_back({"export, fdatasync per file", inProcess(perFile), {}});
+    commands.push_back({"export, one syncfs a volume", inProcess(posix), {}});
+  } else {
+    commands.push_back({"simplekavo-export", program(options.program), {}});
+    commands.push_back({"cp -r + sync", [&](const std::string& out) {
+      return seconds([&] { run("cp -r " + quoted(source) + " " + quoted(out) + " && sync"); });
+    }, {}});
+    if (workload.name == "large")
+      commands.push_back({"dd one file + sync", [&](const std::string& out) {
+        fs::create_directories(out);
+        return seconds([&] {
+          run("dd if=/dev/zero of=" + quoted(out + "/one") + " bs=1M count=" +
+              std::to_string(bytes >> 20) + " status=none && sync");
+        });
+      }, {}});
+    for (const std::string& baseline : options.baselines)
+      commands.push_back({"baseline " + fs::path(baseline).parent_path().filename().string(),
+                          program(baseline), {}});
+  }
+  std::printf("\n%s: %zu files, %.1f MiB, %d rounds, into %s\n", workload.name.c_str(),
+              names.size(), static_cast<double>(bytes) / (1 << 20), options.rounds,
+              place.c_str());
+  std::fflush(stdout);
+  for (int round = 0; round < options.rounds; ++round) {
+    for (std::size_t k = 0; k < commands.size(); ++k) {
+      Command& command = commands[(k + static_cast<std::size_t>(round)) % commands.size()];
+      const std::string out = place + "/" + std::to_string(round) + "-" +
+                              std::to_string(&command - commands.data());
+      command.seconds.push_back(command.run(out));
+      truncateAll(out);
+    }
+  }
+  fs::remove_all(place);
+  run("sync");
+  for (std::size_t k = 1; k < commands.size(); ++k)
+    report(commands[0].name.c_str(), commands[0].seconds, commands[k].name.c_str(),
+           commands[k].seconds);
+  if (!options.compareSync)
+    std::printf("peak resident memory of simplekavo-export: %ld KiB\n", peakKiB);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -296,82 +424,10 @@ int main(int argc, char** argv) {
     measureMemory(options, dir);
     return 0;
   }
-  const std::string source = dir + "/source";
-  const std::vector<std::string> names = prepareSource(options, source);
-  const std::string exported = dir + "/export";
-  const std::string copied = dir + "/copy";
-  const std::string byBaseline = dir + "/baseline";
-  std::printf("%zu files, %d rounds, in %s\n", names.size(), options.rounds, dir.c_str());
-
-  // On a disk mounted with discard, writing right after deleting what was
-  // just written is several times slower. So each command deletes its own
-  // output of the round before, with the other command's run in between, and
-  // an untimed round first puts the first timed one in the same position.
-  std::vector<double> first, second, third;
-  long peakKiB = 0;
-  for (int round = -1; round < options.rounds; ++round) {
-    kavo::PosixFileSystem posix;
-    PerFileSync perFile(posix);
-    auto timedExport = [&](kavo::FileSystem& files, const std::string& out) {
-      clear(out);
-      fs::create_directories(out);
-      return seconds([&] { exportAll(files, source, out, names); });
-    };
-    std::function<double()> one, two;
-    if (options.compareSync) {
-      one = [&] { return timedExport(perFile, exported); };
-      two = [&] { return timedExport(posix, copied); };
-    } else {
-      one = [&] {
-        clear(exported);
-        fs::create_directories(exported);
-        Run r = runProgram({options.program, "--quiet", source, exported});
-        peakKiB = std::max(peakKiB, r.peakKiB);
-        return r.seconds;
-      };
-      two = [&] {
-        clear(copied);
-        return seconds([&] { run("cp -r " + quoted(source) + " " + quoted(copied) + " && sync"); });
-      };
-    }
-    std::function<double()> three = [&] {
-      clear(byBaseline);
-      fs::create_directories(byBaseline);
-      return runProgram({options.baseline, "--quiet", source, byBaseline}).seconds;
-    };
-    // With a baseline the three commands take turns at going first, so that
-    // none always follows the same one and each still has another between
-    // its own runs.
-    const bool withBaseline = !options.compareSync && !options.baseline.empty();
-    double a = 0, b = 0, c = 0;
-    if (withBaseline) {
-      std::vector<std::pair<std::function<double()>*, double*>> order = {
-          {&one, &a}, {&two, &b}, {&three, &c}};
-      std::rotate(order.begin(), order.begin() + (round + 3) % 3, order.end());
-      for (auto& [command, result] : order) *result = (*command)();
-    } else {
-      a = one();
-      b = two();
-    }
-    if (round < 0) continue;
-    first.push_back(a);
-    second.push_back(b);
-    third.push_back(c);
-  }
-  clear(exported);
-  clear(copied);
-  clear(byBaseline);
-  if (options.compareSync)
-    report("export, fdatasync per file", first, "export, one syncfs a volume", second);
-  else
-  {
-    report("simplekavo-export", first, "cp -r + sync", second);
-    if (!options.baseline.empty()) {
-      std::printf("\n");
-      report("simplekavo-export", first, "baseline", third);
-      std::printf("baseline: %s\n", options.baseline.c_str());
-    }
-    std::printf("peak resident memory of simplekavo-export: %ld KiB\n", peakKiB);
-  }
+  const std::string outputs =
+      options.target.empty() ? dir + "/out" : fs::absolute(options.target).string();
+  fs::create_directories(outputs);
+  for (const std::string& name : options.workloads)
+    timeWorkload(options, workloadNamed(name), dir + "/source-" + name, outputs);
   return 0;
 }

@@ -21,19 +21,19 @@ void CopyWorkers::handIn(std::function<void()> job) {
     jobs_.push_back({std::move(job), false, nullptr});
   }
   ++inHand_;
-  changed_.notify_all();
+  toDo_.notify_one();
 }
 
 void CopyWorkers::takeBackOldest() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] {
+  done_.wait(lock, [&] {
     return failed_ ? running_ == 0 : !jobs_.empty() && jobs_.front().finished;
   });
   if (failed_) {
     // Nothing more starts, and nothing is still being written when the
     // caller takes the export back.
     stopping_ = true;
-    changed_.notify_all();
+    toDo_.notify_all();
     for (const Job& job : jobs_)
       if (job.failure) std::rethrow_exception(job.failure);
   }
@@ -45,8 +45,8 @@ void CopyWorkers::takeBackOldest() {
 std::size_t CopyWorkers::stop() {
   std::unique_lock lock(mutex_);
   stopping_ = true;
-  changed_.notify_all();
-  changed_.wait(lock, [&] { return running_ == 0; });
+  toDo_.notify_all();
+  done_.wait(lock, [&] { return running_ == 0; });
   return next_;
 }
 
@@ -54,7 +54,7 @@ void CopyWorkers::serve() {
   std::unique_lock lock(mutex_);
   for (;;) {
     // After a failure nothing new starts; the thread only waits to go.
-    changed_.wait(lock, [&] { return stopping_ || (!failed_ && next_ < jobs_.size()); });
+    toDo_.wait(lock, [&] { return stopping_ || (!failed_ && next_ < jobs_.size()); });
     if (stopping_) return;
     // Jobs only leave the front once finished, and a deque keeps references
     // to its other elements valid, so this one stays put while it runs.
@@ -75,7 +75,8 @@ void CopyWorkers::serve() {
       job.failure = failed;
       failed_ = true;
     }
-    changed_.notify_all();
+    // Only the caller waits for a job's end.
+    done_.notify_one();
   }
 }
 

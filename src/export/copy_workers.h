@@ -61,7 +61,8 @@ class CopyWorkers {
   std::size_t inHand_ = 0;  // touched by the caller's thread only
 
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable toDo_;  // workers wait here for a job or the end
+  std::condition_variable done_;  // the caller waits here for a job's end
   // The jobs in hand, oldest first; `next_` of them have been started.
   std::deque<Job> jobs_;
   std::size_t next_ = 0;

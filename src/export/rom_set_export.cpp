@@ -31,6 +31,10 @@ constexpr char kReplacingIndex[] = "replacing the index";
 // enough to keep every worker busy, few enough to keep memory flat.
 constexpr std::size_t kCopiesInHand = 64;
 
+// The index is written in pieces of about this size rather than a record
+// at a time: one system call per record costs as much as a small copy.
+constexpr std::size_t kIndexPiece = 64 * 1024;
+
 // Makes one change through `make`, noted in the undo log first; a change
 // that fails outright made nothing to take back.
 template <typename Make>
@@ -107,6 +111,7 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     // its copy is complete, in list order, so the index never names a copy
     // that is not whole.
     std::uint64_t recordBytes = 0;
+    std::string records;  // written to the index a piece at a time
     auto recordOldest = [&] {
       step = kCopying;
       const std::size_t j = takenBack;
@@ -115,8 +120,12 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
       ++takenBack;
       step = kWritingIndex;
       const std::string record = layout::record(names[j], j);
-      index->print(record);
+      records += record;
       recordBytes += record.size();
+      if (records.size() >= kIndexPiece) {
+        index->print(records);
+        records.clear();
+      }
     };
     for (std::size_t group = 0; group < layout::groupCount(count); ++group) {
       throwIfInterrupted();
@@ -143,7 +152,8 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     }
     while (workers.inHand() > 0) recordOldest();
     step = kWritingIndex;
-    index->print(std::string(layout::paddingLength(recordBytes), ' '));
+    records.append(layout::paddingLength(recordBytes), ' ');
+    index->print(records);
     index->close();
 
     // Users pull the drive the moment success is reported, so the copies,

@@ -71,16 +71,21 @@ TEST(CopyWorkers, TheEarliestFailureComesBackOnceNothingRuns) {
   });
   fourHasFailed.wait();
   for (int i = 0; i < 3; ++i) workers.handIn([&] { laterStarted = true; });
+  std::size_t takenBack = 0;  // jobs 0 and 1, if taken before the failure
   try {
-    for (;;) workers.takeBackOldest();
+    for (;;) {
+      workers.takeBackOldest();
+      ++takenBack;
+    }
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "job 2");
   }
   EXPECT_TRUE(threeFinished);
   EXPECT_TRUE(workers.failed());
-  // Nothing was taken back: jobs 0 to 4 are in hand and started, the last
-  // three never did.
-  EXPECT_EQ(workers.stop(), 5u);
+  // Jobs 0 to 4 started, those not taken back are still in hand; the last
+  // three never started.
+  EXPECT_LE(takenBack, 2u);
+  EXPECT_EQ(takenBack + workers.stop(), 5u);
   EXPECT_EQ(started, 5);
   EXPECT_FALSE(laterStarted);
 }
