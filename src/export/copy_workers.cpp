@@ -6,8 +6,8 @@ namespace kavo {
 
 CopyWorkers::CopyWorkers(std::size_t threads, std::size_t window)
     : window_(std::max<std::size_t>(window, 1)) {
-  for (std::size_t i = 0; i < std::max<std::size_t>(threads, 1); ++i)
-    threads_.emplace_back([this] { serve(); });
+  if (threads > 1)
+    for (std::size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { serve(); });
 }
 
 CopyWorkers::~CopyWorkers() {
@@ -16,6 +16,20 @@ CopyWorkers::~CopyWorkers() {
 }
 
 void CopyWorkers::handIn(std::function<void()> job) {
+  if (threads_.empty()) {
+    std::exception_ptr failure;
+    try {
+      job();
+    } catch (...) {
+      failure = std::current_exception();
+      failed_ = true;
+    }
+    std::lock_guard lock(mutex_);
+    jobs_.push_back({{}, true, failure});
+    ++next_;
+    ++inHand_;
+    return;
+  }
   {
     std::lock_guard lock(mutex_);
     jobs_.push_back({std::move(job), false, nullptr});

@@ -19,6 +19,9 @@ namespace kavo {
 // there are. The first job to fail stops the rest: those not yet started
 // never start, and the failure is what the caller takes back next: the
 // failure of the earliest job in list order, once none is running.
+// With one thread or none, each job runs at once in the caller's thread, as
+// it is handed in, so the jobs' effects keep their order with the caller's
+// own (a dry run's plan lists them as they come).
 class CopyWorkers {
  public:
   CopyWorkers(std::size_t threads, std::size_t window);

@@ -171,6 +171,25 @@ TEST_F(ExportCommandTest, DryRunPrintsThePlanAndTheIndexAndChangesNothing) {
             "Dry run: 3 files in 1 group, 42 bytes; nothing was changed\n");
 }
 
+// A plan over several groups lists each group's directory before its
+// copies and the copies in list order, as the export hands them in.
+TEST_F(ExportCommandTest, DryRunPlanKeepsTheListOrderAcrossGroups) {
+  const std::string many = dir / "many";
+  testing::makeDirectories(many);
+  std::vector<std::string> names;
+  for (int i = 0; i < 65; ++i) names.push_back("Game " + std::to_string(100 + i) + ".gg");
+  for (const std::string& name : names) writeFile(many + "/" + name, "rom");
+  Result dry = run({"-n", many, dst});
+  ASSERT_EQ(dry.status, kExported) << dry.err;
+  std::string expected;
+  for (std::size_t j = 0; j < names.size(); ++j) {
+    if (j % 30 == 0) expected += "mkdir " + dst + "/ROMS" + std::to_string(j / 30) + "\n";
+    expected += "copy " + many + "/" + names[j] + " -> " + dst + "/ROMS" +
+                std::to_string(j / 30) + "/" + std::to_string(j) + ".GG\n";
+  }
+  EXPECT_EQ(dry.out.substr(0, dry.out.find("write ")), expected);
+}
+
 // Tests that run the program itself: what only a process shows (signals,
 // exit statuses, privileges, limits, two exports at once).
 class ExportProgramTest : public ExportCommandTest {

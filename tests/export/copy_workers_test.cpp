@@ -90,5 +90,31 @@ TEST(CopyWorkers, TheEarliestFailureComesBackOnceNothingRuns) {
   EXPECT_FALSE(laterStarted);
 }
 
+// With one thread each job runs in the caller's thread as it is handed in;
+// a failure is known at once and is what the next take gives back.
+TEST(CopyWorkers, WithOneThreadEachJobRunsAsItIsHandedIn) {
+  CopyWorkers workers(1, 8);
+  std::vector<std::string> events;
+  const auto caller = std::this_thread::get_id();
+  for (int i = 0; i < 3; ++i) {
+    workers.handIn([&, i] {
+      EXPECT_EQ(std::this_thread::get_id(), caller);
+      events.push_back("job " + std::to_string(i));
+      if (i == 2) throw std::runtime_error("job 2");
+    });
+    events.push_back("handed " + std::to_string(i));
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"job 0", "handed 0", "job 1", "handed 1",
+                                              "job 2", "handed 2"}));
+  EXPECT_TRUE(workers.failed());
+  try {
+    workers.takeBackOldest();
+    FAIL() << "the failure should come back first";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "job 2");
+  }
+  EXPECT_EQ(workers.stop(), 3u);
+}
+
 }  // namespace
 }  // namespace kavo
