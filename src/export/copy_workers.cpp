@@ -56,6 +56,18 @@ void CopyWorkers::takeBackOldest() {
   --inHand_;
 }
 
+void CopyWorkers::takeBackOldestInTurn() {
+  std::unique_lock lock(mutex_);
+  // Jobs start in order, and a failure only stops those after the ones
+  // that started, so the oldest one always finishes.
+  done_.wait(lock, [&] { return jobs_.front().finished; });
+  const std::exception_ptr failure = jobs_.front().failure;
+  jobs_.pop_front();
+  --next_;
+  --inHand_;
+  if (failure) std::rethrow_exception(failure);
+}
+
 std::size_t CopyWorkers::stop() {
   std::unique_lock lock(mutex_);
   stopping_ = true;

@@ -42,6 +42,10 @@ class CopyWorkers {
   // failure of the earliest job that failed.
   void takeBackOldest();
 
+  // Waits for the oldest job in hand to finish and takes it back, throwing
+  // its own failure if it failed; later jobs' failures wait their turn.
+  void takeBackOldestInTurn();
+
   std::size_t inHand() const { return inHand_; }
 
   // Whether a job has failed: nothing more should be handed in.

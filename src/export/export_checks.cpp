@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "export/copy_workers.h"
 #include "export/export_failure.h"
 #include "export/rom_layout.h"
 #include "platform/services/interruption.h"
@@ -221,14 +222,27 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
   std::uint64_t indexBytes = 0;  // the records
   during(kCheckingSources, [&] {
     const std::size_t nameLimit = files.nameLimit(destination);
+    // The sources are opened a few at a time, as the copies are made; each
+    // is judged in list order, so the first problem in the list is the one
+    // reported, as if they had been looked at one by one.
+    constexpr std::size_t kInHand = 64;
+    CopyWorkers lookers(files.copiesAtOnce(), kInHand);
+    std::vector<FileStatus> found(kInHand);
+    std::size_t handedIn = 0;
+    auto sourceOf = [&](std::size_t j) { return joinPath(request.source, names[j]); };
     for (std::size_t j = 0; j < count; ++j) {
       throwIfInterrupted();  // looking at thousands of files on a slow drive takes a while
+      for (; handedIn < count && lookers.hasRoom(); ++handedIn)
+        lookers.handIn([&files, &found, k = handedIn, source = sourceOf(handedIn)] {
+          found[k % kInHand] = files.inspectSource(source);
+        });
       const std::string group =
           joinPath(destination, layout::groupDirectoryName(layout::groupNumberOf(j)));
       requireFits(joinPath(group, layout::copyFileName(names[j], j)), nameLimit);
-      const std::string source = joinPath(request.source, names[j]);
+      const std::string source = sourceOf(j);
       if (source.size() >= PATH_MAX) throw errorFromErrno(ENAMETOOLONG, source);
-      const FileStatus status = files.inspectSource(source);
+      lookers.takeBackOldestInTurn();
+      const FileStatus status = found[j % kInHand];
       if (status.sameFileAs(index.standing))
         throw RunTimeError(ErrorNumber::PathFileAccessError, plan.indexPath,
                            "Is one of the files to export" +

@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
@@ -165,7 +166,7 @@ class RecordingCopies final : public ForwardingFileSystem {
   }
 
  private:
-  std::uint64_t inodes_ = 0;
+  std::atomic<std::uint64_t> inodes_ = 0;
   std::mutex mutex_;
 };
 
