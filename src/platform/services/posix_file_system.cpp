@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -110,10 +111,13 @@ constexpr std::uint64_t kEarlyWriteBackFrom = 64 * 1024;
 // Copies in user space, for the file systems where copy_file_range cannot.
 void copyThroughBuffer(int in, int out, const std::string& from,
                        const std::string& to) {
-  std::vector<char> buffer(256 * 1024);
+  // One buffer per thread for all its copies: making (and clearing) a new
+  // one for each of thousands of small files costs more than copying them.
+  constexpr std::size_t kBufferSize = 256 * 1024;
+  thread_local const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
   std::size_t sinceCheck = 0;
   for (;;) {
-    ssize_t got = ::read(in, buffer.data(), buffer.size());
+    ssize_t got = ::read(in, buffer.get(), kBufferSize);
     if (got < 0) {
       if (errno == EINTR) {
         throwIfInterrupted();
@@ -122,7 +126,7 @@ void copyThroughBuffer(int in, int out, const std::string& from,
       fail(errno, from);
     }
     if (got == 0) return;
-    writeAll(out, buffer.data(), static_cast<std::size_t>(got), to);
+    writeAll(out, buffer.get(), static_cast<std::size_t>(got), to);
     if ((sinceCheck += static_cast<std::size_t>(got)) >= kCopyPiece) {
       sinceCheck = 0;
       throwIfInterrupted();
