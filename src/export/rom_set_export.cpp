@@ -1,6 +1,8 @@
 #include "export/rom_set_export.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <exception>
 
 #include "export/copy_workers.h"
@@ -27,9 +29,9 @@ constexpr char kWritingIndex[] = "writing the index";
 constexpr char kFlushing[] = "writing to the drive";
 constexpr char kReplacingIndex[] = "replacing the index";
 
-// Copies handed to the workers and not yet recorded in the index, at most:
+// Groups handed to the workers and not yet recorded in the index, at most:
 // enough to keep every worker busy, few enough to keep memory flat.
-constexpr std::size_t kCopiesInHand = 64;
+constexpr std::size_t kGroupsInHand = 8;
 
 // The index is written in pieces of about this size rather than a record
 // at a time: one system call per record costs as much as a small copy.
@@ -93,8 +95,11 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
         layout::copyFileName(names[j], j));
   };
   UndoLog undo(files, copyPath);
-  CopyWorkers workers(files.copiesAtOnce(), kCopiesInHand);
-  std::size_t takenBack = 0;  // copies complete, their records due next
+  CopyWorkers workers(files.copiesAtOnce(), kGroupsInHand);
+  std::size_t groupsHandedIn = 0, groupsTakenBack = 0;
+  // How many of its copies the job of each group in hand has started, by
+  // group number modulo kGroupsInHand.
+  std::array<std::atomic<std::size_t>, kGroupsInHand> started{};
   std::unique_ptr<VolumeSync> destinationVolume, indexVolume;
   const char* step = kOpeningDrive;
   try {
@@ -106,22 +111,27 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     undo.makingFile(plan.newIndexPath);
     change(undo, [&] { index = files.createNew(plan.newIndexPath); });
 
-    // Copies run on a few threads at once, each group's directory made
-    // before any of its copies is handed in; each record is written once
-    // its copy is complete, in list order, so the index never names a copy
-    // that is not whole.
+    // Each group's copies are one job, made in order by one worker while
+    // the other workers fill other groups: creating files in one folder
+    // from several threads at once only makes them wait for each other.
+    // A group's directory is made before its job is handed in, and its
+    // records are written once all its copies are complete, in list order,
+    // so the index never names a copy that is not whole.
     std::uint64_t recordBytes = 0;
     std::string records;  // written to the index a piece at a time
-    auto recordOldest = [&] {
+    auto recordOldestGroup = [&] {
+      const std::size_t first = groupsTakenBack * layout::kGroupSize;
+      const std::size_t end = std::min(first + layout::kGroupSize, count);
       step = kCopying;
-      const std::size_t j = takenBack;
-      progress.step(copyingText(j + 1, count), names[j], j, count);
+      progress.step(copyingText(first + 1, count), names[first], first, count);
       workers.takeBackOldest();
-      ++takenBack;
+      ++groupsTakenBack;
       step = kWritingIndex;
-      const std::string record = layout::record(names[j], j);
-      records += record;
-      recordBytes += record.size();
+      for (std::size_t j = first; j < end; ++j) {
+        const std::string record = layout::record(names[j], j);
+        records += record;
+        recordBytes += record.size();
+      }
       if (records.size() >= kIndexPiece) {
         index->print(records);
         records.clear();
@@ -129,6 +139,9 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     };
     for (std::size_t group = 0; group < layout::groupCount(count); ++group) {
       throwIfInterrupted();
+      // After a failure nothing more is handed in; taking back the oldest
+      // group then throws it.
+      while (!workers.hasRoom() || workers.failed()) recordOldestGroup();
       step = kMakingGroup;
       const std::string groupPath =
           joinPath(request.destination, layout::groupDirectoryName(group));
@@ -137,20 +150,22 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
       std::shared_ptr<const OpenDirectory> directory = files.openDirectory(groupPath);
       const std::size_t first = group * layout::kGroupSize;
       const std::size_t end = std::min(first + layout::kGroupSize, count);
-      for (std::size_t j = first; j < end; ++j) {
-        throwIfInterrupted();
-        // After a failure nothing more is handed in; taking back the
-        // oldest then throws it.
-        while (!workers.hasRoom() || workers.failed()) recordOldest();
-        // A copy cut short leaves part of itself, so it stays in the log.
-        undo.makingCopy(j);
-        workers.handIn([&files, directory, from = joinPath(request.source, names[j]),
-                        name = layout::copyFileName(names[j], j)] {
-          files.copyInto(from, *directory, name);
-        });
-      }
+      // A copy cut short leaves part of itself, so every copy the job may
+      // start is in the log; those it never started come out after a
+      // failure.
+      for (std::size_t j = first; j < end; ++j) undo.makingCopy(j);
+      std::atomic<std::size_t>& startedHere = started[group % kGroupsInHand];
+      startedHere = 0;
+      workers.handIn([&files, &request, &names, &startedHere, directory, first, end] {
+        for (std::size_t j = first; j < end; ++j) {
+          startedHere = j - first + 1;
+          files.copyInto(joinPath(request.source, names[j]), *directory,
+                         layout::copyFileName(names[j], j));
+        }
+      });
+      ++groupsHandedIn;
     }
-    while (workers.inHand() > 0) recordOldest();
+    while (workers.inHand() > 0) recordOldestGroup();
     step = kWritingIndex;
     records.append(layout::paddingLength(recordBytes), ' ');
     index->print(records);
@@ -183,7 +198,12 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     ExportFailure failure(currentRunTimeError(), step, /*refused=*/false);
     // Nothing may still be writing while the export is taken back, and
     // copies that never started made nothing to take back.
-    undo.copiesNotMadeFrom(takenBack + workers.stop());
+    workers.stop();
+    for (std::size_t group = groupsTakenBack; group < groupsHandedIn; ++group) {
+      const std::size_t first = group * layout::kGroupSize;
+      undo.copiesNotMade(first + started[group % kGroupsInHand],
+                         std::min(first + layout::kGroupSize, count));
+    }
     progress.step(kUndoingText, request.destination, 0, 0);
     failure.setNote(undoEverything(undo, destinationVolume.get(), indexVolume.get()));
     progress.finish();

@@ -23,12 +23,21 @@ void UndoLog::notMade() {
     changes_.pop_back();
 }
 
-void UndoLog::copiesNotMadeFrom(std::size_t listIndex) {
-  std::erase_if(changes_, [&](Change& change) {
-    if (change.kind != Kind::Copies || change.firstCopy + change.copies <= listIndex)
-      return false;
-    change.copies = change.firstCopy < listIndex ? listIndex - change.firstCopy : 0;
-    return change.copies == 0;
+void UndoLog::copiesNotMade(std::size_t first, std::size_t end) {
+  if (first >= end) return;
+  for (auto change = changes_.begin(); change != changes_.end(); ++change) {
+    if (change->kind != Kind::Copies) continue;
+    const std::size_t runEnd = change->firstCopy + change->copies;
+    if (runEnd <= first || change->firstCopy >= end) continue;
+    // What stays of the run: the part before `first` and the part from `end`.
+    Change after = *change;
+    after.firstCopy = end;
+    after.copies = runEnd > end ? runEnd - end : 0;
+    change->copies = change->firstCopy < first ? first - change->firstCopy : 0;
+    if (after.copies > 0) change = changes_.insert(change + 1, after);
+  }
+  std::erase_if(changes_, [](const Change& change) {
+    return change.kind == Kind::Copies && change.copies == 0;
   });
 }
 

@@ -28,8 +28,9 @@ class UndoLog {
   }
   // The last change noted did not happen after all.
   void notMade();
-  // The copies noted from this list index on were never started.
-  void copiesNotMadeFrom(std::size_t listIndex);
+  // The copies noted with list indices from `first` to before `end` were
+  // never started.
+  void copiesNotMade(std::size_t first, std::size_t end);
 
   // Takes every change back, the last first: renames are reversed, files and
   // directories removed. Goes on past a step that fails, and returns those
