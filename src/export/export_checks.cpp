@@ -221,6 +221,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
   std::uint64_t needed = 0;     // on the destination's volume
   std::uint64_t indexBytes = 0;  // the records
   during(kCheckingSources, [&] {
+    plan.sizes.reserve(count);
     const std::size_t nameLimit = files.nameLimit(destination);
     // The sources are opened a few at a time, as the copies are made; each
     // is judged in list order, so the first problem in the list is the one
@@ -248,6 +249,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
                            "Is one of the files to export" +
                                (source == plan.indexPath ? "" : " (" + source + ")"));
       plan.bytes += status.size;
+      plan.sizes.push_back(status.size);
       needed += roundUp(status.size, space.blockSize);
       indexBytes += layout::record(names[j], j).size();
     }

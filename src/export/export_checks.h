@@ -27,6 +27,7 @@ struct ExportPlan {
                                  // new one has reached the drive
   bool replacesIndex = false;    // an earlier index stands at indexPath
   std::uint64_t bytes = 0;       // what the copies will hold
+  std::vector<std::uint64_t> sizes;  // each source's, in list order
   // The destination, and the index's directory when that is another one,
   // claimed until the export ends.
   std::vector<std::unique_ptr<DirectoryLock>> locks;

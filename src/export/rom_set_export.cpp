@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <deque>
 #include <exception>
 
 #include "export/copy_workers.h"
@@ -29,9 +30,13 @@ constexpr char kWritingIndex[] = "writing the index";
 constexpr char kFlushing[] = "writing to the drive";
 constexpr char kReplacingIndex[] = "replacing the index";
 
-// Groups handed to the workers and not yet recorded in the index, at most:
+// Jobs handed to the workers and not yet recorded in the index, at most:
 // enough to keep every worker busy, few enough to keep memory flat.
-constexpr std::size_t kGroupsInHand = 8;
+constexpr std::size_t kJobsInHand = 8;
+
+// A job holds the copies of one group up to about this many bytes, so that
+// a few large files are copied side by side rather than one after another.
+constexpr std::uint64_t kJobBytes = 32 * 1024 * 1024;
 
 // The index is written in pieces of about this size rather than a record
 // at a time: one system call per record costs as much as a small copy.
@@ -95,11 +100,12 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
         layout::copyFileName(names[j], j));
   };
   UndoLog undo(files, copyPath);
-  CopyWorkers workers(files.copiesAtOnce(), kGroupsInHand);
-  std::size_t groupsHandedIn = 0, groupsTakenBack = 0;
-  // How many of its copies the job of each group in hand has started, by
-  // group number modulo kGroupsInHand.
-  std::array<std::atomic<std::size_t>, kGroupsInHand> started{};
+  CopyWorkers workers(files.copiesAtOnce(), kJobsInHand);
+  // The jobs in hand, oldest first, as ranges of list indices, and how many
+  // copies each has started, by the job's number modulo kJobsInHand.
+  std::deque<std::pair<std::size_t, std::size_t>> inHand;
+  std::size_t jobsHandedIn = 0, jobsTakenBack = 0;
+  std::array<std::atomic<std::size_t>, kJobsInHand> started{};
   std::unique_ptr<VolumeSync> destinationVolume, indexVolume;
   const char* step = kOpeningDrive;
   try {
@@ -111,21 +117,24 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     undo.makingFile(plan.newIndexPath);
     change(undo, [&] { index = files.createNew(plan.newIndexPath); });
 
-    // Each group's copies are one job, made in order by one worker while
-    // the other workers fill other groups: creating files in one folder
-    // from several threads at once only makes them wait for each other.
-    // A group's directory is made before its job is handed in, and its
-    // records are written once all its copies are complete, in list order,
-    // so the index never names a copy that is not whole.
+    // The copies are handed to the workers as jobs: runs of consecutive
+    // copies in one group, a whole group of small files or a few large
+    // ones, each made in order by one worker while the other workers fill
+    // other runs. Creating small files in one folder from several threads
+    // at once only makes them wait for each other; large files gain from
+    // being written side by side. A group's directory is made before its
+    // first job is handed in, and a job's records are written once all its
+    // copies are complete, in list order, so the index never names a copy
+    // that is not whole.
     std::uint64_t recordBytes = 0;
     std::string records;  // written to the index a piece at a time
-    auto recordOldestGroup = [&] {
-      const std::size_t first = groupsTakenBack * layout::kGroupSize;
-      const std::size_t end = std::min(first + layout::kGroupSize, count);
+    auto recordOldestJob = [&] {
+      const auto [first, end] = inHand.front();
       step = kCopying;
       progress.step(copyingText(first + 1, count), names[first], first, count);
       workers.takeBackOldest();
-      ++groupsTakenBack;
+      inHand.pop_front();
+      ++jobsTakenBack;
       step = kWritingIndex;
       for (std::size_t j = first; j < end; ++j) {
         const std::string record = layout::record(names[j], j);
@@ -139,33 +148,39 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     };
     for (std::size_t group = 0; group < layout::groupCount(count); ++group) {
       throwIfInterrupted();
-      // After a failure nothing more is handed in; taking back the oldest
-      // group then throws it.
-      while (!workers.hasRoom() || workers.failed()) recordOldestGroup();
       step = kMakingGroup;
       const std::string groupPath =
           joinPath(request.destination, layout::groupDirectoryName(group));
       undo.makingDirectory(groupPath);
       change(undo, [&] { files.makeDirectory(groupPath); });
       std::shared_ptr<const OpenDirectory> directory = files.openDirectory(groupPath);
-      const std::size_t first = group * layout::kGroupSize;
-      const std::size_t end = std::min(first + layout::kGroupSize, count);
-      // A copy cut short leaves part of itself, so every copy the job may
-      // start is in the log; those it never started come out after a
-      // failure.
-      for (std::size_t j = first; j < end; ++j) undo.makingCopy(j);
-      std::atomic<std::size_t>& startedHere = started[group % kGroupsInHand];
-      startedHere = 0;
-      workers.handIn([&files, &request, &names, &startedHere, directory, first, end] {
-        for (std::size_t j = first; j < end; ++j) {
-          startedHere = j - first + 1;
-          files.copyInto(joinPath(request.source, names[j]), *directory,
-                         layout::copyFileName(names[j], j));
-        }
-      });
-      ++groupsHandedIn;
+      const std::size_t groupEnd = std::min((group + 1) * layout::kGroupSize, count);
+      for (std::size_t first = group * layout::kGroupSize; first < groupEnd;) {
+        std::size_t end = first;
+        for (std::uint64_t bytes = 0; end < groupEnd && bytes < kJobBytes; ++end)
+          bytes += plan.sizes[end];
+        // After a failure nothing more is handed in; taking back the oldest
+        // job then throws it.
+        while (!workers.hasRoom() || workers.failed()) recordOldestJob();
+        // A copy cut short leaves part of itself, so every copy the job may
+        // start is in the log; those it never started come out after a
+        // failure.
+        for (std::size_t j = first; j < end; ++j) undo.makingCopy(j);
+        std::atomic<std::size_t>& startedHere = started[jobsHandedIn % kJobsInHand];
+        startedHere = 0;
+        workers.handIn([&files, &request, &names, &startedHere, directory, first, end] {
+          for (std::size_t j = first; j < end; ++j) {
+            startedHere = j - first + 1;
+            files.copyInto(joinPath(request.source, names[j]), *directory,
+                           layout::copyFileName(names[j], j));
+          }
+        });
+        inHand.emplace_back(first, end);
+        ++jobsHandedIn;
+        first = end;
+      }
     }
-    while (workers.inHand() > 0) recordOldestGroup();
+    while (workers.inHand() > 0) recordOldestJob();
     step = kWritingIndex;
     records.append(layout::paddingLength(recordBytes), ' ');
     index->print(records);
@@ -199,11 +214,9 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     // Nothing may still be writing while the export is taken back, and
     // copies that never started made nothing to take back.
     workers.stop();
-    for (std::size_t group = groupsTakenBack; group < groupsHandedIn; ++group) {
-      const std::size_t first = group * layout::kGroupSize;
-      undo.copiesNotMade(first + started[group % kGroupsInHand],
-                         std::min(first + layout::kGroupSize, count));
-    }
+    for (std::size_t k = 0; k < inHand.size(); ++k)
+      undo.copiesNotMade(inHand[k].first + started[(jobsTakenBack + k) % kJobsInHand],
+                         inHand[k].second);
     progress.step(kUndoingText, request.destination, 0, 0);
     failure.setNote(undoEverything(undo, destinationVolume.get(), indexVolume.get()));
     progress.finish();

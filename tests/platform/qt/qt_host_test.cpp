@@ -156,8 +156,10 @@ class QtHostTest : public QObject {
       now = now.load() + 99ms;
       progress.step("Copying 2 of 3", "b.sms", 1, 3);
       letTheLoopGoRound();
-      now = now.load() + 1ms;
+      // The last step comes before the clock reaches the delay, so that the
+      // step the dialog first shows can only be this one.
       progress.step("Copying 3 of 3", "c.sms", 2, 3);
+      now = now.load() + 1ms;
       for (auto end = std::chrono::steady_clock::now() + 60s;
            !up && std::chrono::steady_clock::now() < end;)
         std::this_thread::yield();
