@@ -227,8 +227,10 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
     // is judged in list order, so the first problem in the list is the one
     // reported, as if they had been looked at one by one.
     constexpr std::size_t kInHand = 64;
-    CopyWorkers lookers(files.copiesAtOnce(), kInHand);
+    // Made before the workers, so that it outlasts any look still running
+    // when a refusal leaves this scope.
     std::vector<FileStatus> found(kInHand);
+    CopyWorkers lookers(files.copiesAtOnce(), kInHand);
     std::size_t handedIn = 0;
     auto sourceOf = [&](std::size_t j) { return joinPath(request.source, names[j]); };
     for (std::size_t j = 0; j < count; ++j) {

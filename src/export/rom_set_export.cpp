@@ -100,12 +100,13 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
         layout::copyFileName(names[j], j));
   };
   UndoLog undo(files, copyPath);
-  CopyWorkers workers(files.copiesAtOnce(), kJobsInHand);
   // The jobs in hand, oldest first, as ranges of list indices, and how many
-  // copies each has started, by the job's number modulo kJobsInHand.
+  // copies each has started, by the job's number modulo kJobsInHand. Made
+  // before the workers, so that they outlast any job still running.
   std::deque<std::pair<std::size_t, std::size_t>> inHand;
   std::size_t jobsHandedIn = 0, jobsTakenBack = 0;
   std::array<std::atomic<std::size_t>, kJobsInHand> started{};
+  CopyWorkers workers(files.copiesAtOnce(), kJobsInHand);
   std::unique_ptr<VolumeSync> destinationVolume, indexVolume;
   const char* step = kOpeningDrive;
   try {

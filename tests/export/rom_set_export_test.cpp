@@ -9,10 +9,12 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "export/rom_layout.h"
 #include "platform/services/forwarding_file_system.h"
@@ -565,6 +567,37 @@ TEST_F(RomSetExportTest, AFailurePartWayTakesBackWhatItMadeOrNamesWhatItCouldNot
                 destination + "/ROMS0 (Input/output error)\n" +
                 destination + "/FILES.TXT.simplekavo-new (Input/output error)");
   EXPECT_EQ(readFile(destination + "/FILES.TXT"), "an earlier index");
+}
+
+// Looks at the sources slowly, on several threads, and counts the looks
+// still running.
+class SlowLooks final : public ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  std::atomic<int> running = 0;
+  FileStatus inspectSource(const std::string& path) override {
+    ++running;
+    std::this_thread::sleep_for(std::chrono::milliseconds(path.ends_with("FILES.TXT") ? 0 : 5));
+    FileStatus status = target_.inspectSource(path);
+    --running;
+    return status;
+  }
+};
+
+// The first source is the index itself, refused while the looks at the
+// others are still running: the refusal waits for them, since they write
+// into what the checks own (a sanitizer build sees any write after it).
+TEST_F(RomSetExportTest, ARefusalAmongTheSourcesWaitsForTheLooksInFlight) {
+  std::vector<std::string> names = {"FILES.TXT"};
+  for (int i = 0; i < 40; ++i) names.push_back("Game " + std::to_string(i) + ".gg");
+  addRoms(names);
+  SlowLooks slow(files);
+  auto error = errorOf<ExportFailure>(
+      [&] { exportRomSet(request(names, source + "/FILES.TXT"), slow); });
+  EXPECT_EQ(slow.running, 0);
+  ASSERT_TRUE(error);
+  EXPECT_TRUE(error->refused());
+  EXPECT_EQ(error->reason(), "Is one of the files to export");
 }
 
 // Fails the flush of every volume it watches, once.
