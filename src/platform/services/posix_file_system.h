@@ -6,12 +6,15 @@ namespace kavo {
 
 // The file services on a POSIX host. Copies go through copy_file_range, so
 // the kernel moves the bytes (or the file system clones them) without a trip
-// through user space; volumes are made durable with one syncfs each; a
-// directory is claimed with flock. Long copies stop between chunks when the
-// program is interrupted (see interruption.h).
+// through user space, and a copy of 64 KiB or more starts its write-back as
+// soon as it is made; volumes are made durable with one syncfs each; a
+// directory is claimed with flock. Copies may run on several threads at
+// once. Long copies stop between chunks when the program is interrupted
+// (see interruption.h).
 class PosixFileSystem final : public FileSystem {
  public:
-  // Copies in flight at once on a local disk, chosen by measurement.
+  // Copies in flight at once on a local disk, chosen by measurement: 4 beat
+  // 1, 2 and 8 on thousands of small files on a 2-core machine.
   static constexpr std::size_t kCopiesAtOnce = 4;
   explicit PosixFileSystem(std::size_t copiesAtOnce = kCopiesAtOnce)
       : copiesAtOnce_(copiesAtOnce) {}
