@@ -16,8 +16,6 @@ class PosixFileSystem final : public FileSystem {
   // Copies in flight at once on a local disk, chosen by measurement: 4 beat
   // 1, 2 and 8 on thousands of small files on a 2-core machine.
   static constexpr std::size_t kCopiesAtOnce = 4;
-  explicit PosixFileSystem(std::size_t copiesAtOnce = kCopiesAtOnce)
-      : copiesAtOnce_(copiesAtOnce) {}
 
   void requireDirectory(const std::string& path) override;
   FileStatus status(const std::string& path) override;
@@ -31,15 +29,12 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override;
   void copyInto(const std::string& from, const OpenDirectory& into,
                 const std::string& name) override;
-  std::size_t copiesAtOnce() const override { return copiesAtOnce_; }
+  std::size_t copiesAtOnce() const override { return kCopiesAtOnce; }
   void rename(const std::string& from, const std::string& to) override;
   bool removeFile(const std::string& path) override;
   void removeDirectory(const std::string& path) override;
   std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override;
   void syncDirectory(const std::string& directory) override;
-
- private:
-  std::size_t copiesAtOnce_;
 };
 
 }  // namespace kavo
