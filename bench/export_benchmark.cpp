@@ -49,6 +49,7 @@
 #include "export/rom_set_export.h"
 #include "platform/services/forwarding_file_system.h"
 #include "platform/services/posix_file_system.h"
+#include "bench_files.h"
 #include "median.h"
 
 namespace fs = std::filesystem;
@@ -103,15 +104,6 @@ Run runProgram(std::vector<std::string> args) {
   }
   return {std::chrono::duration<double>(Clock::now() - start).count(), usage.ru_maxrss};
 }
-
-void run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
-
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 // Files with content that neither compresses to nothing nor is sparse.
 void writeRom(const std::string& path, std::size_t size, unsigned seed) {
@@ -193,14 +185,6 @@ double seconds(const std::function<void()>& work) {
 // for another's write-back.
 void clear(const std::string& path) {
   fs::remove_all(path);
-  run("sync");
-}
-
-// Gives back a round's space without deleting its files (see the top), and
-// flushes, so that no round pays for another's write-back.
-void truncateAll(const std::string& path) {
-  for (const auto& entry : fs::recursive_directory_iterator(path))
-    if (entry.is_regular_file()) fs::resize_file(entry.path(), 0);
   run("sync");
 }
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "median.h"
 #include "platform/controls/dir_list_box.h"
 #include "platform/services/dialogs.h"
@@ -32,15 +33,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-void run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
-
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 void prepare(const std::string& source, int files) {
   const std::string marker = source + "/.complete-" + std::to_string(files);
@@ -56,12 +48,6 @@ void prepare(const std::string& source, int files) {
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
   std::ofstream(marker).put('\n');
-  run("sync");
-}
-
-void truncateAll(const std::string& path) {
-  for (const auto& entry : fs::recursive_directory_iterator(path))
-    if (entry.is_regular_file()) fs::resize_file(entry.path(), 0);
   run("sync");
 }
 
