@@ -97,6 +97,11 @@ FileStatus FaultInjectingFileSystem::status(const std::string& path) {
   return target_.status(path);
 }
 
+std::vector<DirectoryEntry> FaultInjectingFileSystem::listDirectory(const std::string& path) {
+  call(Service::Look, path);
+  return target_.listDirectory(path);
+}
+
 FileStatus FaultInjectingFileSystem::inspectSource(const std::string& path) {
   call(Service::Look, path);
   return target_.inspectSource(path);

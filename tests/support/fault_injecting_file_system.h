@@ -11,7 +11,7 @@ namespace kavo::testing {
 
 // The services a fault can be injected into.
 enum class Service {
-  Look,           // requireDirectory, status, inspectSource, requireWritable,
+  Look,           // requireDirectory, status, listDirectory, inspectSource, requireWritable,
                   // volumeSpace, nameLimit
   Lock,           // lockDirectory
   Open,           // createNew, openDirectory
@@ -45,6 +45,7 @@ class FaultInjectingFileSystem final : public ForwardingFileSystem {
 
   void requireDirectory(const std::string& path) override;
   FileStatus status(const std::string& path) override;
+  std::vector<DirectoryEntry> listDirectory(const std::string& path) override;
   FileStatus inspectSource(const std::string& path) override;
   void requireWritable(const std::string& directory) override;
   VolumeSpace volumeSpace(const std::string& directory) override;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavo {
 
@@ -59,11 +60,20 @@ struct FileStatus {
   std::uint64_t device = 0;  // device and inode tell one file from another
   std::uint64_t inode = 0;
   std::uint64_t links = 0;   // hard links to it
+  std::int64_t modifiedSeconds = 0;  // last change of its bytes, since 1970
+  std::uint32_t modifiedNanoseconds = 0;
 
   bool sameFileAs(const FileStatus& other) const {
     return type != FileType::Missing && device == other.device &&
            inode == other.inode;
   }
+};
+
+// One entry of a directory: its name and what stands there, a symbolic
+// link not followed.
+struct DirectoryEntry {
+  std::string name;
+  FileStatus status;
 };
 
 // The room on the volume that holds a directory.
@@ -93,6 +103,9 @@ class FileSystem {
   bool exists(const std::string& path) {
     return status(path).type != FileType::Missing;
   }
+
+  // The entries of a directory, "." and ".." left out, sorted by name.
+  virtual std::vector<DirectoryEntry> listDirectory(const std::string& path) = 0;
 
   // Checks that a file to be copied can be: it must be a regular file
   // (links followed), refused without being opened otherwise, and it must

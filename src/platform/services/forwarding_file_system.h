@@ -15,6 +15,9 @@ class ForwardingFileSystem : public FileSystem {
     target_.requireDirectory(path);
   }
   FileStatus status(const std::string& path) override { return target_.status(path); }
+  std::vector<DirectoryEntry> listDirectory(const std::string& path) override {
+    return target_.listDirectory(path);
+  }
   FileStatus inspectSource(const std::string& path) override {
     return target_.inspectSource(path);
   }

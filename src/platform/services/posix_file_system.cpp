@@ -68,6 +68,8 @@ FileStatus statusOf(const struct stat& status) {
   result.device = static_cast<std::uint64_t>(status.st_dev);
   result.inode = static_cast<std::uint64_t>(status.st_ino);
   result.links = static_cast<std::uint64_t>(status.st_nlink);
+  result.modifiedSeconds = static_cast<std::int64_t>(status.st_mtim.tv_sec);
+  result.modifiedNanoseconds = static_cast<std::uint32_t>(status.st_mtim.tv_nsec);
   return result;
 }
 
@@ -239,6 +241,32 @@ FileStatus PosixFileSystem::status(const std::string& path) {
   if (::lstat(path.c_str(), &status) == 0) return statusOf(status);
   if (errno == ENOENT) return {};
   fail(errno, path, PathRole::Directory);
+}
+
+std::vector<DirectoryEntry> PosixFileSystem::listDirectory(const std::string& path) {
+  Descriptor fd(openDirectoryDescriptor(path));
+  DIR* dir = ::fdopendir(fd.get());
+  if (!dir) fail(errno, path, PathRole::Directory);
+  fd.release();  // the stream owns it now
+  std::unique_ptr<DIR, int (*)(DIR*)> stream(dir, ::closedir);
+  std::vector<DirectoryEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) {
+      if (errno != 0) fail(errno, path, PathRole::Directory);
+      break;
+    }
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat status {};
+    if (::fstatat(::dirfd(dir), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+      fail(errno, path + "/" + name);
+    entries.push_back({name, statusOf(status)});
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+  return entries;
 }
 
 FileStatus PosixFileSystem::inspectSource(const std::string& path) {

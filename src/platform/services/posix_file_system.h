@@ -19,6 +19,7 @@ class PosixFileSystem final : public FileSystem {
 
   void requireDirectory(const std::string& path) override;
   FileStatus status(const std::string& path) override;
+  std::vector<DirectoryEntry> listDirectory(const std::string& path) override;
   FileStatus inspectSource(const std::string& path) override;
   void requireWritable(const std::string& directory) override;
   VolumeSpace volumeSpace(const std::string& directory) override;

@@ -1,0 +1,76 @@
+#include "export/earlier_layout.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "export/rom_layout.h"
+#include "platform/services/run_time_error.h"
+
+namespace kavo {
+
+namespace {
+
+// A decimal number as this program writes one: digits, no leading zero.
+std::optional<std::size_t> decimal(std::string_view digits) {
+  if (digits.empty() || (digits.size() > 1 && digits[0] == '0')) return std::nullopt;
+  std::size_t value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return value;
+}
+
+bool hasLowerCaseAscii(std::string_view text) {
+  for (char c : text)
+    if (c >= 'a' && c <= 'z') return true;
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::size_t> groupNumberOfDirectoryName(std::string_view name) {
+  constexpr std::string_view kPrefix = "ROMS";
+  if (name.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
+  return decimal(name.substr(kPrefix.size()));
+}
+
+bool isCopyNameInGroup(std::string_view name, std::size_t group) {
+  if (hasLowerCaseAscii(name)) return false;
+  // A source without a dot gives its whole name as the extension, which may
+  // begin with digits itself ("12" + "5"), so every split is tried.
+  const std::size_t first = group * layout::kGroupSize;
+  for (std::size_t digits = 1; digits < name.size() && digits <= 20; ++digits) {
+    if (name[digits - 1] < '0' || name[digits - 1] > '9') break;
+    // What follows the index: an extension (one dot, first), or a name
+    // without any dot.
+    const std::string_view rest = name.substr(digits);
+    const std::size_t dot = rest.rfind('.');
+    if (dot != std::string_view::npos && dot != 0) continue;
+    const auto index = decimal(name.substr(0, digits));
+    if (index && *index >= first && *index < first + layout::kGroupSize) return true;
+  }
+  return false;
+}
+
+EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destination) {
+  EarlierLayout layout;
+  for (const DirectoryEntry& entry : files.listDirectory(destination)) {
+    const auto group = groupNumberOfDirectoryName(entry.name);
+    if (!group) continue;
+    const std::string directory = layout::joinPath(destination, entry.name);
+    if (entry.status.type != FileType::Directory)
+      throw RunTimeError(ErrorNumber::PathFileAccessError, directory,
+                         "Is not a folder of an earlier export");
+    for (const DirectoryEntry& inside : files.listDirectory(directory)) {
+      if (inside.status.type != FileType::Regular || !isCopyNameInGroup(inside.name, *group))
+        throw RunTimeError(ErrorNumber::PathFileAccessError,
+                           layout::joinPath(directory, inside.name),
+                           "Is not a copy of an earlier export");
+      ++layout.copies;
+    }
+    layout.groups.push_back(*group);
+  }
+  std::sort(layout.groups.begin(), layout.groups.end());
+  return layout;
+}
+
+}  // namespace kavo

@@ -1,0 +1,100 @@
+#include "export/earlier_layout.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/services/posix_file_system.h"
+#include "platform/services/run_time_error.h"
+#include "support/error_of.h"
+#include "support/temp_directory.h"
+
+namespace kavo {
+namespace {
+
+using testing::makeDirectories;
+using testing::TempDirectory;
+using testing::errorOf;
+using testing::writeFile;
+
+TEST(EarlierLayout, GroupDirectoryNamesAreRomsAndADecimalNumber) {
+  const struct {
+    const char* name;
+    std::optional<std::size_t> group;
+  } cases[] = {{"ROMS0", 0},          {"ROMS12", 12},        {"ROMS", std::nullopt},
+               {"ROMS01", std::nullopt}, {"roms0", std::nullopt}, {"ROMS1a", std::nullopt},
+               {"ROMS-1", std::nullopt}, {"XROMS1", std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(groupNumberOfDirectoryName(c.name), c.group) << c.name;
+}
+
+TEST(EarlierLayout, CopyNamesAreAnIndexOfTheGroupAndAnUpperCasedExtension) {
+  const struct {
+    const char* name;
+    std::size_t group;
+    bool ours;
+  } cases[] = {
+      {"0.SMS", 0, true},      {"29.GG", 0, true},        {"30.GG", 0, false},
+      {"30.GG", 1, true},      {"2README", 0, true},      // a source without a dot
+      {"125", 0, true},        // index 12 of "5", or 1 of "25"
+      {"0.sms", 0, false},     {"00.SMS", 0, false},     {"A.SMS", 0, false},
+      {"0", 0, false},         {"0.TAR.GZ", 0, false},   {"5.", 0, true},
+      {"", 0, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(isCopyNameInGroup(c.name, c.group), c.ours) << c.name << " in " << c.group;
+}
+
+TEST(EarlierLayout, FindsTheGroupsAndCopiesOfAnEarlierExport) {
+  TempDirectory dir;
+  PosixFileSystem files;
+  EXPECT_TRUE(findEarlierLayout(files, dir.path()).empty());
+  writeFile(dir / "FILES.TXT", "records");
+  writeFile(dir / "ROMS-notes.txt", "the user's");
+  makeDirectories(dir / "ROMS1");
+  makeDirectories(dir / "ROMS0");
+  makeDirectories(dir / "roms7");  // not a name this program makes
+  writeFile(dir / "ROMS0/0.SMS", "a");
+  writeFile(dir / "ROMS0/1.GG", "b");
+  writeFile(dir / "ROMS1/30.SMS", "c");
+  const EarlierLayout found = findEarlierLayout(files, dir.path());
+  EXPECT_EQ(found.groups, (std::vector<std::size_t>{0, 1}));
+  EXPECT_EQ(found.copies, 3u);
+}
+
+// Anything in a group directory that this program would not have put there
+// means the directory is not ours: the entry is named.
+TEST(EarlierLayout, AForeignEntryInAGroupDirectoryIsNamed) {
+  const struct {
+    const char* what;
+    void (*make)(const std::string& group);
+  } cases[] = {
+      {"a subdirectory", [](const std::string& g) { makeDirectories(g + "/5.SMS"); }},
+      {"another name", [](const std::string& g) { writeFile(g + "/5.SMS", ""); }},
+      {"a link", [](const std::string& g) {
+         ASSERT_EQ(::symlink("0.SMS", (g + "/1.SMS").c_str()), 0);
+       }},
+  };
+  for (const auto& c : cases) {
+    TempDirectory dir;
+    PosixFileSystem files;
+    makeDirectories(dir / "ROMS1");
+    writeFile(dir / "ROMS1/30.SMS", "a");
+    if (std::string(c.what) == "a link") {
+      makeDirectories(dir / "ROMS0");
+      writeFile(dir / "ROMS0/0.SMS", "a");
+      c.make(dir / "ROMS0");
+    } else {
+      c.make(dir / "ROMS1");
+    }
+    auto error = errorOf([&] { findEarlierLayout(files, dir.path()); });
+    ASSERT_TRUE(error) << c.what;
+    EXPECT_EQ(error->reason(), "Is not a copy of an earlier export") << c.what;
+    EXPECT_TRUE(error->path().ends_with(std::string(c.what) == "a link" ? "/ROMS0/1.SMS"
+                                                                          : "/ROMS1/5.SMS"))
+        << error->path();
+  }
+}
+
+}  // namespace
+}  // namespace kavo
