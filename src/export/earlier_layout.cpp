@@ -51,6 +51,47 @@ bool isCopyNameInGroup(std::string_view name, std::size_t group) {
   return false;
 }
 
+namespace {
+
+// The record `line` (without its line end) for list index `listIndex`, if
+// the comma at `comma` ends its name.
+bool isRecordWithNameEndingAt(std::string_view line, std::size_t comma,
+                              std::size_t listIndex) {
+  const std::string_view name = line.substr(0, comma);
+  const std::string expected = std::string(",") +
+                               layout::groupDirectoryName(layout::groupNumberOf(listIndex)) +
+                               "\\" + std::to_string(listIndex) +
+                               std::string(layout::extensionOf(name));
+  return line.substr(comma) == expected;
+}
+
+}  // namespace
+
+std::optional<std::vector<EarlierRecord>> parseEarlierIndex(std::string_view bytes) {
+  const std::size_t lastLineEnd = bytes.rfind('\n');
+  const std::string_view padding =
+      bytes.substr(lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1);
+  if (padding.find_first_not_of(' ') != std::string_view::npos) return std::nullopt;
+  std::vector<EarlierRecord> records;
+  std::string_view rest =
+      bytes.substr(0, lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1);
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end + 1);
+    const std::size_t listIndex = records.size();
+    // A name may hold commas, and so may its extension: the name ends at
+    // the comma after which the rest of the record fits it.
+    std::optional<std::size_t> nameEnd;
+    for (std::size_t comma = line.rfind(','); comma != std::string_view::npos && !nameEnd;
+         comma = comma == 0 ? std::string_view::npos : line.rfind(',', comma - 1))
+      if (comma > 0 && isRecordWithNameEndingAt(line, comma, listIndex)) nameEnd = comma;
+    if (!nameEnd) return std::nullopt;
+    records.push_back({std::string(line.substr(0, *nameEnd)), listIndex});
+  }
+  return records;
+}
+
 EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destination) {
   EarlierLayout layout;
   for (const DirectoryEntry& entry : files.listDirectory(destination)) {

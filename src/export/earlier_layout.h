@@ -21,6 +21,19 @@ std::optional<std::size_t> groupNumberOfDirectoryName(std::string_view name);
 // source without one).
 bool isCopyNameInGroup(std::string_view name, std::size_t group);
 
+// One record of an earlier index: the name as written there (in
+// Windows-1252) and the list index its copy was given.
+struct EarlierRecord {
+  std::string name;
+  std::size_t listIndex = 0;
+  bool operator==(const EarlierRecord&) const = default;
+};
+
+// Reads the records of an index this program wrote: records in list order,
+// then the padding of spaces. Anything else (another program's file, a
+// damaged one) gives nothing, and then no earlier copy can be told apart.
+std::optional<std::vector<EarlierRecord>> parseEarlierIndex(std::string_view bytes);
+
 // The group directories an earlier export left in a destination.
 struct EarlierLayout {
   std::vector<std::size_t> groups;  // their numbers, ascending

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "export/rom_layout.h"
+#include "export/windows1252.h"
 #include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "support/error_of.h"
@@ -94,6 +96,36 @@ TEST(EarlierLayout, AForeignEntryInAGroupDirectoryIsNamed) {
                                                                           : "/ROMS1/5.SMS"))
         << error->path();
   }
+}
+
+// The records this program writes read back to the names and indices they
+// were written for, commas in names and extensions included; any other file
+// reads as nothing.
+TEST(EarlierLayout, AnIndexThisProgramWroteReadsBackToItsRecords) {
+  std::vector<std::string> names = {"Sonic.sms", "Caf\u00e9.gg", "README", "Game, The.sms",
+                                    "odd.b,c"};
+  for (int i = 0; i < 30; ++i) names.push_back("Filler " + std::to_string(i) + ".gg");
+  std::string index;
+  for (std::size_t j = 0; j < names.size(); ++j) index += layout::record(names[j], j);
+  index += std::string(layout::paddingLength(index.size()), ' ');
+  const auto records = parseEarlierIndex(index);
+  ASSERT_TRUE(records);
+  ASSERT_EQ(records->size(), names.size());
+  for (std::size_t j = 0; j < names.size(); ++j)
+    EXPECT_EQ((*records)[j], (EarlierRecord{toWindows1252(names[j]), j})) << names[j];
+
+  const struct {
+    const char* what;
+    std::string bytes;
+  } others[] = {
+      {"text after the padding", "a.sms,ROMS0\\0.sms\n    x"},
+      {"an index out of order", "a.sms,ROMS0\\1.sms\n    "},
+      {"the wrong group", "a.sms,ROMS1\\0.sms\n    "},
+      {"another extension", "a.sms,ROMS0\\0.gg\n    "},
+      {"no comma", "a.sms ROMS0\\0.sms\n    "},
+  };
+  for (const auto& other : others) EXPECT_FALSE(parseEarlierIndex(other.bytes)) << other.what;
+  EXPECT_EQ(parseEarlierIndex("                "), std::vector<EarlierRecord>{});
 }
 
 }  // namespace
