@@ -58,6 +58,7 @@ class AnsweringDialogs final : public kavo::Dialogs {
                        const std::string& proposed) override {
     return proposed;
   }
+  bool question(const std::string&, const std::string&) override { return false; }
   void messageBox(const std::string& text, const std::string&) override {
     finished = Clock::now();
     message = text;

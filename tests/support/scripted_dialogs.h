@@ -37,6 +37,17 @@ class ScriptedDialogs final : public Dialogs {
   void messageBox(const std::string& text, const std::string& title) override {
     messages.push_back({text, title});
   }
+
+  // The answers to questions, in order; each question is also recorded.
+  std::deque<bool> replies;
+  std::vector<Message> questions;
+  bool question(const std::string& text, const std::string& title) override {
+    questions.push_back({text, title});
+    if (replies.empty()) throw std::logic_error("no scripted reply left");
+    const bool reply = replies.front();
+    replies.pop_front();
+    return reply;
+  }
 };
 
 // Counts how often the program was told to end, and with which status.

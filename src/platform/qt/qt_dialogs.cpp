@@ -42,4 +42,16 @@ void QtDialogs::messageBox(const std::string& text, const std::string& title) {
   box.exec();
 }
 
+bool QtDialogs::question(const std::string& text, const std::string& title) {
+  QMessageBox box(parent_);
+  box.setIcon(QMessageBox::Question);
+  box.setWindowTitle(titleOrDefault(title));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace kavo

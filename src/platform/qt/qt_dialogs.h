@@ -7,7 +7,8 @@ class QWidget;
 namespace kavo {
 
 // The dialogs as Qt shows them: QInputDialog for the input box, QMessageBox
-// with a single OK button and no icon for messages.
+// with a single OK button and no icon for messages, and with Yes and No for
+// questions.
 class QtDialogs final : public Dialogs {
  public:
   explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
@@ -15,6 +16,7 @@ class QtDialogs final : public Dialogs {
   std::string inputBox(const std::string& prompt, const std::string& title,
                        const std::string& proposed) override;
   void messageBox(const std::string& text, const std::string& title) override;
+  bool question(const std::string& text, const std::string& title) override;
 
  private:
   QWidget* parent_;

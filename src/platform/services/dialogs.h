@@ -24,6 +24,11 @@ class Dialogs {
   // application's title.
   virtual void messageBox(const std::string& text,
                           const std::string& title = {}) = 0;
+
+  // A question with Yes and No buttons, No the default (Enter and Escape
+  // both answer No, so that nothing is replaced by a key pressed in haste).
+  // Returns whether the user answered Yes.
+  virtual bool question(const std::string& text, const std::string& title) = 0;
 };
 
 }  // namespace kavo

@@ -57,6 +57,33 @@ class QtHostTest : public QObject {
     QCOMPARE(dialogs.inputBox("Where?", "Save FILES.TXT", "/m/FILES.TXT"), std::string());
   }
 
+  // Yes and No, No the default: Enter and Escape both answer No, and only
+  // a click on Yes (or Alt+Y) answers Yes.
+  void questionHasYesAndNoWithNoTheDefault() {
+    for (int answer : {int(Qt::Key_Return), int(Qt::Key_Escape), int(QMessageBox::Yes)}) {
+      QString title, text;
+      bool noIsDefault = false;
+      whenModalShown([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        QCOMPARE(box->buttons().size(), qsizetype(2));
+        noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+        if (answer == int(QMessageBox::Yes))
+          box->button(QMessageBox::Yes)->click();
+        else
+          QTest::keyClick(box, static_cast<Qt::Key>(answer));
+      });
+      QtDialogs dialogs;
+      const bool yes = dialogs.question("Replace it?", "SimpleKAVO");
+      QCOMPARE(yes, answer == int(QMessageBox::Yes));
+      QCOMPARE(title, QString("SimpleKAVO"));
+      QCOMPARE(text, QString("Replace it?"));
+      QVERIFY(noIsDefault);
+    }
+  }
+
   void messageBoxHasOneOkButtonNoIconAndTheApplicationTitle() {
     QString title, text;
     int buttons = -1;
