@@ -139,8 +139,9 @@ class FileSystem {
   // Opens a directory to make files in (see OpenDirectory).
   virtual std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) = 0;
 
-  // Copies the bytes of a regular file to a new file `name` in `into`; fails
-  // when anything stands there already. A source that is not a regular file
+  // Copies the bytes of a regular file to a new file `name` in `into`, with
+  // the source's modification time; fails when anything stands there
+  // already. A source that is not a regular file
   // (a FIFO, a device, a directory) is refused without being read. Safe to
   // call from several threads at once.
   virtual void copyInto(const std::string& from, const OpenDirectory& into,

@@ -383,6 +383,10 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
   // that flush, so the call's own result does not matter; where it is not
   // supported the flush does it all.
   if (size >= kEarlyWriteBackFrom) ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+  // The copy keeps its source's times, as `cp -p` does, so that a later
+  // refresh can tell an unchanged copy by its size and time alone.
+  const struct timespec times[2] = {status.st_atim, status.st_mtim};
+  if (::futimens(out.get(), times) != 0) fail(errno, to);
   out.close(to);
 }
 

@@ -1,9 +1,11 @@
 #include "platform/services/posix_file_system.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <random>
 
 #include "platform/services/run_time_error.h"
@@ -15,6 +17,7 @@ namespace kavo {
 namespace {
 
 using testing::errorOf;
+using testing::makeDirectories;
 using testing::readFile;
 using testing::TempDirectory;
 using testing::writeFile;
@@ -49,6 +52,25 @@ TEST_F(PosixFileSystemTest, CopiesBytesExactlyToANewFileOnly) {
   ASSERT_EQ(::symlink("target", (dir / "link").c_str()), 0);
   EXPECT_TRUE(errorOf([&] { files.copyFile(dir / "from", dir / "link"); }));
   EXPECT_EQ(readFile(dir / "target"), "kept");
+}
+
+// A copy keeps its source's modification time, to the nanosecond where the
+// volume keeps them, and a listing reports it.
+TEST_F(PosixFileSystemTest, ACopyKeepsItsSourcesModificationTime) {
+  for (std::size_t size : {std::size_t{3}, std::size_t{300 * 1024}}) {
+    writeFile(dir / "old.sms", std::string(size, 'r'));
+    const struct timespec times[2] = {{1'000'000'000, 0}, {1'234'567'890, 123'456'789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "old.sms").c_str(), times, 0), 0);
+    makeDirectories(dir / "out");
+    files.copyFile(dir / "old.sms", dir / "out/0.SMS");
+    const auto entries = files.listDirectory(dir / "out");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "0.SMS");
+    EXPECT_EQ(entries[0].status.modifiedSeconds, 1'234'567'890);
+    EXPECT_EQ(entries[0].status.modifiedNanoseconds, 123'456'789u);
+    EXPECT_EQ(files.status(dir / "out/0.SMS").modifiedSeconds, 1'234'567'890) << size;
+    std::filesystem::remove_all(dir / "out");
+  }
 }
 
 TEST_F(PosixFileSystemTest, CopiesThroughASymlinkToARegularFile) {
