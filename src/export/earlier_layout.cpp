@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 
+#include <unordered_map>
+
 #include "export/rom_layout.h"
+#include "export/windows1252.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -18,6 +21,9 @@ std::optional<std::size_t> decimal(std::string_view digits) {
   if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
   return value;
 }
+
+constexpr std::string_view kStagedSuffix = ".simplekavo-new";
+constexpr std::string_view kRetiredSuffix = ".simplekavo-old";
 
 bool hasLowerCaseAscii(std::string_view text) {
   for (char c : text)
@@ -92,26 +98,86 @@ std::optional<std::vector<EarlierRecord>> parseEarlierIndex(std::string_view byt
   return records;
 }
 
+std::string stagedGroupName(std::size_t group) {
+  return layout::groupDirectoryName(group) + std::string(kStagedSuffix);
+}
+
+std::string retiredGroupName(std::size_t group) {
+  return layout::groupDirectoryName(group) + std::string(kRetiredSuffix);
+}
+
+std::size_t EarlierLayout::copies() const {
+  std::size_t count = 0;
+  for (const FoundGroup& group : groups) count += group.copies.size();
+  return count;
+}
+
+const DirectoryEntry* EarlierLayout::copy(std::size_t group, std::string_view name) const {
+  const auto found = std::lower_bound(
+      groups.begin(), groups.end(), group,
+      [](const FoundGroup& found, std::size_t number) { return found.number < number; });
+  if (found == groups.end() || found->number != group) return nullptr;
+  const auto entry = std::lower_bound(
+      found->copies.begin(), found->copies.end(), name,
+      [](const DirectoryEntry& entry, std::string_view name) { return entry.name < name; });
+  return entry != found->copies.end() && entry->name == name ? &*entry : nullptr;
+}
+
 EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destination) {
   EarlierLayout layout;
   for (const DirectoryEntry& entry : files.listDirectory(destination)) {
-    const auto group = groupNumberOfDirectoryName(entry.name);
+    // "ROMS3", or "ROMS3" and the suffix of a staged or retired group.
+    std::string_view name = entry.name;
+    bool leftover = false;
+    for (std::string_view suffix : {kStagedSuffix, kRetiredSuffix})
+      if (name.size() > suffix.size() && name.substr(name.size() - suffix.size()) == suffix) {
+        name.remove_suffix(suffix.size());
+        leftover = true;
+        break;
+      }
+    const auto group = groupNumberOfDirectoryName(name);
     if (!group) continue;
     const std::string directory = layout::joinPath(destination, entry.name);
     if (entry.status.type != FileType::Directory)
-      throw RunTimeError(ErrorNumber::PathFileAccessError, directory,
+      throw ForeignEntry(ErrorNumber::PathFileAccessError, directory,
                          "Is not a folder of an earlier export");
-    for (const DirectoryEntry& inside : files.listDirectory(directory)) {
+    FoundGroup found{*group, entry.name, files.listDirectory(directory)};
+    for (const DirectoryEntry& inside : found.copies)
       if (inside.status.type != FileType::Regular || !isCopyNameInGroup(inside.name, *group))
-        throw RunTimeError(ErrorNumber::PathFileAccessError,
+        throw ForeignEntry(ErrorNumber::PathFileAccessError,
                            layout::joinPath(directory, inside.name),
                            "Is not a copy of an earlier export");
-      ++layout.copies;
-    }
-    layout.groups.push_back(*group);
+    (leftover ? layout.leftovers : layout.groups).push_back(std::move(found));
   }
-  std::sort(layout.groups.begin(), layout.groups.end());
+  std::sort(layout.groups.begin(), layout.groups.end(),
+            [](const FoundGroup& a, const FoundGroup& b) { return a.number < b.number; });
   return layout;
+}
+
+std::vector<std::optional<std::size_t>> earlierListIndices(
+    const std::vector<std::string>& names, const std::vector<EarlierRecord>& earlier) {
+  // Each name as the index writes it, and where it was found: a second
+  // finding makes it ambiguous, and then it is not matched at all.
+  constexpr std::size_t kAmbiguous = static_cast<std::size_t>(-1);
+  std::unordered_map<std::string, std::size_t> before, now;
+  for (const EarlierRecord& record : earlier) {
+    const auto [at, added] = before.emplace(record.name, record.listIndex);
+    if (!added) at->second = kAmbiguous;
+  }
+  std::vector<std::string> written;
+  written.reserve(names.size());
+  for (std::size_t j = 0; j < names.size(); ++j) {
+    written.push_back(toWindows1252(names[j]));
+    const auto [at, added] = now.emplace(written.back(), j);
+    if (!added) at->second = kAmbiguous;
+  }
+  std::vector<std::optional<std::size_t>> indices(names.size());
+  for (std::size_t j = 0; j < names.size(); ++j) {
+    const auto found = before.find(written[j]);
+    if (found != before.end() && found->second != kAmbiguous && now[written[j]] != kAmbiguous)
+      indices[j] = found->second;
+  }
+  return indices;
 }
 
 }  // namespace kavo

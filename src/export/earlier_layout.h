@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/services/file_system.h"
+#include "platform/services/run_time_error.h"
 
 namespace kavo {
 
@@ -34,17 +35,50 @@ struct EarlierRecord {
 // damaged one) gives nothing, and then no earlier copy can be told apart.
 std::optional<std::vector<EarlierRecord>> parseEarlierIndex(std::string_view bytes);
 
-// The group directories an earlier export left in a destination.
+// What a replace names its group directories while it builds the new
+// layout beside the old one ("ROMS3.simplekavo-new"), and the old ones once
+// the new ones have taken their names ("ROMS3.simplekavo-old"). An
+// interrupted replace can leave either; they say whose they are.
+std::string stagedGroupName(std::size_t group);
+std::string retiredGroupName(std::size_t group);
+
+// A group directory found in a destination, with the copies in it, sorted
+// by name.
+struct FoundGroup {
+  std::size_t number = 0;
+  std::string name;  // as it stands: "ROMS3", or a staged or retired name
+  std::vector<DirectoryEntry> copies;
+};
+
+// What earlier exports left in a destination.
 struct EarlierLayout {
-  std::vector<std::size_t> groups;  // their numbers, ascending
-  std::size_t copies = 0;           // the files in them
-  bool empty() const { return groups.empty(); }
+  std::vector<FoundGroup> groups;     // ROMS<n>, by number
+  std::vector<FoundGroup> leftovers;  // staged and retired groups an
+                                      // interrupted replace left
+  std::size_t copies() const;         // in `groups`
+  bool empty() const { return groups.empty() && leftovers.empty(); }
+  // The earlier copy named `name` in group `group`, if there is one.
+  const DirectoryEntry* copy(std::size_t group, std::string_view name) const;
+};
+
+// An entry that this program would not have made where it stands.
+class ForeignEntry : public RunTimeError {
+ public:
+  using RunTimeError::RunTimeError;
 };
 
 // Looks for an earlier layout in `destination`. Every entry of every group
-// directory must be a regular file named as this program names copies;
-// anything else (a subdirectory, another name, a link) means the directory
-// is not ours, and RunTimeError names that entry.
+// directory (staged and retired ones included) must be a regular file named
+// as this program names copies; anything else (a subdirectory, another
+// name, a link) means the directory is not ours, and ForeignEntry names
+// that entry. A directory that cannot be read throws RunTimeError.
 EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destination);
+
+// For each listed name, the list index its copy had in the earlier index,
+// when the earlier index names it once and the new list names it once
+// (names are compared as the index writes them, in Windows-1252, where two
+// names may come out alike).
+std::vector<std::optional<std::size_t>> earlierListIndices(
+    const std::vector<std::string>& names, const std::vector<EarlierRecord>& earlier);
 
 }  // namespace kavo

@@ -1,8 +1,12 @@
 #include "export/export_checks.h"
 
+#include <algorithm>
 #include <climits>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
+#include <set>
 
 #include "export/copy_workers.h"
 #include "export/export_failure.h"
@@ -159,24 +163,53 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
   return {standing, directory};
 }
 
-// Nothing the export makes may be there already: not a group directory,
-// and not what an interrupted export left beside the index.
-void checkNothingInTheWay(const ExportRequest& request, const ExportPlan& plan,
-                          FileSystem& files) {
-  std::vector<std::string> groups, leftovers;
+// A refusal that a replace would not meet.
+[[noreturn]] void refuseReplaceable(const RunTimeError& error) {
+  ExportFailure failure(error, kCheckingDestination, /*refused=*/true);
+  failure.setReplaceable();
+  throw failure;
+}
+
+// What an earlier export left in the destination. For a plain export,
+// nothing the export makes may be there already: not a group directory,
+// and not what an interrupted export left. A replace takes an earlier
+// layout, as long as every group directory is wholly this program's, and
+// clears what an interrupted export left.
+void checkEarlierExports(const ExportRequest& request, ExportPlan& plan, FileSystem& files) {
+  std::optional<EarlierLayout> earlier;
+  try {
+    earlier = findEarlierLayout(files, request.destination);
+  } catch (const ForeignEntry&) {
+    // Not ours: a replace is refused; a plain export is refused below for
+    // what stands in its way, as it would be anyway.
+    if (request.replace) throw;
+  }
+  std::vector<std::string> leftovers;
+  for (const std::string& path : {plan.newIndexPath, plan.earlierIndexPath})
+    if (files.exists(path)) leftovers.push_back(path);
+
+  if (request.replace) {
+    plan.leftoverFiles = std::move(leftovers);
+    plan.earlier = std::move(*earlier);
+    plan.staged = !plan.earlier.groups.empty();
+    return;
+  }
+
+  if (earlier)
+    for (const FoundGroup& group : earlier->leftovers)
+      leftovers.push_back(joinPath(request.destination, group.name));
+  std::vector<std::string> groups;
   for (const std::string& group : layout::groupDirectoryNames(request.names.size())) {
     std::string path = joinPath(request.destination, group);
     if (files.exists(path)) groups.push_back(std::move(path));
   }
-  for (const std::string& path : {plan.newIndexPath, plan.earlierIndexPath})
-    if (files.exists(path)) leftovers.push_back(path);
-
   if (!leftovers.empty()) {
     RunTimeError error(ErrorNumber::PathFileAccessError, leftovers.front(),
                        "Left by an interrupted export");
     std::vector<std::string> all = leftovers;
     all.insert(all.end(), groups.begin(), groups.end());
     error.setNote("Remove " + listOf(all) + " to export again.");
+    if (earlier) refuseReplaceable(error);
     throw error;
   }
   if (!groups.empty()) {
@@ -185,8 +218,61 @@ void checkNothingInTheWay(const ExportRequest& request, const ExportPlan& plan,
       error.setNote("Also in the way: " +
                     listOf(std::vector<std::string>(groups.begin() + 1, groups.end())) +
                     ".");
+    if (earlier && !earlier->groups.empty()) refuseReplaceable(error);
     throw error;
   }
+}
+
+// The records of the earlier index at the index path, when it is one this
+// program wrote and nothing says the layout beside it is incomplete.
+std::optional<std::vector<EarlierRecord>> readEarlierIndex(const ExportPlan& plan,
+                                                           FileSystem& files) {
+  // An index of a few hundred thousand games is a few megabytes; anything
+  // much larger is not one.
+  constexpr std::size_t kLargestIndex = 64 * 1024 * 1024;
+  if (!plan.replacesIndex || !plan.leftoverFiles.empty() || !plan.earlier.leftovers.empty())
+    return std::nullopt;
+  std::unique_ptr<ReadableFile> file = files.openForReading(plan.indexPath);
+  std::string bytes;
+  char piece[64 * 1024];
+  while (const std::size_t got = file->read(piece, sizeof piece)) {
+    bytes.append(piece, got);
+    if (bytes.size() > kLargestIndex) return std::nullopt;
+  }
+  return parseEarlierIndex(bytes);
+}
+
+// Whether two files hold the same bytes.
+bool sameBytes(FileSystem& files, const std::string& a, const std::string& b) {
+  constexpr std::size_t kPiece = 256 * 1024;
+  std::unique_ptr<ReadableFile> first = files.openForReading(a);
+  std::unique_ptr<ReadableFile> second = files.openForReading(b);
+  std::vector<char> one(kPiece), other(kPiece);
+  for (;;) {
+    throwIfInterrupted();
+    const std::size_t got = first->read(one.data(), kPiece);
+    std::size_t filled = 0;
+    while (filled < got) {
+      const std::size_t more = second->read(other.data() + filled, got - filled);
+      if (more == 0) return false;
+      filled += more;
+    }
+    if (got == 0) return second->read(other.data(), 1) == 0;
+    if (std::memcmp(one.data(), other.data(), got) != 0) return false;
+  }
+}
+
+// Whether two modification times are the same, as a volume that keeps
+// them in steps of `granularity` nanoseconds can tell.
+bool sameTime(const FileStatus& a, const FileStatus& b, std::int64_t granularity) {
+  constexpr std::int64_t kBillion = 1'000'000'000;
+  // Whole seconds first: times far apart would overflow in nanoseconds.
+  const std::int64_t seconds = a.modifiedSeconds - b.modifiedSeconds;
+  if (seconds > granularity / kBillion + 1 || -seconds > granularity / kBillion + 1)
+    return false;
+  const std::int64_t apart = seconds * kBillion + a.modifiedNanoseconds -
+                             static_cast<std::int64_t>(b.modifiedNanoseconds);
+  return (apart < 0 ? -apart : apart) < std::max<std::int64_t>(granularity, 1);
 }
 
 }  // namespace
@@ -215,7 +301,23 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
   const IndexPlace index = during(kCheckingIndexPath, [&] {
     return checkIndexPath(request, destinationStatus, files, plan);
   });
-  during(kCheckingDestination, [&] { checkNothingInTheWay(request, plan, files); });
+  during(kCheckingDestination, [&] { checkEarlierExports(request, plan, files); });
+  // A replace looks for the earlier copies it can reuse, by the earlier
+  // index's names.
+  std::vector<std::optional<std::size_t>> earlierIndices;
+  std::int64_t granularity = 1;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> earlierCopies;  // device, inode
+  if (plan.staged) {
+    during(kCheckingIndexPath, [&] {
+      if (const auto records = readEarlierIndex(plan, files))
+        earlierIndices = earlierListIndices(names, *records);
+    });
+    during(kCheckingDestination, [&] { granularity = files.timeGranularity(destination); });
+    for (const FoundGroup& group : plan.earlier.groups)
+      for (const DirectoryEntry& copy : group.copies)
+        earlierCopies.emplace(copy.status.device, copy.status.inode);
+  }
+  plan.reused.resize(count);
 
   const VolumeSpace space = during(kCheckingSpace, [&] { return files.volumeSpace(destination); });
   std::uint64_t needed = 0;     // on the destination's volume
@@ -239,8 +341,11 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
         lookers.handIn([&files, &found, k = handedIn, source = sourceOf(handedIn)] {
           found[k % kInHand] = files.inspectSource(source);
         });
+      // A replace makes its copies under the staged name first.
+      const std::size_t groupNumber = layout::groupNumberOf(j);
       const std::string group =
-          joinPath(destination, layout::groupDirectoryName(layout::groupNumberOf(j)));
+          joinPath(destination, plan.staged ? stagedGroupName(groupNumber)
+                                            : layout::groupDirectoryName(groupNumber));
       requireFits(joinPath(group, layout::copyFileName(names[j], j)), nameLimit);
       const std::string source = sourceOf(j);
       if (source.size() >= PATH_MAX) throw errorFromErrno(ENAMETOOLONG, source);
@@ -250,10 +355,28 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
         throw RunTimeError(ErrorNumber::PathFileAccessError, plan.indexPath,
                            "Is one of the files to export" +
                                (source == plan.indexPath ? "" : " (" + source + ")"));
+      if (earlierCopies.count({status.device, status.inode}))
+        throw RunTimeError(ErrorNumber::PathFileAccessError, source,
+                           "Is a copy in the layout this export replaces");
       plan.bytes += status.size;
       plan.sizes.push_back(status.size);
-      needed += roundUp(status.size, space.blockSize);
       indexBytes += layout::record(names[j], j).size();
+      if (!earlierIndices.empty() && earlierIndices[j]) {
+        const std::size_t before = *earlierIndices[j];
+        const std::string name = layout::copyFileName(names[j], before);
+        const std::size_t group = layout::groupNumberOf(before);
+        const DirectoryEntry* copy = plan.earlier.copy(group, name);
+        const std::string path =
+            joinPath(joinPath(destination, layout::groupDirectoryName(group)), name);
+        if (copy && copy->status.size == status.size &&
+            (request.compareBytes ? sameBytes(files, path, source)
+                                  : sameTime(copy->status, status, granularity))) {
+          plan.reused[j] = path;
+          ++plan.reusedCount;
+          continue;  // nothing to write
+        }
+      }
+      needed += roundUp(status.size, space.blockSize);
     }
   });
 

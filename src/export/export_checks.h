@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export/earlier_layout.h"
 #include "export/export_request.h"
 #include "platform/services/file_system.h"
 
@@ -28,6 +29,17 @@ struct ExportPlan {
   bool replacesIndex = false;    // an earlier index stands at indexPath
   std::uint64_t bytes = 0;       // what the copies will hold
   std::vector<std::uint64_t> sizes;  // each source's, in list order
+
+  // A replace: what earlier exports left in the destination, and whether
+  // the new layout is built beside an earlier one (staged) and swapped in.
+  EarlierLayout earlier;
+  bool staged = false;
+  // What an interrupted export left, cleared before a replace starts.
+  std::vector<std::string> leftoverFiles;  // beside the index
+  // For each listed file, the earlier copy (its path) that becomes its
+  // copy; empty where the source is copied.
+  std::vector<std::string> reused;
+  std::size_t reusedCount = 0;
   // The destination, and the index's directory when that is another one,
   // claimed until the export ends.
   std::vector<std::unique_ptr<DirectoryLock>> locks;
@@ -49,10 +61,16 @@ std::string earlierIndexPathFor(const std::string& indexPath);
 //   regular file with no other hard link and not one of the listed sources,
 //   and it does not take the name of a group directory the export makes;
 // - no group directory the export makes exists yet, nor anything an
-//   interrupted export left beside the index;
+//   interrupted export left; or, for a replace, every group directory there
+//   holds only copies as this program names them, and no source is one of
+//   them;
 // - every source is a regular file that opens for reading; every copy's
 //   name and every path fit the volume's limits;
 // - the volume has room for the copies, the directories and the index.
+// For a replace it also reads the earlier index, when no interrupted export
+// left anything, to find the earlier copies that can be reused: those the
+// earlier index names with a listed name and whose size and modification
+// time (or, asked for, bytes) are the source's.
 // Throws ExportFailure, marked as refused, naming the step that found it.
 ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files);
 

@@ -18,9 +18,15 @@ class ExportFailure : public RunTimeError {
   const std::string& step() const { return step_; }
   bool refused() const { return refused_; }
 
+  // Refused because of what an earlier export left, which a replace would
+  // take away.
+  bool replaceable() const { return replaceable_; }
+  void setReplaceable() { replaceable_ = true; }
+
  private:
   std::string step_;
   bool refused_;
+  bool replaceable_ = false;
 };
 
 }  // namespace kavo

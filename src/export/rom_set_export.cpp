@@ -5,8 +5,10 @@
 #include <atomic>
 #include <deque>
 #include <exception>
+#include <set>
 
 #include "export/copy_workers.h"
+#include "export/earlier_layout.h"
 #include "export/export_checks.h"
 #include "export/rom_layout.h"
 #include "export/undo_log.h"
@@ -29,6 +31,9 @@ constexpr char kCopying[] = "copying";
 constexpr char kWritingIndex[] = "writing the index";
 constexpr char kFlushing[] = "writing to the drive";
 constexpr char kReplacingIndex[] = "replacing the index";
+constexpr char kClearing[] = "clearing what an interrupted export left";
+constexpr char kReusing[] = "moving an earlier copy";
+constexpr char kSwapping[] = "putting the new layout in place";
 
 // Jobs handed to the workers and not yet recorded in the index, at most:
 // enough to keep every worker busy, few enough to keep memory flat.
@@ -73,6 +78,52 @@ std::string undoEverything(UndoLog& undo, VolumeSync* destination, VolumeSync* i
   return text;
 }
 
+// Removes what an interrupted export left, before a replace starts: its
+// staged and retired groups and the files beside the index.
+void clearLeftovers(const ExportPlan& plan, const std::string& destination,
+                    FileSystem& files) {
+  for (const FoundGroup& group : plan.earlier.leftovers) {
+    const std::string directory = joinPath(destination, group.name);
+    for (const DirectoryEntry& copy : group.copies) files.removeFile(joinPath(directory, copy.name));
+    files.removeDirectory(directory);
+  }
+  for (const std::string& path : plan.leftoverFiles) files.removeFile(path);
+}
+
+// Once the new layout is in place, removes the earlier copies that nothing
+// reused and the retired group directories. The export is complete by
+// then, so what cannot be removed is reported, not taken back; a later
+// replace clears it.
+void removeRetiredGroups(const ExportPlan& plan, const std::string& destination,
+                         FileSystem& files, ExportSummary& summary) {
+  const std::set<std::string> reused(plan.reused.begin(), plan.reused.end());
+  for (const FoundGroup& group : plan.earlier.groups) {
+    const std::string before = joinPath(destination, group.name);
+    const std::string directory = joinPath(destination, retiredGroupName(group.number));
+    bool emptied = true;
+    for (const DirectoryEntry& copy : group.copies) {
+      if (reused.count(joinPath(before, copy.name))) continue;
+      try {
+        files.removeFile(joinPath(directory, copy.name));
+        ++summary.removed;
+      } catch (const RunTimeError& error) {
+        summary.notRemoved.push_back(error.path() + " (" + error.reason() + ")");
+        emptied = false;
+      }
+    }
+    try {
+      if (emptied) files.removeDirectory(directory);
+    } catch (const RunTimeError& error) {
+      summary.notRemoved.push_back(error.path() + " (" + error.reason() + ")");
+    }
+  }
+  try {
+    files.syncDirectory(destination);
+  } catch (const RunTimeError& error) {
+    summary.notRemoved.push_back(error.path() + " (" + error.reason() + ")");
+  }
+}
+
 }  // namespace
 
 std::string copyingText(std::size_t number, std::size_t count) {
@@ -94,10 +145,14 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
   const std::vector<std::string>& names = request.names;
   const std::size_t count = names.size();
 
+  // A replace builds each group under its staged name, beside the earlier
+  // layout, and swaps it in at the end.
+  auto groupPath = [&](std::size_t group) {
+    return joinPath(request.destination, plan.staged ? stagedGroupName(group)
+                                                     : layout::groupDirectoryName(group));
+  };
   auto copyPath = [&](std::size_t j) {
-    return joinPath(
-        joinPath(request.destination, layout::groupDirectoryName(layout::groupNumberOf(j))),
-        layout::copyFileName(names[j], j));
+    return joinPath(groupPath(layout::groupNumberOf(j)), layout::copyFileName(names[j], j));
   };
   UndoLog undo(files, copyPath);
   // The jobs in hand, oldest first, as ranges of list indices, and how many
@@ -110,6 +165,11 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
   std::unique_ptr<VolumeSync> destinationVolume, indexVolume;
   const char* step = kOpeningDrive;
   try {
+    if (request.replace) {
+      step = kClearing;
+      clearLeftovers(plan, request.destination, files);
+    }
+    step = kOpeningDrive;
     destinationVolume = files.watchVolume(request.destination);
     indexVolume = files.watchVolume(plan.indexDirectory);
 
@@ -129,16 +189,12 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     // that is not whole.
     std::uint64_t recordBytes = 0;
     std::string records;  // written to the index a piece at a time
-    auto recordOldestJob = [&] {
-      const auto [first, end] = inHand.front();
-      step = kCopying;
-      progress.step(copyingText(first + 1, count), names[first], first, count);
-      workers.takeBackOldest();
-      inHand.pop_front();
-      ++jobsTakenBack;
+    std::size_t recorded = 0;  // copies whose records are in `records`
+    // Records the copies up to `end`, all complete.
+    auto recordUpTo = [&](std::size_t end) {
       step = kWritingIndex;
-      for (std::size_t j = first; j < end; ++j) {
-        const std::string record = layout::record(names[j], j);
+      for (; recorded < end; ++recorded) {
+        const std::string record = layout::record(names[recorded], recorded);
         records += record;
         recordBytes += record.size();
       }
@@ -147,18 +203,36 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
         records.clear();
       }
     };
+    auto recordOldestJob = [&] {
+      const auto [first, end] = inHand.front();
+      step = kCopying;
+      progress.step(copyingText(first + 1, count), names[first], first, count);
+      workers.takeBackOldest();
+      inHand.pop_front();
+      ++jobsTakenBack;
+      recordUpTo(end);
+    };
     for (std::size_t group = 0; group < layout::groupCount(count); ++group) {
       throwIfInterrupted();
       step = kMakingGroup;
-      const std::string groupPath =
-          joinPath(request.destination, layout::groupDirectoryName(group));
-      undo.makingDirectory(groupPath);
-      change(undo, [&] { files.makeDirectory(groupPath); });
-      std::shared_ptr<const OpenDirectory> directory = files.openDirectory(groupPath);
+      const std::string path = groupPath(group);
+      undo.makingDirectory(path);
+      change(undo, [&] { files.makeDirectory(path); });
+      std::shared_ptr<const OpenDirectory> directory = files.openDirectory(path);
       const std::size_t groupEnd = std::min((group + 1) * layout::kGroupSize, count);
       for (std::size_t first = group * layout::kGroupSize; first < groupEnd;) {
+        // An earlier copy that is still right is moved to its new place, no
+        // byte written; the copies between are made by the workers.
+        if (!plan.reused[first].empty()) {
+          step = kReusing;
+          undo.renaming(plan.reused[first], copyPath(first));
+          change(undo, [&] { files.rename(plan.reused[first], copyPath(first)); });
+          ++first;
+          continue;
+        }
         std::size_t end = first;
-        for (std::uint64_t bytes = 0; end < groupEnd && bytes < kJobBytes; ++end)
+        for (std::uint64_t bytes = 0;
+             end < groupEnd && bytes < kJobBytes && plan.reused[end].empty(); ++end)
           bytes += plan.sizes[end];
         // After a failure nothing more is handed in; taking back the oldest
         // job then throws it.
@@ -182,7 +256,7 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
       }
     }
     while (workers.inHand() > 0) recordOldestJob();
-    step = kWritingIndex;
+    recordUpTo(count);
     records.append(layout::paddingLength(recordBytes), ' ');
     index->print(records);
     index->close();
@@ -197,6 +271,23 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
       destinationVolume->sync();
       indexVolume->sync();
       throwIfInterrupted();
+      if (plan.staged) {
+        // The earlier groups step aside under their retired names and the
+        // staged ones take the group names; every rename is taken back
+        // after a failure, until the new layout has reached the drive.
+        step = kSwapping;
+        for (const FoundGroup& earlier : plan.earlier.groups) {
+          const std::string from = joinPath(request.destination, earlier.name);
+          const std::string to = joinPath(request.destination, retiredGroupName(earlier.number));
+          undo.renaming(from, to);
+          change(undo, [&] { files.rename(from, to); });
+        }
+        for (std::size_t group = 0; group < layout::groupCount(count); ++group) {
+          const std::string to = joinPath(request.destination, layout::groupDirectoryName(group));
+          undo.renaming(groupPath(group), to);
+          change(undo, [&] { files.rename(groupPath(group), to); });
+        }
+      }
       step = kReplacingIndex;
       if (plan.replacesIndex) {
         undo.renaming(plan.indexPath, plan.earlierIndexPath);
@@ -206,6 +297,7 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
       change(undo, [&] { files.rename(plan.newIndexPath, plan.indexPath); });
       step = kFlushing;
       files.syncDirectory(plan.indexDirectory);
+      if (plan.staged) files.syncDirectory(request.destination);
       step = kReplacingIndex;
       if (plan.replacesIndex) files.removeFile(plan.earlierIndexPath);
     });
@@ -223,8 +315,18 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     progress.finish();
     throw failure;
   }
+  ExportSummary summary;
+  summary.indexPath = plan.indexPath;
+  summary.files = count;
+  summary.groups = layout::groupCount(count);
+  summary.bytes = plan.bytes;
+  summary.replaced = request.replace;
+  summary.reused = plan.reusedCount;
+  for (std::size_t j = 0; j < count; ++j)
+    if (!plan.reused[j].empty()) summary.bytes -= plan.sizes[j];
+  if (plan.staged) removeRetiredGroups(plan, request.destination, files, summary);
   progress.finish();
-  return {plan.indexPath, count, layout::groupCount(count), plan.bytes};
+  return summary;
 }
 
 }  // namespace kavo

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "export/export_failure.h"
 #include "export/export_request.h"
@@ -26,6 +27,15 @@ struct ExportSummary {
   std::size_t files = 0;    // copies made
   std::size_t groups = 0;   // group directories made
   std::uint64_t bytes = 0;  // bytes copied
+  // A replace: of the copies, how many were earlier copies moved to their
+  // new places (the rest were copied), and how many earlier copies nothing
+  // reused were removed. What could not be removed once the new layout was
+  // in place is named, "path (reason)"; the export has completed all the
+  // same, and a later replace clears it.
+  bool replaced = false;
+  std::size_t reused = 0;
+  std::size_t removed = 0;
+  std::vector<std::string> notRemoved;
 };
 
 // Copies every listed file into group directories ROMS0, ROMS1, ... of 30

@@ -59,9 +59,44 @@ TEST(EarlierLayout, FindsTheGroupsAndCopiesOfAnEarlierExport) {
   writeFile(dir / "ROMS0/0.SMS", "a");
   writeFile(dir / "ROMS0/1.GG", "b");
   writeFile(dir / "ROMS1/30.SMS", "c");
+  // What an interrupted replace left, told apart from the groups.
+  makeDirectories(dir / "ROMS2.simplekavo-new");
+  writeFile(dir / "ROMS2.simplekavo-new/61.SMS", "d");
+  makeDirectories(dir / "ROMS0.simplekavo-old");
   const EarlierLayout found = findEarlierLayout(files, dir.path());
-  EXPECT_EQ(found.groups, (std::vector<std::size_t>{0, 1}));
-  EXPECT_EQ(found.copies, 3u);
+  ASSERT_EQ(found.groups.size(), 2u);
+  EXPECT_EQ(found.groups[0].name, "ROMS0");
+  EXPECT_EQ(found.groups[1].number, 1u);
+  EXPECT_EQ(found.copies(), 3u);
+  ASSERT_NE(found.copy(0, "1.GG"), nullptr);
+  EXPECT_EQ(found.copy(0, "1.GG")->status.size, 1u);
+  EXPECT_EQ(found.copy(1, "1.GG"), nullptr);
+  EXPECT_EQ(found.copy(2, "61.SMS"), nullptr);  // a leftover is not an earlier copy
+  ASSERT_EQ(found.leftovers.size(), 2u);
+  EXPECT_EQ(found.leftovers[0].name, retiredGroupName(0));
+  EXPECT_EQ(found.leftovers[1].name, stagedGroupName(2));
+  EXPECT_EQ(found.leftovers[1].copies.size(), 1u);
+
+  writeFile(dir / "ROMS2.simplekavo-new/notes.txt", "the user's");
+  auto error = errorOf([&] { findEarlierLayout(files, dir.path()); });
+  ASSERT_TRUE(error);
+  EXPECT_TRUE(error->path().ends_with("/ROMS2.simplekavo-new/notes.txt")) << error->path();
+}
+
+// A listed name finds the list index its copy had when the earlier index
+// names it once and the list names it once, compared as the index writes
+// names.
+TEST(EarlierLayout, ListedNamesFindTheirEarlierListIndexWhenUnambiguous) {
+  const std::vector<EarlierRecord> earlier = {
+      {"Sonic.sms", 0}, {toWindows1252("Caf\u00e9.gg"), 1}, {"Twice.gg", 2},
+      {"Twice.gg", 3},  {"?.sms", 4}};
+  const std::vector<std::string> names = {"New.sms",  "Caf\u00e9.gg", "Sonic.sms",
+                                          "Twice.gg", "\u03b1.sms",   "\u03b2.sms"};
+  const std::vector<std::optional<std::size_t>> expected = {
+      std::nullopt, 1, 0,
+      std::nullopt,                 // twice in the earlier index
+      std::nullopt, std::nullopt};  // both written "?.sms"
+  EXPECT_EQ(earlierListIndices(names, earlier), expected);
 }
 
 // Anything in a group directory that this program would not have put there

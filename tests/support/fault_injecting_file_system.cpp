@@ -107,6 +107,17 @@ FileStatus FaultInjectingFileSystem::inspectSource(const std::string& path) {
   return target_.inspectSource(path);
 }
 
+std::unique_ptr<ReadableFile> FaultInjectingFileSystem::openForReading(
+    const std::string& path) {
+  call(Service::Look, path);
+  return target_.openForReading(path);
+}
+
+std::int64_t FaultInjectingFileSystem::timeGranularity(const std::string& directory) {
+  call(Service::Look, directory);
+  return target_.timeGranularity(directory);
+}
+
 void FaultInjectingFileSystem::requireWritable(const std::string& directory) {
   call(Service::Look, directory);
   target_.requireWritable(directory);

@@ -11,8 +11,8 @@ namespace kavo::testing {
 
 // The services a fault can be injected into.
 enum class Service {
-  Look,           // requireDirectory, status, listDirectory, inspectSource, requireWritable,
-                  // volumeSpace, nameLimit
+  Look,           // requireDirectory, status, listDirectory, inspectSource, openForReading,
+                  // timeGranularity, requireWritable, volumeSpace, nameLimit
   Lock,           // lockDirectory
   Open,           // createNew, openDirectory
   Print,
@@ -47,6 +47,8 @@ class FaultInjectingFileSystem final : public ForwardingFileSystem {
   FileStatus status(const std::string& path) override;
   std::vector<DirectoryEntry> listDirectory(const std::string& path) override;
   FileStatus inspectSource(const std::string& path) override;
+  std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
+  std::int64_t timeGranularity(const std::string& directory) override;
   void requireWritable(const std::string& directory) override;
   VolumeSpace volumeSpace(const std::string& directory) override;
   std::size_t nameLimit(const std::string& directory) override;

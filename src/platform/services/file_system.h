@@ -22,6 +22,16 @@ class WritableFile {
   virtual void close() = 0;
 };
 
+// A file opened for reading. Every call either succeeds or throws
+// RunTimeError naming the file and the operating system's reason.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+
+  // Reads up to `size` bytes into `buffer`; returns how many, 0 at the end.
+  virtual std::size_t read(char* buffer, std::size_t size) = 0;
+};
+
 // Makes what was written to one volume durable. Opened before the writes it
 // is to cover, so that it also reports write-back failures that happened
 // after it was opened and before sync() is called.
@@ -111,6 +121,15 @@ class FileSystem {
   // (links followed), refused without being opened otherwise, and it must
   // open for reading. Returns what the open file is.
   virtual FileStatus inspectSource(const std::string& path) = 0;
+
+  // Opens a regular file (links followed) to read it; anything else is
+  // refused without being opened.
+  virtual std::unique_ptr<ReadableFile> openForReading(const std::string& path) = 0;
+
+  // The step, in nanoseconds, in which the directory's volume keeps a file's
+  // modification time: 2 s on FAT, 1 where times are kept to the
+  // nanosecond. Two times closer than this may be the same time.
+  virtual std::int64_t timeGranularity(const std::string& directory) = 0;
 
   // Fails unless this process may create and remove entries in the directory.
   virtual void requireWritable(const std::string& directory) = 0;

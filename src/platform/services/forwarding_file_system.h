@@ -21,6 +21,12 @@ class ForwardingFileSystem : public FileSystem {
   FileStatus inspectSource(const std::string& path) override {
     return target_.inspectSource(path);
   }
+  std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
+    return target_.openForReading(path);
+  }
+  std::int64_t timeGranularity(const std::string& directory) override {
+    return target_.timeGranularity(directory);
+  }
   void requireWritable(const std::string& directory) override {
     target_.requireWritable(directory);
   }

@@ -136,6 +136,24 @@ void copyThroughBuffer(int in, int out, const std::string& from,
   }
 }
 
+class PosixReadableFile final : public ReadableFile {
+ public:
+  PosixReadableFile(int fd, std::string path) : descriptor_(fd), path_(std::move(path)) {}
+
+  std::size_t read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t got = ::read(descriptor_.get(), buffer, size);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) fail(errno, path_);
+      throwIfInterrupted();
+    }
+  }
+
+ private:
+  Descriptor descriptor_;
+  std::string path_;
+};
+
 class PosixVolumeSync final : public VolumeSync {
  public:
   PosixVolumeSync(int fd, std::string directory)
@@ -273,6 +291,24 @@ FileStatus PosixFileSystem::inspectSource(const std::string& path) {
   struct stat status {};
   Descriptor in(openSource(path, status));
   return statusOf(status);
+}
+
+std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(const std::string& path) {
+  struct stat status {};
+  return std::make_unique<PosixReadableFile>(openSource(path, status), path);
+}
+
+std::int64_t PosixFileSystem::timeGranularity(const std::string& directory) {
+  // FAT keeps modification times in steps of 2 s, and exFAT's drivers may
+  // too; a FUSE file system does not say what it stands in front of, and
+  // players' drives mounted through FUSE are mostly FAT.
+  constexpr long kFat = 0x4d44, kExFat = 0x2011BAB0, kFuse = 0x65735546;
+  constexpr std::int64_t kTwoSeconds = 2'000'000'000;
+  struct statfs volume {};
+  if (::statfs(directory.c_str(), &volume) != 0)
+    fail(errno, directory, PathRole::Directory);
+  const long type = static_cast<long>(volume.f_type);
+  return type == kFat || type == kExFat || type == kFuse ? kTwoSeconds : 1;
 }
 
 void PosixFileSystem::requireWritable(const std::string& directory) {

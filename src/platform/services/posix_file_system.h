@@ -21,6 +21,8 @@ class PosixFileSystem final : public FileSystem {
   FileStatus status(const std::string& path) override;
   std::vector<DirectoryEntry> listDirectory(const std::string& path) override;
   FileStatus inspectSource(const std::string& path) override;
+  std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
+  std::int64_t timeGranularity(const std::string& directory) override;
   void requireWritable(const std::string& directory) override;
   VolumeSpace volumeSpace(const std::string& directory) override;
   std::size_t nameLimit(const std::string& directory) override;
