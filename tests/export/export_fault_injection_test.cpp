@@ -60,11 +60,36 @@ struct RomFolder {
   }
 };
 
+// A destination's tree without the group directories and the index.
+Tree withoutGroups(Tree tree) {
+  std::erase_if(tree, [](const auto& entry) {
+    return entry.first.starts_with("ROMS") || entry.first == "FILES.TXT";
+  });
+  return tree;
+}
+
 // The sweep over one destination: for every service and errno, fail the
 // k-th call for k = 1, 2, ... until a run completes. Returns the number of
 // failing runs.
+// What stands in a destination before the export under test: by default an
+// earlier index and the user's own file.
+void earlierIndexAndOwnFile(const std::string& destination) {
+  writeFile(destination + "/FILES.TXT", "the index of an earlier export");
+  writeFile(destination + "/keep.txt", "the user's own file");
+}
+
+// What a destination holds apart from what an interrupted export leaves.
+Tree withoutLeftovers(Tree tree) {
+  std::erase_if(tree, [](const auto& entry) {
+    return entry.first.find(".simplekavo-") != std::string::npos;
+  });
+  return tree;
+}
+
 int sweep(const RomFolder& folder, const std::function<std::string()>& freshDestination,
-          const std::vector<Service>& services, const std::vector<int>& errnos) {
+          const std::vector<Service>& services, const std::vector<int>& errnos,
+          const std::function<void(const std::string&)>& prepare = earlierIndexAndOwnFile,
+          bool replace = false) {
   const Tree sourceBefore = snapshot(folder.source);
   PosixFileSystem realFiles;
   int faultPoints = 0;
@@ -76,17 +101,30 @@ int sweep(const RomFolder& folder, const std::function<std::string()>& freshDest
         SCOPED_TRACE(std::string(testing::nameOf(service)) + " call " +
                      std::to_string(k) + " fails with " + std::strerror(error));
         const std::string destination = freshDestination();
-        writeFile(destination + "/FILES.TXT", "the index of an earlier export");
-        writeFile(destination + "/keep.txt", "the user's own file");
+        prepare(destination);
         const Tree before = snapshot(destination);
 
         FaultInjectingFileSystem files(realFiles, service, k, error);
         std::optional<ExportFailure> failure;
         bool completed = false;
+        ExportRequest request{destination, folder.source, folder.names,
+                              destination + "/FILES.TXT"};
+        request.replace = replace;
         try {
-          exportRomSet({destination, folder.source, folder.names, destination + "/FILES.TXT"},
-                       files);
+          const ExportSummary summary = exportRomSet(request, files);
           completed = true;
+          if (files.injected()) {
+            // Failed once the new layout was in place, removing what was
+            // left of the old one: the export is complete all the same,
+            // and says what it left.
+            ++faultPoints;
+            EXPECT_TRUE(replace);
+            EXPECT_FALSE(summary.notRemoved.empty());
+            EXPECT_EQ(withoutLeftovers(snapshot(destination)),
+                      folder.completed(withoutGroups(before)));
+            if (::testing::Test::HasFailure()) return faultPoints;
+            continue;
+          }
         } catch (const ExportFailure& raised) {
           failure = raised;
         }
@@ -94,7 +132,8 @@ int sweep(const RomFolder& folder, const std::function<std::string()>& freshDest
           // Every call of the service has been failed once: this run is whole.
           EXPECT_FALSE(failure) << failure->what();
           EXPECT_TRUE(completed);
-          EXPECT_EQ(snapshot(destination), folder.completed(before));
+          EXPECT_EQ(snapshot(destination),
+                    replace ? folder.completed(withoutGroups(before)) : folder.completed(before));
           break;
         }
         ++faultPoints;
@@ -135,6 +174,35 @@ TEST(ExportFaultInjection, EveryFailingOperationIsReportedAndTakenBack) {
   // Every copy fails once with each errno, every source is looked at, and
   // the directories, the index and the flush come on top.
   EXPECT_GT(faultPoints, 4 * kRomCount + kRomCount);
+}
+
+// Replacing an earlier layout, which also moves earlier copies to their new
+// places and swaps whole group directories: after every failure before the
+// new layout is in place, the earlier one is back exactly, with nothing of
+// the new one beside it.
+TEST(ExportFaultInjection, EveryFailingOperationOfAReplaceLeavesTheEarlierLayout) {
+  constexpr int kRomCount = 65;
+  RomFolder folder(kRomCount);
+  // The earlier list lacks two games, so every later copy moves.
+  std::vector<std::string> earlierNames = folder.names;
+  earlierNames.erase(earlierNames.begin() + 40);
+  earlierNames.erase(earlierNames.begin() + 5);
+  PosixFileSystem realFiles;
+  TempDirectory runs;
+  int run = 0;
+  const int faultPoints = sweep(folder, [&] {
+    const std::string destination = runs / std::to_string(++run);
+    testing::makeDirectories(destination);
+    return destination;
+  }, {testing::kAllServices.begin(), testing::kAllServices.end()}, {ENOSPC, EIO},
+     [&](const std::string& destination) {
+       exportRomSet({destination, folder.source, earlierNames, destination + "/FILES.TXT"},
+                    realFiles);
+       writeFile(destination + "/keep.txt", "the user's own file");
+     },
+     /*replace=*/true);
+  std::cout << "fault points injected: " << faultPoints << "\n";
+  EXPECT_GT(faultPoints, 2 * kRomCount);
 }
 
 // On the file system of players' USB drives, mounted from an image: an export

@@ -1,0 +1,282 @@
+// Replacing an earlier layout: the result is exactly what a fresh export of
+// the new list would make, earlier copies that are still right are moved
+// rather than written, and anything that is not this program's is refused.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+
+#include "export/rom_layout.h"
+#include "export/rom_set_export.h"
+#include "platform/services/forwarding_file_system.h"
+#include "platform/services/posix_file_system.h"
+#include "support/error_of.h"
+#include "support/temp_directory.h"
+
+namespace kavo {
+namespace {
+
+using testing::errorOf;
+using testing::readFile;
+using testing::snapshot;
+using testing::TempDirectory;
+using testing::writeFile;
+using Names = std::vector<std::string>;
+
+// Counts the bytes the copies write.
+class CountingCopies final : public ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  void copyInto(const std::string& from, const OpenDirectory& into,
+                const std::string& name) override {
+    copiedBytes += target_.inspectSource(from).size;
+    target_.copyInto(from, into, name);
+  }
+  std::atomic<std::uint64_t> copiedBytes = 0;
+};
+
+struct timespec modified(const std::string& path) {
+  struct stat status {};
+  EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+  return status.st_mtim;
+}
+
+void setModified(const std::string& path, std::time_t seconds) {
+  const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Names that sort in the order given.
+Names games(int from, int to) {
+  Names names;
+  for (int i = from; i < to; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Game %03d.%s", i, i % 3 ? "sms" : "gg");
+    names.push_back(name);
+  }
+  return names;
+}
+
+class LayoutReplaceTest : public ::testing::Test {
+ protected:
+  LayoutReplaceTest() {
+    testing::makeDirectories(source);
+    testing::makeDirectories(destination);
+    testing::makeDirectories(fresh);
+  }
+
+  void addRoms(const Names& names) {
+    for (const std::string& name : names)
+      writeFile(source + "/" + name, "rom " + name + std::string(200, '.'));
+  }
+
+  ExportRequest request(const Names& names, bool replace = true,
+                        const std::string& into = {}) const {
+    ExportRequest request{into.empty() ? destination : into, source, names,
+                          (into.empty() ? destination : into) + "/FILES.TXT"};
+    request.replace = replace;
+    return request;
+  }
+
+  // What a plain export of `names` makes in an empty destination.
+  std::map<std::string, std::string> freshExport(const Names& names) {
+    exportRomSet(request(names, false, fresh), files);
+    auto tree = snapshot(fresh);
+    std::filesystem::remove_all(fresh);
+    testing::makeDirectories(fresh);
+    return tree;
+  }
+
+  TempDirectory root;
+  const std::string source = root / "roms";
+  const std::string destination = root / "usb";
+  const std::string fresh = root / "fresh";
+  PosixFileSystem files;
+};
+
+TEST_F(LayoutReplaceTest, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
+  Names names = games(0, 70);  // three groups
+  addRoms(names);
+  exportRomSet(request(names, false), files);
+  EXPECT_EQ(modified(source + "/Game 012.gg").tv_nsec,
+            modified(destination + "/ROMS0/12.GG").tv_nsec);
+
+  // "Game 010a" sorts after "Game 010": every later index shifts by one.
+  names.insert(names.begin() + 11, "Game 010a.sms");
+  addRoms({"Game 010a.sms"});
+  CountingCopies counting(files);
+  const ExportSummary result = exportRomSet(request(names), counting);
+
+  EXPECT_EQ(snapshot(destination), freshExport(names));
+  EXPECT_EQ(counting.copiedBytes, 4u + 13 + 200);
+  EXPECT_TRUE(result.replaced);
+  EXPECT_EQ(result.files, 71u);
+  EXPECT_EQ(result.reused, 70u);
+  EXPECT_EQ(result.removed, 0u);
+  EXPECT_EQ(result.bytes, 4u + 13 + 200);
+  EXPECT_TRUE(result.notRemoved.empty());
+  // A moved copy keeps its time; the new one has its source's.
+  for (const char* path : {"/ROMS2/69.SMS", "/ROMS0/11.SMS"}) {
+    const std::string name = path == std::string("/ROMS0/11.SMS") ? "Game 010a.sms"
+                                                                   : "Game 068.sms";
+    EXPECT_EQ(modified(destination + path).tv_sec, modified(source + "/" + name).tv_sec);
+    EXPECT_EQ(modified(destination + path).tv_nsec, modified(source + "/" + name).tv_nsec);
+  }
+}
+
+// Each case changes the sources after a first export and replaces: the
+// result is always a fresh export's, and only what changed is copied.
+TEST_F(LayoutReplaceTest, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
+  const struct {
+    const char* what;
+    Names names;  // listed in the replace
+    std::function<void(const std::string& source)> change;
+    bool compareBytes;
+    std::size_t reused, removed;
+  } cases[] = {
+      {"games removed", [] { Names n = games(0, 65); n.erase(n.begin() + 3, n.begin() + 40);
+                             return n; }(),
+       {}, false, 28, 37},
+      {"bytes changed, newer time", games(0, 65),
+       [](const std::string& s) {
+         writeFile(s + "/Game 031.sms", "ROM Game 031.sms" + std::string(200, '.'));
+         setModified(s + "/Game 031.sms", std::time(nullptr) + 10);
+       },
+       false, 64, 1},
+      {"bytes changed, same time, compared by bytes", games(0, 65),
+       [](const std::string& s) {
+         const struct timespec before = modified(s + "/Game 031.sms");
+         writeFile(s + "/Game 031.sms", "ROM Game 031.sms" + std::string(200, '.'));
+         const struct timespec times[2] = {before, before};
+         ASSERT_EQ(::utimensat(AT_FDCWD, (s + "/Game 031.sms").c_str(), times, 0), 0);
+       },
+       true, 64, 1},
+      {"size changed", games(0, 65),
+       [](const std::string& s) { writeFile(s + "/Game 000.gg", "shorter"); }, false, 64, 1},
+      {"an empty list", {}, {}, false, 0, 65},
+      {"more groups", games(0, 95), {}, false, 65, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(destination);
+    std::filesystem::remove_all(source);
+    testing::makeDirectories(destination);
+    testing::makeDirectories(source);
+    addRoms(games(0, 95));
+    exportRomSet(request(games(0, 65), false), files);
+    writeFile(destination + "/keep.txt", "the user's own file");
+    if (c.change) c.change(source);
+
+    ExportRequest replace = request(c.names);
+    replace.compareBytes = c.compareBytes;
+    const ExportSummary result = exportRomSet(replace, files);
+    auto expected = freshExport(c.names);
+    expected["keep.txt"] = "the user's own file";
+    EXPECT_EQ(snapshot(destination), expected);
+    EXPECT_EQ(result.reused, c.reused);
+    EXPECT_EQ(result.removed, c.removed);
+  }
+}
+
+// The quick check trusts size and time, as rsync's does: bytes changed
+// under the same size and time are only found by comparing them.
+TEST_F(LayoutReplaceTest, TheQuickCheckTrustsSizeAndTime) {
+  const Names names = games(0, 3);
+  addRoms(names);
+  exportRomSet(request(names, false), files);
+  const struct timespec before = modified(source + "/Game 001.sms");
+  writeFile(source + "/Game 001.sms", "ROM Game 001.sms" + std::string(200, '.'));
+  const struct timespec times[2] = {before, before};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (source + "/Game 001.sms").c_str(), times, 0), 0);
+  EXPECT_EQ(exportRomSet(request(names), files).reused, 3u);
+  EXPECT_EQ(readFile(destination + "/ROMS0/1.SMS"), "rom Game 001.sms" + std::string(200, '.'));
+}
+
+TEST_F(LayoutReplaceTest, WithoutTheEarlierIndexNothingIsReused) {
+  const Names names = games(0, 40);
+  addRoms(names);
+  exportRomSet(request(names, false), files);
+  std::filesystem::remove(destination + "/FILES.TXT");
+  CountingCopies counting(files);
+  const ExportSummary result = exportRomSet(request(names), counting);
+  EXPECT_EQ(snapshot(destination), freshExport(names));
+  EXPECT_EQ(result.reused, 0u);
+  EXPECT_EQ(result.removed, 40u);
+  EXPECT_EQ(counting.copiedBytes, result.bytes);
+}
+
+// A plain export is refused by an earlier layout, saying a replace would
+// take it; a group directory holding anything this program would not have
+// put there refuses a replace too, and nothing is touched either way.
+TEST_F(LayoutReplaceTest, RefusalsLeaveEverythingAsItWas) {
+  const Names names = games(0, 40);
+  addRoms(names);
+  exportRomSet(request(names, false), files);
+  const auto layoutOnly = snapshot(destination);
+
+  auto plain = errorOf<ExportFailure>([&] { exportRomSet(request(names, false), files); });
+  ASSERT_TRUE(plain);
+  EXPECT_TRUE(plain->refused());
+  EXPECT_TRUE(plain->replaceable());
+  EXPECT_EQ(snapshot(destination), layoutOnly);
+
+  writeFile(destination + "/ROMS1/notes.txt", "the user's");
+  const auto before = snapshot(destination);
+  for (bool replace : {true, false}) {
+    auto refused = errorOf<ExportFailure>([&] { exportRomSet(request(names, replace), files); });
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->refused());
+    EXPECT_FALSE(refused->replaceable());
+    if (replace) {
+      EXPECT_EQ(refused->path(), destination + "/ROMS1/notes.txt");
+      EXPECT_EQ(refused->reason(), "Is not a copy of an earlier export");
+    }
+    EXPECT_EQ(snapshot(destination), before);
+  }
+
+  // A source that is one of the earlier copies would be removed with them.
+  std::filesystem::remove(destination + "/ROMS1/notes.txt");
+  ExportRequest fromTheDrive = request({"0.GG"});
+  fromTheDrive.source = destination + "/ROMS0";
+  auto refused = errorOf<ExportFailure>([&] { exportRomSet(fromTheDrive, files); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->reason(), "Is a copy in the layout this export replaces");
+  EXPECT_EQ(snapshot(destination), layoutOnly);
+}
+
+// What an interrupted replace leaves refuses a plain export and is cleared
+// by a replace, which then trusts nothing of the earlier layout.
+TEST_F(LayoutReplaceTest, AnInterruptedReplacesLeftoversAreClearedAndNothingReused) {
+  const Names names = games(0, 35);
+  addRoms(names);
+  exportRomSet(request(names, false), files);
+  testing::makeDirectories(destination + "/ROMS1.simplekavo-new");
+  writeFile(destination + "/ROMS1.simplekavo-new/31.SMS", "part of a copy");
+  testing::makeDirectories(destination + "/ROMS0.simplekavo-old");
+  writeFile(destination + "/FILES.TXT.simplekavo-new", "part of an index");
+
+  auto refused = errorOf<ExportFailure>([&] { exportRomSet(request(names, false), files); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->reason(), "Left by an interrupted export");
+  EXPECT_TRUE(refused->replaceable());
+
+  const ExportSummary result = exportRomSet(request(names), files);
+  EXPECT_EQ(result.reused, 0u);
+  EXPECT_EQ(snapshot(destination), freshExport(names));
+}
+
+// A replace into a destination with no earlier layout is a plain export.
+TEST_F(LayoutReplaceTest, WithNothingToReplaceItIsAPlainExport) {
+  const Names names = games(0, 31);
+  addRoms(names);
+  const ExportSummary result = exportRomSet(request(names), files);
+  EXPECT_EQ(result.reused, 0u);
+  EXPECT_EQ(snapshot(destination), freshExport(names));
+}
+
+}  // namespace
+}  // namespace kavo
