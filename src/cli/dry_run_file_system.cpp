@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "export/earlier_layout.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -31,24 +32,42 @@ std::unique_ptr<WritableFile> DryRunFileSystem::createNew(const std::string& pat
 }
 
 void DryRunFileSystem::makeDirectory(const std::string& path) {
-  plan_ << "mkdir " << shown_(path) << '\n';
+  // A replace's staged group that takes the place of one already there
+  // makes no new directory, as far as the plan goes.
+  const std::string final = withFinalGroupNames(path);
+  if (final != path && target_.exists(final)) return;
+  plan_ << "mkdir " << shown_(final) << '\n';
 }
 
 void DryRunFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
                                 const std::string& name) {
-  plan_ << "copy " << shown_(from) << " -> " << shown_(into.path() + "/" + name) << '\n';
+  plan_ << "copy " << shown_(from) << " -> "
+        << shown_(withFinalGroupNames(into.path() + "/" + name)) << '\n';
 }
 
 void DryRunFileSystem::rename(const std::string& from, const std::string& to) {
   auto found = written_.find(from);
-  if (found == written_.end()) return;  // a file on disk: it stays where it is
+  if (found == written_.end()) {
+    // On disk, everything stays where it is; an earlier copy that a replace
+    // moves to its new place is part of the plan.
+    if (isInStagedGroup(to))
+      plan_ << "reuse " << shown_(from) << " -> " << shown_(withFinalGroupNames(to)) << '\n';
+    return;
+  }
   std::string bytes = std::move(found->second);
   written_.erase(found);
   written_[to] = std::move(bytes);
 }
 
 bool DryRunFileSystem::removeFile(const std::string& path) {
-  return written_.erase(path) > 0;
+  if (written_.erase(path) > 0) return true;
+  // A file on disk that a replace removes: what an interrupted export left,
+  // or, under the name of the retired group it would be in by then, an
+  // earlier copy nothing reuses.
+  const std::string final = withFinalGroupNames(path);
+  if (!target_.exists(path) && final == path) return false;  // nothing there, in the plan either
+  plan_ << "remove " << shown_(target_.exists(path) ? path : final) << '\n';
+  return true;
 }
 
 std::unique_ptr<VolumeSync> DryRunFileSystem::watchVolume(const std::string&) {

@@ -14,7 +14,9 @@ namespace kavo {
 // it does, but changes nothing: directories and copies it is asked to make
 // are printed as a plan, one per line ("mkdir PATH", "copy FROM -> TO"),
 // files it is asked to write are kept in memory, and renames and removals
-// apply to those. The export's checks run against the real disk, so a plan
+// apply to those. For a replace, the plan also names the earlier copies
+// moved to their new places ("reuse FROM -> TO") and the files removed
+// ("remove PATH"), and shows paths under the group names they end with. The export's checks run against the real disk, so a plan
 // is only made for an export that can start.
 class DryRunFileSystem final : public ForwardingFileSystem {
  public:

@@ -106,6 +106,39 @@ std::string retiredGroupName(std::size_t group) {
   return layout::groupDirectoryName(group) + std::string(kRetiredSuffix);
 }
 
+namespace {
+
+// The group a staged or retired directory's name stands for, and which of
+// the two it is.
+std::optional<std::size_t> leftoverGroup(std::string_view name, std::string_view suffix) {
+  if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix)
+    return std::nullopt;
+  return groupNumberOfDirectoryName(name.substr(0, name.size() - suffix.size()));
+}
+
+}  // namespace
+
+std::string withFinalGroupNames(std::string_view path) {
+  std::string result;
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view part = path.substr(start, end - start);
+    std::optional<std::size_t> group = leftoverGroup(part, kStagedSuffix);
+    if (!group) group = leftoverGroup(part, kRetiredSuffix);
+    result += group ? layout::groupDirectoryName(*group) : std::string(part);
+    if (end < path.size()) result += '/';
+    start = end + 1;
+  }
+  return result;
+}
+
+bool isInStagedGroup(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return false;
+  const std::string_view directory = path.substr(0, slash);
+  return leftoverGroup(directory.substr(directory.rfind('/') + 1), kStagedSuffix).has_value();
+}
+
 std::size_t EarlierLayout::copies() const {
   std::size_t count = 0;
   for (const FoundGroup& group : groups) count += group.copies.size();
@@ -127,15 +160,10 @@ EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destinatio
   EarlierLayout layout;
   for (const DirectoryEntry& entry : files.listDirectory(destination)) {
     // "ROMS3", or "ROMS3" and the suffix of a staged or retired group.
-    std::string_view name = entry.name;
-    bool leftover = false;
-    for (std::string_view suffix : {kStagedSuffix, kRetiredSuffix})
-      if (name.size() > suffix.size() && name.substr(name.size() - suffix.size()) == suffix) {
-        name.remove_suffix(suffix.size());
-        leftover = true;
-        break;
-      }
-    const auto group = groupNumberOfDirectoryName(name);
+    std::optional<std::size_t> group = leftoverGroup(entry.name, kStagedSuffix);
+    if (!group) group = leftoverGroup(entry.name, kRetiredSuffix);
+    const bool leftover = group.has_value();
+    if (!group) group = groupNumberOfDirectoryName(entry.name);
     if (!group) continue;
     const std::string directory = layout::joinPath(destination, entry.name);
     if (entry.status.type != FileType::Directory)

@@ -42,6 +42,14 @@ std::optional<std::vector<EarlierRecord>> parseEarlierIndex(std::string_view byt
 std::string stagedGroupName(std::size_t group);
 std::string retiredGroupName(std::size_t group);
 
+// The path with every staged or retired group directory in it named as the
+// group it becomes or was: "/usb/ROMS3.simplekavo-new/95.SMS" is
+// "/usb/ROMS3/95.SMS".
+std::string withFinalGroupNames(std::string_view path);
+
+// Whether the path lies directly in a staged group directory.
+bool isInStagedGroup(std::string_view path);
+
 // A group directory found in a destination, with the copies in it, sorted
 // by name.
 struct FoundGroup {

@@ -320,7 +320,7 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
   summary.files = count;
   summary.groups = layout::groupCount(count);
   summary.bytes = plan.bytes;
-  summary.replaced = request.replace;
+  summary.replaced = plan.staged;
   summary.reused = plan.reusedCount;
   for (std::size_t j = 0; j < count; ++j)
     if (!plan.reused[j].empty()) summary.bytes -= plan.sizes[j];

@@ -27,7 +27,7 @@ struct ExportSummary {
   std::size_t files = 0;    // copies made
   std::size_t groups = 0;   // group directories made
   std::uint64_t bytes = 0;  // bytes copied
-  // A replace: of the copies, how many were earlier copies moved to their
+  // An earlier layout was replaced: of the copies, how many were earlier copies moved to their
   // new places (the rest were copied), and how many earlier copies nothing
   // reused were removed. What could not be removed once the new layout was
   // in place is named, "path (reason)"; the export has completed all the

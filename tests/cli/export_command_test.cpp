@@ -72,6 +72,7 @@ TEST_F(ExportCommandTest, BadCommandLinesChangeNothingAndExitWithTwo) {
       {{"-x", "a", "b"}, "unknown option '-x'"},
       {{"a", "b", "--filter"}, "option '--filter' needs a value"},
       {{"--index=", "a", "b"}, "--index needs a path"},
+      {{"--checksum", "a", "b"}, "--checksum needs --replace"},
   };
   const auto before = snapshot(dir.path());
   for (const Case& c : cases) {
@@ -102,7 +103,9 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
        "listing the source: " + (dir / "missing") + ": No such file or directory"},
       {src, dir / "plain",
        "checking the destination: " + (dir / "plain") + ": Not a directory"},
-      {src, dst, "checking the destination: " + dst + "/ROMS0: File exists"},
+      {src, dst,
+       "checking the destination: " + dst + "/ROMS0: File exists\nsimplekavo-export: " + dst +
+           " holds an earlier export; use --replace to replace it"},
       {src, dst + " --index " + dst + "/missing/files.txt",
        "checking the index path: " + dst + "/missing/FILES.TXT: No such file or directory"},
       {src, dst + " --index C:\\",
@@ -169,6 +172,40 @@ TEST_F(ExportCommandTest, DryRunPrintsThePlanAndTheIndexAndChangesNothing) {
             "copy " + src + "/Zelda.gg -> " + dst + "/ROMS0/2.GG\n"
             "write " + dst + "/FILES.TXT (80 bytes), records:\n" + records +
             "Dry run: 3 files in 1 group, 42 bytes; nothing was changed\n");
+}
+
+// Refreshing a drive: a second export is refused and names --replace; with
+// it, the earlier copies that are still right are moved, and the summary
+// and the dry run's plan say which were reused and which copied.
+TEST_F(ExportCommandTest, ReplaceRefreshesADriveAndSaysWhatItReused) {
+  ASSERT_EQ(run({"-q", src, dst}).status, kExported);
+  writeFile(src + "/Adventure.gg", "rom:Adventure.gg");  // sorts first: every index shifts
+  std::filesystem::remove(src + "/Zelda.gg");
+
+  Result refused = run({src, dst});
+  EXPECT_EQ(refused.status, kRefused);
+  EXPECT_NE(refused.err.find("use --replace"), std::string::npos) << refused.err;
+
+  const auto before = snapshot(dir.path());
+  Result dry = run({"-n", "-r", src, dst});
+  ASSERT_EQ(dry.status, kExported) << dry.err;
+  EXPECT_EQ(snapshot(dir.path()), before);
+  EXPECT_EQ(dry.out.substr(0, dry.out.find("write ")),
+            "copy " + src + "/Adventure.gg -> " + dst + "/ROMS0/0.GG\n"
+            "reuse " + dst + "/ROMS0/0.SMS -> " + dst + "/ROMS0/1.SMS\n"
+            "reuse " + dst + "/ROMS0/1README -> " + dst + "/ROMS0/2README\n"
+            "reuse " + dst + "/ROMS0/2.SMS -> " + dst + "/ROMS0/3.SMS\n"
+            "remove " + dst + "/ROMS0/3.GG\n");
+  EXPECT_NE(dry.out.find("Dry run: would replace 4 games: 3 reused, 1 copied, 1 removed"),
+            std::string::npos) << dry.out;
+
+  Result done = run({"--replace", src, dst});
+  ASSERT_EQ(done.status, kExported) << done.err;
+  EXPECT_EQ(done.out.rfind("Replaced 4 games: 3 reused, 1 copied, 1 removed, 16 bytes, in ", 0),
+            0u) << done.out;
+  EXPECT_EQ(readFile(dst + "/FILES.TXT").substr(0, 24), "Adventure.gg,ROMS0\\0.gg\n");
+  EXPECT_EQ(readFile(dst + "/ROMS0/1.SMS"), "rom:alex kidd.SMS");
+  EXPECT_FALSE(std::filesystem::exists(dst + "/ROMS0/3.GG"));
 }
 
 // A plan over several groups lists each group's directory before its
