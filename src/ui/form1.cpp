@@ -1,10 +1,14 @@
 #include "ui/form1.h"
 
 #include <QCheckBox>
+
+#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "export/earlier_layout.h"
+#include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/controls/dir_list_box.h"
 #include "platform/controls/drive_list_box.h"
@@ -24,6 +28,28 @@ constexpr int kTwipsPerPixel = 15;
 constexpr char kPromptTitle[] = "Save FILES.TXT";
 constexpr char kPromptText[] = "Where would you like FILES.TXT to be saved?  ie. C:\\";
 constexpr char kCompletedMessage[] = "Completed Successfully!  Press OK to exit";
+
+std::string games(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " game" : " games");
+}
+
+// "D already holds a layout of N games in ROMS0 to ROMSk. Replace it with
+// the M games listed?"
+std::string replaceQuestion(const std::string& destination, const EarlierLayout& earlier,
+                            std::size_t listed) {
+  // The groups the earlier layout has, or, when an interrupted replace left
+  // only its staged and retired groups, theirs.
+  const std::vector<FoundGroup>& groups =
+      earlier.groups.empty() ? earlier.leftovers : earlier.groups;
+  std::size_t first = groups.front().number, last = first;
+  for (const FoundGroup& group : groups) {
+    first = std::min(first, group.number);
+    last = std::max(last, group.number);
+  }
+  return destination + " already holds a layout of " + games(earlier.copies()) + " in " +
+         layout::groupDirectoryName(first) + " to " + layout::groupDirectoryName(last) +
+         ". Replace it with the " + games(listed) + " listed?";
+}
 
 // A place and size in twips, as the window was designed, shown at 96 dpi.
 QRect twips(int left, int top, int width, int height) {
@@ -145,8 +171,10 @@ void Form1::cmdQuit_Click() { programEnd_.end(0); }
 
 // Asks where the index goes, exports the listed files there, reports
 // success and ends the program. Cancelling the prompt, or clearing its text,
-// leaves everything as it was and the window open. A failed export has taken
-// back what it made; its error is shown and ends the program.
+// leaves everything as it was and the window open. When the destination
+// holds an earlier export's layout, asks whether to replace it; No, too,
+// leaves everything as it was and the window open. A failed export has
+// taken back what it made; its error is shown and ends the program.
 void Form1::Command1_Click() {
   runHandler(dialogs_, programEnd_, [this] {
     const std::string destination = Dir2->path();
@@ -157,7 +185,16 @@ void Form1::Command1_Click() {
     // runs off this thread, so the window goes on painting and shows how
     // far it has come at no cost to the copying; its failure comes back
     // here and is reported like any other.
-    const ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
+    ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
+    // A group directory that is not wholly this program's is reported here,
+    // before anything is written, naming what is in it.
+    const EarlierLayout earlier = findEarlierLayout(files_, destination);
+    if (!earlier.empty()) {
+      if (!dialogs_.question(replaceQuestion(destination, earlier, request.names.size()),
+                             kApplicationTitle))
+        return;
+      request.replace = true;
+    }
     QtProgress progress(this, kPromptTitle, progressDelay_);
     progress.run([&] { exportRomSet(request, files_, progress); });
     dialogs_.messageBox(kCompletedMessage);

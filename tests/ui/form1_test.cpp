@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "cli/export_command.h"
+#include "export/rom_set_export.h"
 #include "platform/controls/dir_list_box.h"
 #include "platform/controls/drive_list_box.h"
 #include "platform/controls/file_list_box.h"
@@ -348,6 +349,7 @@ class Form1Test : public QObject {
     Session s;
     const std::string out = s.dir / "out";
     makeDirectories(out + "/ROMS0");
+    writeFile(out + "/ROMS0/notes.txt", "not a copy");
     s.open(s.dirList("Dir2"), s.dir.path());
     s.open(s.dirList("Dir2"), out);
     s.dialogs.answers = {out + "/FILES.TXT"};
@@ -358,6 +360,93 @@ class Form1Test : public QObject {
     QVERIFY(s.dialogs.messages[0].text.find(out + "/ROMS0") != std::string::npos);
     QCOMPARE(s.programEnd.ends, 1);
     QCOMPARE(s.programEnd.lastStatus, 1);
+  }
+
+  // A destination holding an earlier export's layout: the window asks
+  // before anything is written. No leaves everything as it was and the
+  // window open; Yes replaces the layout with what a fresh export makes and
+  // ends with the completion message.
+  void anEarlierLayoutIsReplacedOnlyWhenTheUserSaysYes() {
+    Session s;
+    const std::string out = s.dir / "out", fresh = s.dir / "fresh";
+    makeDirectories(fresh);
+    exportRomSet({out, s.roms, {"Sonic.sms", "Zelda.gg"}, out + "/FILES.TXT"}, s.files);
+    exportRomSet({fresh, s.roms, kAllFiles, fresh + "/FILES.TXT"}, s.files);
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    const auto before = testing::snapshot(s.dir.path());
+
+    s.dialogs.answers = {out + "/FILES.TXT"};
+    s.dialogs.replies = {false};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.questions.size(), size_t(1));
+    QCOMPARE(s.dialogs.questions[0].title, std::string("SimpleKAVO"));
+    QCOMPARE(s.dialogs.questions[0].text,
+             out + " already holds a layout of 2 games in ROMS0 to ROMS0. Replace it with "
+                   "the 6 games listed?");
+    QVERIFY(testing::snapshot(s.dir.path()) == before);
+    QCOMPARE(s.dialogs.messages.size(), size_t(0));
+    QCOMPARE(s.programEnd.ends, 0);
+    QVERIFY(s.form->isVisible());
+
+    s.dialogs.answers = {out + "/FILES.TXT"};
+    s.dialogs.replies = {true};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.messages.size(), size_t(1));
+    QCOMPARE(s.dialogs.messages[0].text,
+             std::string("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(s.programEnd.lastStatus, 0);
+    QVERIFY(testing::snapshot(out) == testing::snapshot(fresh));
+  }
+
+  // The same through Qt's own dialogs: the question is a modal box between
+  // the prompt and the completion message, and pressing Enter on it is No.
+  void theReplaceQuestionIsAModalBoxAndEnterIsNo() {
+    Session s(Session::RealDialogs);
+    const std::string out = s.dir / "out";
+    exportRomSet({out, s.roms, {"Zelda.gg"}, out + "/FILES.TXT"}, s.files);
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    const auto before = testing::snapshot(out);
+    QString completion;
+    for (bool yes : {false, true}) {
+      QString question, title;
+      testing::whenModalShown([&](QWidget* modal) {
+        auto* prompt = qobject_cast<QInputDialog*>(modal);
+        QVERIFY(prompt);
+        prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        testing::whenModalShown([&](QWidget* next) {
+          auto* box = qobject_cast<QMessageBox*>(next);
+          QVERIFY(box);
+          question = box->text();
+          title = box->windowTitle();
+          if (!yes) {
+            QTest::keyClick(box, Qt::Key_Return);
+            return;
+          }
+          box->button(QMessageBox::Yes)->click();
+          testing::whenModalShown([&](QWidget* last) {
+            auto* message = qobject_cast<QMessageBox*>(last);
+            QVERIFY(message);
+            completion = message->text();
+            message->button(QMessageBox::Ok)->click();
+          });
+        });
+      });
+      QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+      QVERIFY2(question.endsWith("holds a layout of 1 game in ROMS0 to ROMS0. Replace it with "
+                                 "the 6 games listed?"),
+               qPrintable(question));
+      QCOMPARE(title, QString("SimpleKAVO"));
+      if (!yes) {
+        QVERIFY(testing::snapshot(out) == before);
+        QCOMPARE(s.programEnd.ends, 0);
+      }
+    }
+    QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(readFile(out + "/ROMS0/5.GG"), std::string("rom:Zelda.gg"));
   }
 
   void theFilterAppliesTheTextAsItWasWhenTicked() {
