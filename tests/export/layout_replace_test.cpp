@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <functional>
 
+#include "export/export_checks.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/services/forwarding_file_system.h"
 #include "platform/services/posix_file_system.h"
 #include "support/error_of.h"
+#include "support/mounted_volume.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
@@ -267,6 +269,35 @@ TEST_F(LayoutReplaceTest, AnInterruptedReplacesLeftoversAreClearedAndNothingReus
   const ExportSummary result = exportRomSet(request(names), files);
   EXPECT_EQ(result.reused, 0u);
   EXPECT_EQ(snapshot(destination), freshExport(names));
+}
+
+// On the file system of players' USB drives, which keeps times in steps of
+// 2 s: copies made there are recognised as unchanged, and a changed source
+// is not. Only the checks run here: the FUSE stand-in for FAT32 loses a
+// renamed directory's contents, so the swap is tested on the local disk.
+TEST_F(LayoutReplaceTest, OnFat32UnchangedCopiesAreRecognisedWithinTwoSeconds) {
+  const std::string usb = root / "fat";
+  testing::makeDirectories(usb);
+  auto volume = testing::MountedVolume::fat32(usb, root / "fat.img", 64);
+  if (!volume.mounted()) GTEST_SKIP() << volume.why();
+  EXPECT_EQ(files.timeGranularity(usb), 2'000'000'000);
+  Names names = games(0, 35);
+  addRoms(names);
+  // Times that FAT cannot keep as they are: odd seconds and fractions.
+  for (std::size_t j = 0; j < names.size(); ++j) {
+    const struct timespec times[2] = {{1'700'000'001 + static_cast<std::time_t>(j), 999'999'999},
+                                      {1'700'000'001 + static_cast<std::time_t>(j), 999'999'999}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (source + "/" + names[j]).c_str(), times, 0), 0);
+  }
+  exportRomSet(request(names, false, usb), files);
+  setModified(source + "/Game 007.sms", 1'700'000'100);
+
+  ExportRequest replace = request(names, true, usb);
+  const ExportPlan plan = checkBeforeWriting(replace, files);
+  EXPECT_TRUE(plan.staged);
+  EXPECT_EQ(plan.reusedCount, names.size() - 1);
+  EXPECT_TRUE(plan.reused[7].empty());
+  EXPECT_EQ(plan.reused[8], usb + "/ROMS0/8.SMS");
 }
 
 // A replace into a destination with no earlier layout is a plain export.
