@@ -4,7 +4,7 @@
 //
 //   export_benchmark --dir DIR --program PATH [--rounds N]
 //                    [--workloads small,tiny,mixed,large] [--target DIR]
-//                    [--baseline PATH] [--compare-sync | --memory]
+//                    [--baseline PATH] [--compare-sync | --memory | --replace]
 //
 // Workloads: small is 5,000 files of 64 KiB, tiny 20,000 of 4 KiB, mixed
 // 100 of 4 MiB and 5,000 of 64 KiB, large 5 of 200 MiB. The large one is
@@ -19,6 +19,10 @@
 // --compare-sync times two exports in this process instead, made durable in
 // two ways: fdatasync of every file (and fsync of every directory) against
 // one syncfs of each volume.
+// --replace times refreshing a drive: 1,000 files of 256 KiB exported
+// (untimed), then 5 new names spread through the order and the program run
+// again with --replace, against a fresh export of the same 1,005 files, and
+// the replace with --checksum too.
 // --memory runs the program once on each of 500, 5,000 and 50,000 files of
 // 1 KiB and reports its peak resident memory for each count.
 //
@@ -66,6 +70,7 @@ struct Options {
   std::vector<std::string> workloads = {"small", "tiny", "mixed", "large"};
   bool compareSync = false;
   bool memory = false;
+  bool replace = false;
 };
 
 struct Run {
@@ -302,11 +307,12 @@ Options parse(int argc, char** argv) {
     else if (arg == "--baseline") options.baselines.push_back(value());
     else if (arg == "--compare-sync") options.compareSync = true;
     else if (arg == "--memory") options.memory = true;
+    else if (arg == "--replace") options.replace = true;
     else {
       std::fprintf(stderr,
                    "usage: export_benchmark --dir DIR --program PATH [--rounds N] "
                    "[--workloads small,tiny,mixed,large] [--target DIR] "
-                   "[--baseline PATH] [--compare-sync | --memory]\n");
+                   "[--baseline PATH] [--compare-sync | --memory | --replace]\n");
       std::exit(2);
     }
   }
@@ -399,6 +405,67 @@ void timeWorkload(const Options& options, const Workload& workload,
   std::fflush(stdout);
 }
 
+// Refreshing a drive: the earlier export holds 1,000 files; the new list
+// adds 5 names spread through the order, so every later copy moves.
+void timeReplace(const Options& options, const std::string& dir, const std::string& outputs) {
+  constexpr int kEarlier = 1000;
+  constexpr std::size_t kSize = 256 * 1024;
+  const std::string earlier = dir + "/source-refresh-earlier", now = dir + "/source-refresh";
+  prepareFlat(earlier, kEarlier, kSize);
+  if (!fs::exists(now + "/.complete")) {
+    // The same files (hard links: the same bytes and times) and 5 more.
+    fs::remove_all(now);
+    fs::create_directories(now);
+    for (int i = 0; i < kEarlier; ++i) {
+      const std::string name = "/Game " + std::to_string(i) + ".sms";
+      fs::create_hard_link(earlier + name, now + name);
+    }
+    for (int i : {100, 300, 500, 700, 900})
+      writeRom(now + "/Game " + std::to_string(i) + "a.sms", kSize, 5000 + i);
+    std::ofstream(now + "/.complete").put('\n');
+    run("sync");
+  }
+  const std::string place = outputs + "/refresh";
+  fs::remove_all(place);
+  fs::create_directories(place);
+  auto replace = [&](std::vector<std::string> options_) {
+    return [&, options_](const std::string& out) {
+      fs::create_directories(out);
+      runProgram({options.program, "--quiet", earlier, out});
+      std::vector<std::string> argv = {options.program, "--quiet", "--replace"};
+      argv.insert(argv.end(), options_.begin(), options_.end());
+      argv.push_back(now);
+      argv.push_back(out);
+      return runProgram(argv).seconds;
+    };
+  };
+  std::vector<Command> commands;
+  commands.push_back({"simplekavo-export --replace", replace({}), {}});
+  commands.push_back({"fresh simplekavo-export", [&](const std::string& out) {
+    fs::create_directories(out);
+    return runProgram({options.program, "--quiet", now, out}).seconds;
+  }, {}});
+  commands.push_back({"--replace --checksum", replace({"--checksum"}), {}});
+  std::printf("\nreplace: %d files of 256 KiB exported, then 5 names added; %d rounds, into %s\n",
+              kEarlier, options.rounds, place.c_str());
+  std::fflush(stdout);
+  for (int round = 0; round < options.rounds; ++round) {
+    for (std::size_t k = 0; k < commands.size(); ++k) {
+      Command& command = commands[(k + static_cast<std::size_t>(round)) % commands.size()];
+      const std::string out = place + "/" + std::to_string(round) + "-" +
+                              std::to_string(&command - commands.data());
+      command.seconds.push_back(command.run(out));
+      truncateAll(out);
+    }
+  }
+  fs::remove_all(place);
+  run("sync");
+  for (std::size_t k = 1; k < commands.size(); ++k)
+    report(commands[0].name.c_str(), commands[0].seconds, commands[k].name.c_str(),
+           commands[k].seconds);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -416,6 +483,10 @@ int main(int argc, char** argv) {
   const std::string outputs =
       options.target.empty() ? dir + "/out" : fs::absolute(options.target).string();
   fs::create_directories(outputs);
+  if (options.replace) {
+    timeReplace(options, dir, outputs);
+    return 0;
+  }
   for (const std::string& name : options.workloads)
     timeWorkload(options, workloadNamed(name), dir + "/source-" + name, outputs);
   return 0;
