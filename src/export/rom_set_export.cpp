@@ -312,6 +312,11 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
                          inHand[k].second);
     progress.step(kUndoingText, request.destination, 0, 0);
     failure.setNote(undoEverything(undo, destinationVolume.get(), indexVolume.get()));
+    // Clearing comes before anything of this export is made, and what it
+    // removed was only an interrupted export's.
+    if (step == kClearing)
+      failure.setNote("Part of what an interrupted export left may be gone; nothing else was "
+                      "changed.");
     progress.finish();
     throw failure;
   }

@@ -53,6 +53,17 @@ struct ExportSummary {
 // and throws ExportFailure, whose step says where it failed and whose note
 // says whether the destination is as it was or what could not be taken back.
 //
+// A replace (request.replace) takes an earlier layout in the destination
+// instead of being refused by it. It first clears what an interrupted
+// export left, then builds each group under its staged name beside the
+// earlier layout: earlier copies that are still right (see
+// checkBeforeWriting) are renamed into it, the rest copied. Once that and
+// the new index have reached the drive, the earlier groups are renamed to
+// their retired names and the staged ones to the group names; a failure up
+// to there takes every rename back. Only then are the retired groups and
+// the earlier copies nothing reused removed; what cannot be is named in the
+// summary, not thrown, since the new layout is complete.
+//
 // `progress` hears of each copy and of the flush, which runs through its
 // wait(); it is finished before this returns or throws.
 ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,

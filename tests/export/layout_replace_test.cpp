@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "platform/services/forwarding_file_system.h"
 #include "platform/services/posix_file_system.h"
 #include "support/error_of.h"
+#include "support/fault_injecting_file_system.h"
 #include "support/mounted_volume.h"
 #include "support/temp_directory.h"
 
@@ -265,6 +267,16 @@ TEST_F(LayoutReplaceTest, AnInterruptedReplacesLeftoversAreClearedAndNothingReus
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->reason(), "Left by an interrupted export");
   EXPECT_TRUE(refused->replaceable());
+
+  // Clearing that fails has made nothing of the new layout.
+  const auto before = snapshot(destination);
+  testing::FaultInjectingFileSystem failingRemove(files, testing::Service::Remove, 1, EIO);
+  auto failed = errorOf<ExportFailure>([&] { exportRomSet(request(names), failingRemove); });
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->step(), "clearing what an interrupted export left");
+  EXPECT_EQ(failed->note(),
+            "Part of what an interrupted export left may be gone; nothing else was changed.");
+  EXPECT_EQ(snapshot(destination), before);
 
   const ExportSummary result = exportRomSet(request(names), files);
   EXPECT_EQ(result.reused, 0u);
