@@ -337,6 +337,27 @@ struct Command {
   std::vector<double> seconds;
 };
 
+// Runs the commands for the rounds asked for, each round into new folders
+// under `place` and the commands taking turns at going first, then removes
+// `place` and reports each command against the first.
+void runRounds(const Options& options, std::vector<Command>& commands,
+               const std::string& place) {
+  for (int round = 0; round < options.rounds; ++round) {
+    for (std::size_t k = 0; k < commands.size(); ++k) {
+      Command& command = commands[(k + static_cast<std::size_t>(round)) % commands.size()];
+      const std::string out = place + "/" + std::to_string(round) + "-" +
+                              std::to_string(&command - commands.data());
+      command.seconds.push_back(command.run(out));
+      truncateAll(out);
+    }
+  }
+  fs::remove_all(place);
+  run("sync");
+  for (std::size_t k = 1; k < commands.size(); ++k)
+    report(commands[0].name.c_str(), commands[0].seconds, commands[k].name.c_str(),
+           commands[k].seconds);
+}
+
 void timeWorkload(const Options& options, const Workload& workload,
                   const std::string& source, const std::string& outputs) {
   std::uint64_t bytes = 0;
@@ -386,20 +407,7 @@ void timeWorkload(const Options& options, const Workload& workload,
               names.size(), static_cast<double>(bytes) / (1 << 20), options.rounds,
               place.c_str());
   std::fflush(stdout);
-  for (int round = 0; round < options.rounds; ++round) {
-    for (std::size_t k = 0; k < commands.size(); ++k) {
-      Command& command = commands[(k + static_cast<std::size_t>(round)) % commands.size()];
-      const std::string out = place + "/" + std::to_string(round) + "-" +
-                              std::to_string(&command - commands.data());
-      command.seconds.push_back(command.run(out));
-      truncateAll(out);
-    }
-  }
-  fs::remove_all(place);
-  run("sync");
-  for (std::size_t k = 1; k < commands.size(); ++k)
-    report(commands[0].name.c_str(), commands[0].seconds, commands[k].name.c_str(),
-           commands[k].seconds);
+  runRounds(options, commands, place);
   if (!options.compareSync)
     std::printf("peak resident memory of simplekavo-export: %ld KiB\n", peakKiB);
   std::fflush(stdout);
@@ -449,20 +457,7 @@ void timeReplace(const Options& options, const std::string& dir, const std::stri
   std::printf("\nreplace: %d files of 256 KiB exported, then 5 names added; %d rounds, into %s\n",
               kEarlier, options.rounds, place.c_str());
   std::fflush(stdout);
-  for (int round = 0; round < options.rounds; ++round) {
-    for (std::size_t k = 0; k < commands.size(); ++k) {
-      Command& command = commands[(k + static_cast<std::size_t>(round)) % commands.size()];
-      const std::string out = place + "/" + std::to_string(round) + "-" +
-                              std::to_string(&command - commands.data());
-      command.seconds.push_back(command.run(out));
-      truncateAll(out);
-    }
-  }
-  fs::remove_all(place);
-  run("sync");
-  for (std::size_t k = 1; k < commands.size(); ++k)
-    report(commands[0].name.c_str(), commands[0].seconds, commands[k].name.c_str(),
-           commands[k].seconds);
+  runRounds(options, commands, place);
   std::fflush(stdout);
 }
 

@@ -68,6 +68,15 @@ Tree withoutGroups(Tree tree) {
   return tree;
 }
 
+// A new destination for each run: 1, 2, ... under `runs`.
+std::function<std::string()> numberedDestinations(const TempDirectory& runs) {
+  return [&runs, run = 0]() mutable {
+    const std::string destination = runs / std::to_string(++run);
+    testing::makeDirectories(destination);
+    return destination;
+  };
+}
+
 // The sweep over one destination: for every service and errno, fail the
 // k-th call for k = 1, 2, ... until a run completes. Returns the number of
 // failing runs.
@@ -163,12 +172,7 @@ TEST(ExportFaultInjection, EveryFailingOperationIsReportedAndTakenBack) {
   constexpr int kRomCount = 65;  // three groups, the last one partly filled
   RomFolder folder(kRomCount);
   TempDirectory runs;
-  int run = 0;
-  const int faultPoints = sweep(folder, [&] {
-    const std::string destination = runs / std::to_string(++run);
-    testing::makeDirectories(destination);
-    return destination;
-  }, {testing::kAllServices.begin(), testing::kAllServices.end()},
+  const int faultPoints = sweep(folder, numberedDestinations(runs), {testing::kAllServices.begin(), testing::kAllServices.end()},
      {ENOSPC, EIO, EACCES, ENOENT});
   std::cout << "fault points injected: " << faultPoints << "\n";
   // Every copy fails once with each errno, every source is looked at, and
@@ -189,12 +193,7 @@ TEST(ExportFaultInjection, EveryFailingOperationOfAReplaceLeavesTheEarlierLayout
   earlierNames.erase(earlierNames.begin() + 5);
   PosixFileSystem realFiles;
   TempDirectory runs;
-  int run = 0;
-  const int faultPoints = sweep(folder, [&] {
-    const std::string destination = runs / std::to_string(++run);
-    testing::makeDirectories(destination);
-    return destination;
-  }, {testing::kAllServices.begin(), testing::kAllServices.end()}, {ENOSPC, EIO},
+  const int faultPoints = sweep(folder, numberedDestinations(runs), {testing::kAllServices.begin(), testing::kAllServices.end()}, {ENOSPC, EIO},
      [&](const std::string& destination) {
        exportRomSet({destination, folder.source, earlierNames, destination + "/FILES.TXT"},
                     realFiles);
