@@ -65,8 +65,9 @@ bool DryRunFileSystem::removeFile(const std::string& path) {
   // or, under the name of the retired group it would be in by then, an
   // earlier copy nothing reuses.
   const std::string final = withFinalGroupNames(path);
-  if (!target_.exists(path) && final == path) return false;  // nothing there, in the plan either
-  plan_ << "remove " << shown_(target_.exists(path) ? path : final) << '\n';
+  const bool there = target_.exists(path);
+  if (!there && final == path) return false;  // nothing there, in the plan either
+  plan_ << "remove " << shown_(there ? path : final) << '\n';
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "cli/dry_run_file_system.h"
 #include "cli/terminal_progress.h"
 #include "cli/terminal_text.h"
+#include "export/number_text.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/controls/directory_listing.h"
@@ -160,14 +161,6 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return bad("SOURCE and DEST must not be empty");
   if (options.checksum && !options.replace) return bad("--checksum needs --replace");
   return {options, kExported};
-}
-
-// "12,345"
-std::string withThousands(std::size_t number) {
-  std::string digits = std::to_string(number);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-    digits.insert(static_cast<std::size_t>(at), ",");
-  return digits;
 }
 
 std::string plural(std::size_t count, const char* one, const char* many) {

@@ -108,12 +108,17 @@ std::string retiredGroupName(std::size_t group) {
 
 namespace {
 
-// The group a staged or retired directory's name stands for, and which of
-// the two it is.
+// The group a directory named with `suffix` stands for.
 std::optional<std::size_t> leftoverGroup(std::string_view name, std::string_view suffix) {
   if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix)
     return std::nullopt;
   return groupNumberOfDirectoryName(name.substr(0, name.size() - suffix.size()));
+}
+
+// The group a staged or retired directory's name stands for.
+std::optional<std::size_t> stagedOrRetiredGroup(std::string_view name) {
+  if (auto group = leftoverGroup(name, kStagedSuffix)) return group;
+  return leftoverGroup(name, kRetiredSuffix);
 }
 
 }  // namespace
@@ -123,8 +128,7 @@ std::string withFinalGroupNames(std::string_view path) {
   for (std::size_t start = 0; start <= path.size();) {
     const std::size_t end = std::min(path.find('/', start), path.size());
     const std::string_view part = path.substr(start, end - start);
-    std::optional<std::size_t> group = leftoverGroup(part, kStagedSuffix);
-    if (!group) group = leftoverGroup(part, kRetiredSuffix);
+    const std::optional<std::size_t> group = stagedOrRetiredGroup(part);
     result += group ? layout::groupDirectoryName(*group) : std::string(part);
     if (end < path.size()) result += '/';
     start = end + 1;
@@ -160,8 +164,7 @@ EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destinatio
   EarlierLayout layout;
   for (const DirectoryEntry& entry : files.listDirectory(destination)) {
     // "ROMS3", or "ROMS3" and the suffix of a staged or retired group.
-    std::optional<std::size_t> group = leftoverGroup(entry.name, kStagedSuffix);
-    if (!group) group = leftoverGroup(entry.name, kRetiredSuffix);
+    std::optional<std::size_t> group = stagedOrRetiredGroup(entry.name);
     const bool leftover = group.has_value();
     if (!group) group = groupNumberOfDirectoryName(entry.name);
     if (!group) continue;

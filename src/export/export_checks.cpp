@@ -10,6 +10,7 @@
 
 #include "export/copy_workers.h"
 #include "export/export_failure.h"
+#include "export/number_text.h"
 #include "export/rom_layout.h"
 #include "platform/services/interruption.h"
 #include "platform/services/run_time_error.h"
@@ -39,14 +40,6 @@ FileStatus directoryStatus(FileSystem& files, const std::string& directory) {
 
 std::string fileNameOf(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
-}
-
-// "12,345,678"
-std::string withThousands(std::uint64_t number) {
-  std::string digits = std::to_string(number);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-    digits.insert(static_cast<std::size_t>(at), ",");
-  return digits;
 }
 
 // "53,248 bytes (52.0 KiB)"
@@ -358,7 +351,6 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
       if (earlierCopies.count({status.device, status.inode}))
         throw RunTimeError(ErrorNumber::PathFileAccessError, source,
                            "Is a copy in the layout this export replaces");
-      plan.bytes += status.size;
       plan.sizes.push_back(status.size);
       indexBytes += layout::record(names[j], j).size();
       if (!earlierIndices.empty() && earlierIndices[j]) {
@@ -376,6 +368,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
           continue;  // nothing to write
         }
       }
+      plan.bytes += status.size;
       needed += roundUp(status.size, space.blockSize);
     }
   });

@@ -27,7 +27,8 @@ struct ExportPlan {
   std::string earlierIndexPath;  // an earlier index waits here until the
                                  // new one has reached the drive
   bool replacesIndex = false;    // an earlier index stands at indexPath
-  std::uint64_t bytes = 0;       // what the copies will hold
+  std::uint64_t bytes = 0;       // what the copies will write (a reused
+                                 // earlier copy writes nothing)
   std::vector<std::uint64_t> sizes;  // each source's, in list order
 
   // A replace: what earlier exports left in the destination, and whether

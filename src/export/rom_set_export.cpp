@@ -327,8 +327,6 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
   summary.bytes = plan.bytes;
   summary.replaced = plan.staged;
   summary.reused = plan.reusedCount;
-  for (std::size_t j = 0; j < count; ++j)
-    if (!plan.reused[j].empty()) summary.bytes -= plan.sizes[j];
   if (plan.staged) removeRetiredGroups(plan, request.destination, files, summary);
   progress.finish();
   return summary;

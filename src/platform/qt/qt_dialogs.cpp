@@ -12,6 +12,16 @@ QString titleOrDefault(const std::string& title) {
   return QString::fromStdString(title.empty() ? kApplicationTitle : title);
 }
 
+// A message box with the text shown as it is: messages name files, whose
+// names must not be read as markup.
+void setPlainMessage(QMessageBox& box, QMessageBox::Icon icon, const std::string& title,
+                     const std::string& text) {
+  box.setIcon(icon);
+  box.setWindowTitle(titleOrDefault(title));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+}
+
 }  // namespace
 
 std::string QtDialogs::inputBox(const std::string& prompt,
@@ -33,21 +43,14 @@ std::string QtDialogs::inputBox(const std::string& prompt,
 
 void QtDialogs::messageBox(const std::string& text, const std::string& title) {
   QMessageBox box(parent_);
-  box.setIcon(QMessageBox::NoIcon);
-  box.setWindowTitle(titleOrDefault(title));
-  // Messages name files, whose names must not be read as markup.
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
+  setPlainMessage(box, QMessageBox::NoIcon, title, text);
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
 }
 
 bool QtDialogs::question(const std::string& text, const std::string& title) {
   QMessageBox box(parent_);
-  box.setIcon(QMessageBox::Question);
-  box.setWindowTitle(titleOrDefault(title));
-  box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
+  setPlainMessage(box, QMessageBox::Question, title, text);
   box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
