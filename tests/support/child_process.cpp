@@ -39,6 +39,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, ChildOptions op
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   const std::string out = outPath_.empty() ? options.standardOutput : outPath_;
+  int pipeEnds[2] = {-1, -1};
+  if (options.outputToClosedPipe && ::pipe(pipeEnds) != 0)
+    throw std::runtime_error("pipe failed");
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -47,7 +50,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, ChildOptions op
       rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    int outFd = ::open(out.c_str(), O_WRONLY | O_TRUNC);
+    int outFd = options.outputToClosedPipe ? pipeEnds[1] : ::open(out.c_str(), O_WRONLY | O_TRUNC);
+    if (options.outputToClosedPipe) ::close(pipeEnds[0]);
     int errFd = ::open(errPath_.c_str(), O_WRONLY | O_TRUNC);
     if (outFd < 0 || errFd < 0) ::_exit(126);
     ::dup2(outFd, STDOUT_FILENO);
@@ -56,9 +60,13 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, ChildOptions op
     // starts with the default actions.
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
+    ::signal(SIGPIPE, SIG_DFL);
     ::execv(args[0], args.data());
     ::_exit(127);
   }
+  for (const int end : pipeEnds)
+    if (end >= 0) ::close(end);
 }
 
 ChildProcess::~ChildProcess() {

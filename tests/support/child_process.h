@@ -18,6 +18,7 @@ struct ChildResult {
 struct ChildOptions {
   std::optional<unsigned long> fileSizeLimit;  // bytes, as ulimit -f sets it
   std::string standardOutput;                  // a path; empty: captured
+  bool outputToClosedPipe = false;             // standard output: a pipe nobody reads
 };
 
 // A program started from a test, its output captured in files so that it

@@ -86,11 +86,17 @@ struct DirectoryEntry {
   FileStatus status;
 };
 
+// The kinds of file system that limit what a copy may be: the FAT family
+// of players' drives and cards (names without some characters; on FAT, files
+// under 4 GiB), and everything else.
+enum class VolumeFormat { Other, Fat, ExFat };
+
 // The room on the volume that holds a directory.
 struct VolumeSpace {
   bool known = false;           // some file systems do not report it
   std::uint64_t blockSize = 0;  // the unit a file's space is taken in
   std::uint64_t available = 0;  // bytes the user may still write
+  VolumeFormat format = VolumeFormat::Other;
 };
 
 // The file services the export relies on from its host, one small virtual
@@ -161,8 +167,10 @@ class FileSystem {
   // Copies the bytes of a regular file to a new file `name` in `into`, with
   // the source's modification time; fails when anything stands there
   // already. A source that is not a regular file
-  // (a FIFO, a device, a directory) is refused without being read. Safe to
-  // call from several threads at once.
+  // (a FIFO, a device, a directory) is refused without being read, and one
+  // whose size or times changed while it was copied fails the copy ("Changed
+  // while it was copied"), since the copy then holds neither the old bytes
+  // nor the new. Safe to call from several threads at once.
   virtual void copyInto(const std::string& from, const OpenDirectory& into,
                         const std::string& name) = 0;
 

@@ -23,6 +23,7 @@ void catchInterruptions() {
   action.sa_flags = 0;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 int interruptionSignal() { return received; }

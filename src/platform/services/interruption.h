@@ -2,8 +2,9 @@
 
 namespace kavo {
 
-// Ctrl-C (SIGINT) and termination requests (SIGTERM) for a program that must
-// undo what it started before it leaves. Once catchInterruptions() has run,
+// Ctrl-C (SIGINT), termination requests (SIGTERM) and a closed terminal or
+// dropped connection (SIGHUP), for a program that must undo what it started
+// before it leaves. Once catchInterruptions() has run,
 // such a signal no longer ends the process: it is noted, and long work asks
 // throwIfInterrupted() between its steps.
 void catchInterruptions();

@@ -6,12 +6,15 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -245,6 +248,60 @@ void waitForFuseHiddenFiles(const std::string& directory) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
+constexpr long kFatMagic = 0x4d44, kExFatMagic = 0x2011BAB0, kFuseMagic = 0x65735546;
+
+// The type a FUSE volume says it stands for in the mount table ("fuse.fusefat"
+// gives "fusefat"), found by the device number it gives its files.
+std::string fuseTypeOf(const std::string& directory) {
+  struct stat status {};
+  if (::stat(directory.c_str(), &status) != 0) return {};
+  const std::string device = std::to_string(major(status.st_dev)) + ":" +
+                             std::to_string(minor(status.st_dev));
+  std::unique_ptr<FILE, int (*)(FILE*)> table(std::fopen("/proc/self/mountinfo", "re"),
+                                              std::fclose);
+  if (!table) return {};
+  char* line = nullptr;
+  std::size_t size = 0;
+  std::string type;
+  // "36 25 0:39 / /mnt rw,relatime - fuse.fusefat fusefat rw,...": the third
+  // field is the device, the first after " - " the type.
+  while (::getline(&line, &size, table.get()) > 0) {
+    const std::string entry = line;
+    const std::size_t start = entry.find(' ', entry.find(' ') + 1) + 1;
+    if (entry.compare(start, device.size() + 1, device + " ") != 0) continue;
+    const std::size_t dash = entry.find(" - ");
+    if (dash == std::string::npos) continue;
+    type = entry.substr(dash + 3, entry.find(' ', dash + 3) - dash - 3);
+  }
+  std::free(line);
+  return type.starts_with("fuse.") ? type.substr(5) : type;
+}
+
+// Whether a volume is one of the FAT family. A FAT volume mounted through
+// FUSE (fusefat, a stand-in some players use) says so only in the mount table.
+VolumeFormat formatOf(const std::string& directory) {
+  struct statfs volume {};
+  if (::statfs(directory.c_str(), &volume) != 0) return VolumeFormat::Other;
+  const long type = static_cast<long>(volume.f_type);
+  if (type == kFatMagic) return VolumeFormat::Fat;
+  if (type == kExFatMagic) return VolumeFormat::ExFat;
+  if (type != kFuseMagic) return VolumeFormat::Other;
+  const std::string fuse = fuseTypeOf(directory);
+  if (fuse.find("exfat") != std::string::npos) return VolumeFormat::ExFat;
+  if (fuse.find("fat") != std::string::npos || fuse.find("msdos") != std::string::npos)
+    return VolumeFormat::Fat;
+  return VolumeFormat::Other;
+}
+
+// Whether a file's size or times differ between two looks at it.
+bool changedBetween(const struct stat& before, const struct stat& after) {
+  auto same = [](const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+  };
+  return before.st_size != after.st_size || !same(before.st_mtim, after.st_mtim) ||
+         !same(before.st_ctim, after.st_ctim);
+}
+
 }  // namespace
 
 void PosixFileSystem::requireDirectory(const std::string& path) {
@@ -302,13 +359,12 @@ std::int64_t PosixFileSystem::timeGranularity(const std::string& directory) {
   // FAT keeps modification times in steps of 2 s, and exFAT's drivers may
   // too; a FUSE file system does not say what it stands in front of, and
   // players' drives mounted through FUSE are mostly FAT.
-  constexpr long kFat = 0x4d44, kExFat = 0x2011BAB0, kFuse = 0x65735546;
   constexpr std::int64_t kTwoSeconds = 2'000'000'000;
   struct statfs volume {};
   if (::statfs(directory.c_str(), &volume) != 0)
     fail(errno, directory, PathRole::Directory);
   const long type = static_cast<long>(volume.f_type);
-  return type == kFat || type == kExFat || type == kFuse ? kTwoSeconds : 1;
+  return type == kFatMagic || type == kExFatMagic || type == kFuseMagic ? kTwoSeconds : 1;
 }
 
 void PosixFileSystem::requireWritable(const std::string& directory) {
@@ -321,6 +377,7 @@ VolumeSpace PosixFileSystem::volumeSpace(const std::string& directory) {
   if (::statvfs(directory.c_str(), &volume) != 0)
     fail(errno, directory, PathRole::Directory);
   VolumeSpace space;
+  space.format = formatOf(directory);
   // A file system that reports no blocks at all (some FUSE ones) does not
   // tell its space; nothing can be concluded from its zeros.
   space.known = volume.f_blocks > 0;
@@ -419,6 +476,13 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
   // that flush, so the call's own result does not matter; where it is not
   // supported the flush does it all.
   if (size >= kEarlyWriteBackFrom) ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+  // A source cut short, grown or rewritten while it was read leaves a copy
+  // that is neither its old bytes nor its new ones; it fails, as tar reports
+  // "file changed as we read it".
+  struct stat after {};
+  if (::fstat(in.get(), &after) != 0) fail(errno, from);
+  if (changedBetween(status, after))
+    throw RunTimeError(ErrorNumber::PathFileAccessError, from, "Changed while it was copied");
   // The copy keeps its source's times, as `cp -p` does, so that a later
   // refresh can tell an unchanged copy by its size and time alone.
   const struct timespec times[2] = {status.st_atim, status.st_mtim};

@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <optional>
 #include <random>
+#include <thread>
 
 #include "platform/services/run_time_error.h"
 #include "support/error_of.h"
@@ -71,6 +74,34 @@ TEST_F(PosixFileSystemTest, ACopyKeepsItsSourcesModificationTime) {
     EXPECT_EQ(files.status(dir / "out/0.SMS").modifiedSeconds, 1'234'567'890) << size;
     std::filesystem::remove_all(dir / "out");
   }
+}
+
+// A source cut short, grown or rewritten while it is read leaves a copy
+// that is neither its old bytes nor its new: the copy fails. Here another
+// writer appends to it all the while; a copy that ended before the writer
+// came is tried again with a larger file.
+TEST_F(PosixFileSystemTest, ASourceThatChangesWhileItIsCopiedFailsTheCopy) {
+  std::optional<RunTimeError> error;
+  for (std::size_t size = 8 << 20; !error && size <= (128u << 20); size *= 4) {
+    writeFile(dir / "growing.sms", std::string(size, 'g'));
+    std::atomic<bool> copying = true;
+    std::thread writer([&] {
+      const int fd = ::open((dir / "growing.sms").c_str(), O_WRONLY | O_APPEND);
+      while (copying) ASSERT_EQ(::write(fd, "x", 1), 1);
+      ::close(fd);
+    });
+    try {
+      files.copyFile(dir / "growing.sms", dir / "copy");
+    } catch (const RunTimeError& raised) {
+      error = raised;
+    }
+    copying = false;
+    writer.join();
+    std::filesystem::remove(dir / "copy");
+  }
+  ASSERT_TRUE(error) << "the writer never came while a copy ran";
+  EXPECT_EQ(error->path(), dir / "growing.sms");
+  EXPECT_EQ(error->reason(), "Changed while it was copied");
 }
 
 TEST_F(PosixFileSystemTest, CopiesThroughASymlinkToARegularFile) {
@@ -206,6 +237,9 @@ TEST_F(PosixFileSystemTest, OnFuseARemovedFileIsGoneWhenTheRemovalReturns) {
   testing::makeDirectories(dir / "usb");
   auto volume = testing::MountedVolume::fat32(dir / "usb", dir / "fat.img", 64);
   if (!volume.mounted()) GTEST_SKIP() << volume.why();
+  // It says what it stands for in the mount table only.
+  EXPECT_EQ(files.volumeSpace(dir / "usb").format, VolumeFormat::Fat);
+  EXPECT_EQ(files.volumeSpace(dir.path()).format, VolumeFormat::Other);
   writeFile(dir / "rom", std::string(100, 'r'));
   const std::string group = dir / "usb/ROMS0", index = dir / "usb/FILES.TXT.new";
   for (int i = 0; i < 1000; ++i) {
