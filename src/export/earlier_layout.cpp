@@ -7,6 +7,7 @@
 
 #include "export/rom_layout.h"
 #include "export/windows1252.h"
+#include "platform/services/interruption.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -59,16 +60,32 @@ bool isCopyNameInGroup(std::string_view name, std::size_t group) {
 
 namespace {
 
-// The record `line` (without its line end) for list index `listIndex`, if
-// the comma at `comma` ends its name.
-bool isRecordWithNameEndingAt(std::string_view line, std::size_t comma,
-                              std::size_t listIndex) {
-  const std::string_view name = line.substr(0, comma);
-  const std::string expected = std::string(",") +
-                               layout::groupDirectoryName(layout::groupNumberOf(listIndex)) +
-                               "\\" + std::to_string(listIndex) +
-                               std::string(layout::extensionOf(name));
-  return line.substr(comma) == expected;
+// A record longer than this is not one this program wrote: its names are
+// file names, of at most 255 bytes on any volume it reads from, and
+// Windows-1252 takes no more bytes than UTF-8.
+constexpr std::size_t kLongestRecord = 1024;
+
+// Where the name ends in `line`, a record without its line end, when it is
+// the record of list index `listIndex`: the name, ",ROMS<group>\<index>",
+// and the name's extension. A name may hold commas, and so may its
+// extension, but the extension ends the line: when the line has a dot, the
+// extension runs from its last one; when it has none, the extension is the
+// whole name, which then takes as many bytes as the line's end. So one look
+// at the line decides, whatever it holds.
+std::optional<std::size_t> nameEndIn(std::string_view line, std::size_t listIndex) {
+  const std::string middle = "," + layout::groupDirectoryName(layout::groupNumberOf(listIndex)) +
+                             "\\" + std::to_string(listIndex);
+  if (line.size() <= middle.size()) return std::nullopt;
+  const std::size_t dot = line.rfind('.');
+  const std::size_t rest = line.size() - middle.size();
+  if (dot == std::string_view::npos && rest % 2 != 0) return std::nullopt;
+  const std::size_t extension = dot == std::string_view::npos ? rest / 2 : line.size() - dot;
+  if (extension >= rest) return std::nullopt;  // no room for a name
+  const std::size_t end = rest - extension;
+  if (line.substr(end, middle.size()) != middle ||
+      layout::extensionOf(line.substr(0, end)) != line.substr(line.size() - extension))
+    return std::nullopt;
+  return end;
 }
 
 }  // namespace
@@ -82,18 +99,14 @@ std::optional<std::vector<EarlierRecord>> parseEarlierIndex(std::string_view byt
   std::string_view rest =
       bytes.substr(0, lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1);
   while (!rest.empty()) {
+    throwIfInterrupted();
     const std::size_t end = rest.find('\n');
+    if (end > kLongestRecord) return std::nullopt;
     const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end + 1);
-    const std::size_t listIndex = records.size();
-    // A name may hold commas, and so may its extension: the name ends at
-    // the comma after which the rest of the record fits it.
-    std::optional<std::size_t> nameEnd;
-    for (std::size_t comma = line.rfind(','); comma != std::string_view::npos && !nameEnd;
-         comma = comma == 0 ? std::string_view::npos : line.rfind(',', comma - 1))
-      if (comma > 0 && isRecordWithNameEndingAt(line, comma, listIndex)) nameEnd = comma;
+    const std::optional<std::size_t> nameEnd = nameEndIn(line, records.size());
     if (!nameEnd) return std::nullopt;
-    records.push_back({std::string(line.substr(0, *nameEnd)), listIndex});
+    records.push_back({std::string(line.substr(0, *nameEnd)), records.size()});
   }
   return records;
 }
@@ -172,7 +185,8 @@ EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destinatio
     if (entry.status.type != FileType::Directory)
       throw ForeignEntry(ErrorNumber::PathFileAccessError, directory,
                          "Is not a folder of an earlier export");
-    FoundGroup found{*group, entry.name, files.listDirectory(directory)};
+    throwIfInterrupted();  // a slow drive may hold thousands of groups
+    FoundGroup found{*group, entry.name, files.listDirectory(directory), entry.status};
     for (const DirectoryEntry& inside : found.copies)
       if (inside.status.type != FileType::Regular || !isCopyNameInGroup(inside.name, *group))
         throw ForeignEntry(ErrorNumber::PathFileAccessError,

@@ -56,6 +56,7 @@ struct FoundGroup {
   std::size_t number = 0;
   std::string name;  // as it stands: "ROMS3", or a staged or retired name
   std::vector<DirectoryEntry> copies;
+  FileStatus status;  // the directory's own
 };
 
 // What earlier exports left in a destination.

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <optional>
-#include <set>
+#include <unordered_map>
 
 #include "export/copy_workers.h"
 #include "export/export_failure.h"
@@ -60,16 +62,6 @@ std::string sizeText(std::uint64_t bytes) {
 
 std::uint64_t roundUp(std::uint64_t bytes, std::uint64_t block) {
   return block == 0 ? bytes : (bytes + block - 1) / block * block;
-}
-
-// "a, b, c and 4 more"
-std::string listOf(const std::vector<std::string>& items) {
-  constexpr std::size_t kShown = 5;
-  std::string text;
-  for (std::size_t i = 0; i < items.size() && i < kShown; ++i)
-    text += (i == 0 ? "" : ", ") + items[i];
-  if (items.size() > kShown) text += " and " + std::to_string(items.size() - kShown) + " more";
-  return text;
 }
 
 // A name longer than the volume takes, or a path longer than the host takes,
@@ -163,12 +155,32 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
   throw failure;
 }
 
+// A replace must not take away the index or the sources: neither may lie in
+// a folder it renames or removes (an earlier group, or what an interrupted
+// export left).
+void requireOutsideWhatIsReplaced(const ExportRequest& request, const ExportPlan& plan,
+                                  const FileStatus& indexDirectory, FileSystem& files) {
+  const FileStatus sourceDirectory = directoryStatus(files, request.source);
+  for (const auto* groups : {&plan.earlier.groups, &plan.earlier.leftovers}) {
+    for (const FoundGroup& group : *groups) {
+      if (group.status.sameFileAs(indexDirectory))
+        throw RunTimeError(ErrorNumber::PathFileAccessError, plan.indexPath,
+                           "Lies in a folder this export replaces or removes");
+      if (group.status.sameFileAs(sourceDirectory))
+        throw RunTimeError(ErrorNumber::PathFileAccessError, request.source,
+                           "Is a folder this export replaces or removes");
+    }
+  }
+}
+
 // What an earlier export left in the destination. For a plain export,
 // nothing the export makes may be there already: not a group directory,
 // and not what an interrupted export left. A replace takes an earlier
 // layout, as long as every group directory is wholly this program's, and
-// clears what an interrupted export left.
-void checkEarlierExports(const ExportRequest& request, ExportPlan& plan, FileSystem& files) {
+// clears what an interrupted export left, putting back an earlier index
+// that stands only under its waiting name.
+void checkEarlierExports(const ExportRequest& request, ExportPlan& plan,
+                         const IndexPlace& index, FileSystem& files) {
   std::optional<EarlierLayout> earlier;
   try {
     earlier = findEarlierLayout(files, request.destination);
@@ -177,14 +189,31 @@ void checkEarlierExports(const ExportRequest& request, ExportPlan& plan, FileSys
     // what stands in its way, as it would be anyway.
     if (request.replace) throw;
   }
+  // Beside the index, an interrupted export leaves plain files; anything
+  // else there is the user's.
   std::vector<std::string> leftovers;
-  for (const std::string& path : {plan.newIndexPath, plan.earlierIndexPath})
-    if (files.exists(path)) leftovers.push_back(path);
+  for (const std::string& path : {plan.newIndexPath, plan.earlierIndexPath}) {
+    const FileStatus status = files.status(path);
+    if (status.type == FileType::Missing) continue;
+    if (status.type != FileType::Regular)
+      throw ForeignEntry(ErrorNumber::PathFileAccessError, path,
+                         "Is not what an interrupted export left");
+    leftovers.push_back(path);
+  }
+  // Interrupted between the index's two renames, an export leaves the
+  // earlier index under its waiting name only.
+  const bool onlyEarlierIndex =
+      !plan.replacesIndex && std::count(leftovers.begin(), leftovers.end(), plan.earlierIndexPath);
 
   if (request.replace) {
+    if (onlyEarlierIndex) {
+      plan.restoresIndex = plan.replacesIndex = true;
+      std::erase(leftovers, plan.earlierIndexPath);
+    }
     plan.leftoverFiles = std::move(leftovers);
     plan.earlier = std::move(*earlier);
     plan.staged = !plan.earlier.groups.empty();
+    requireOutsideWhatIsReplaced(request, plan, index.directory, files);
     return;
   }
 
@@ -199,9 +228,17 @@ void checkEarlierExports(const ExportRequest& request, ExportPlan& plan, FileSys
   if (!leftovers.empty()) {
     RunTimeError error(ErrorNumber::PathFileAccessError, leftovers.front(),
                        "Left by an interrupted export");
-    std::vector<std::string> all = leftovers;
-    all.insert(all.end(), groups.begin(), groups.end());
-    error.setNote("Remove " + listOf(all) + " to export again.");
+    // Only what the interrupted export left, never an earlier layout that
+    // stands complete, nor the one earlier index there is.
+    std::string note;
+    if (onlyEarlierIndex) {
+      std::erase(leftovers, plan.earlierIndexPath);
+      note = plan.earlierIndexPath + " is the earlier index: rename it " +
+             fileNameOf(plan.indexPath) + (leftovers.empty() ? " to export again." : ", and ");
+    }
+    if (!leftovers.empty())
+      note += (note.empty() ? "Remove " : "remove ") + listOf(leftovers) + " to export again.";
+    error.setNote(note);
     if (earlier) refuseReplaceable(error);
     throw error;
   }
@@ -223,12 +260,14 @@ std::optional<std::vector<EarlierRecord>> readEarlierIndex(const ExportPlan& pla
   // An index of a few hundred thousand games is a few megabytes; anything
   // much larger is not one.
   constexpr std::size_t kLargestIndex = 64 * 1024 * 1024;
-  if (!plan.replacesIndex || !plan.leftoverFiles.empty() || !plan.earlier.leftovers.empty())
+  if (!plan.replacesIndex || plan.restoresIndex || !plan.leftoverFiles.empty() ||
+      !plan.earlier.leftovers.empty())
     return std::nullopt;
   std::unique_ptr<ReadableFile> file = files.openForReading(plan.indexPath);
   std::string bytes;
   char piece[64 * 1024];
   while (const std::size_t got = file->read(piece, sizeof piece)) {
+    throwIfInterrupted();
     bytes.append(piece, got);
     if (bytes.size() > kLargestIndex) return std::nullopt;
   }
@@ -268,6 +307,76 @@ bool sameTime(const FileStatus& a, const FileStatus& b, std::int64_t granularity
   return (apart < 0 ? -apart : apart) < std::max<std::int64_t>(granularity, 1);
 }
 
+// The files a replace removes or renames, by device and inode, with why
+// none of them may be a source: the earlier copies, and what an interrupted
+// export left.
+using ReplacedFiles = std::map<std::pair<std::uint64_t, std::uint64_t>, std::string>;
+
+ReplacedFiles replacedFiles(const ExportPlan& plan, FileSystem& files) {
+  ReplacedFiles replaced;
+  auto add = [&](const FileStatus& status, const char* why) {
+    replaced.emplace(std::pair{status.device, status.inode}, why);
+  };
+  constexpr char kLeftover[] = "Is in what an interrupted export left, which this export removes";
+  for (const FoundGroup& group : plan.earlier.groups)
+    for (const DirectoryEntry& copy : group.copies)
+      add(copy.status, "Is a copy in the layout this export replaces");
+  for (const FoundGroup& group : plan.earlier.leftovers)
+    for (const DirectoryEntry& copy : group.copies) add(copy.status, kLeftover);
+  for (const std::string& path : plan.leftoverFiles) add(files.status(path), kLeftover);
+  return replaced;
+}
+
+// The copy names of one group so far: two listed names may make one
+// (extensionless "23" at list index 1 and "3" at 12 both make "123"), and
+// FAT, where players' drives live, ignores case when it compares names.
+class CopyNames {
+ public:
+  explicit CopyNames(std::function<std::string(std::size_t)> sourceOf)
+      : sourceOf_(std::move(sourceOf)) {}
+
+  // Takes the copy name of list index j, refusing one that an earlier index
+  // of its group took.
+  void take(std::size_t j, const std::string& name) {
+    if (j % layout::kGroupSize == 0) taken_.clear();
+    const auto [at, added] = taken_.emplace(layout::upperCaseAscii(name), j);
+    if (added) return;
+    throw ExportFailure(
+        RunTimeError(ErrorNumber::PathFileAccessError, sourceOf_(j),
+                     "Takes the copy name " +
+                         joinPath(layout::groupDirectoryName(layout::groupNumberOf(j)), name) +
+                         ", as " + sourceOf_(at->second) + " does"),
+        kCheckingNames, /*refused=*/true);
+  }
+
+ private:
+  std::function<std::string(std::size_t)> sourceOf_;
+  std::unordered_map<std::string, std::size_t> taken_;
+};
+
+// FAT and exFAT take no control character and none of these in a name.
+void requireFatName(VolumeFormat format, const std::string& copyPath) {
+  if (format == VolumeFormat::Other) return;
+  const std::string name = fileNameOf(copyPath);
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) >= 0x20 && !std::strchr("\"*:<>?\\|", c)) continue;
+    std::string shown = "\"?\"";
+    shown[1] = c;
+    if (static_cast<unsigned char>(c) < 0x20) shown = "a control character";
+    throw RunTimeError(ErrorNumber::BadFileName, copyPath,
+                       "Holds " + shown + ", which a FAT drive does not take in a name");
+  }
+}
+
+// FAT32 keeps a file's size in 32 bits.
+void requireFatSize(VolumeFormat format, const std::string& source, std::uint64_t size) {
+  constexpr std::uint64_t kLargestOnFat = 0xFFFF'FFFFu;
+  if (format != VolumeFormat::Fat || size <= kLargestOnFat) return;
+  throw RunTimeError(ErrorNumber::PathFileAccessError, source,
+                     "Is " + sizeText(size) + "; a file on a FAT32 drive holds at most " +
+                         withThousands(kLargestOnFat) + " bytes");
+}
+
 }  // namespace
 
 std::string newIndexPathFor(const std::string& indexPath) {
@@ -294,25 +403,25 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
   const IndexPlace index = during(kCheckingIndexPath, [&] {
     return checkIndexPath(request, destinationStatus, files, plan);
   });
-  during(kCheckingDestination, [&] { checkEarlierExports(request, plan, files); });
+  during(kCheckingDestination, [&] { checkEarlierExports(request, plan, index, files); });
   // A replace looks for the earlier copies it can reuse, by the earlier
   // index's names.
   std::vector<std::optional<std::size_t>> earlierIndices;
   std::int64_t granularity = 1;
-  std::set<std::pair<std::uint64_t, std::uint64_t>> earlierCopies;  // device, inode
   if (plan.staged) {
     during(kCheckingIndexPath, [&] {
       if (const auto records = readEarlierIndex(plan, files))
         earlierIndices = earlierListIndices(names, *records);
     });
     during(kCheckingDestination, [&] { granularity = files.timeGranularity(destination); });
-    for (const FoundGroup& group : plan.earlier.groups)
-      for (const DirectoryEntry& copy : group.copies)
-        earlierCopies.emplace(copy.status.device, copy.status.inode);
   }
+  const ReplacedFiles replaced = during(kCheckingDestination, [&] {
+    return request.replace ? replacedFiles(plan, files) : ReplacedFiles{};
+  });
   plan.reused.resize(count);
 
   const VolumeSpace space = during(kCheckingSpace, [&] { return files.volumeSpace(destination); });
+  if (!space.known) plan.spaceUnchecked.push_back(destination);
   std::uint64_t needed = 0;     // on the destination's volume
   std::uint64_t indexBytes = 0;  // the records
   during(kCheckingSources, [&] {
@@ -328,6 +437,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
     CopyWorkers lookers(files.copiesAtOnce(), kInHand);
     std::size_t handedIn = 0;
     auto sourceOf = [&](std::size_t j) { return joinPath(request.source, names[j]); };
+    CopyNames copyNames(sourceOf);
     for (std::size_t j = 0; j < count; ++j) {
       throwIfInterrupted();  // looking at thousands of files on a slow drive takes a while
       for (; handedIn < count && lookers.hasRoom(); ++handedIn)
@@ -339,7 +449,10 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
       const std::string group =
           joinPath(destination, plan.staged ? stagedGroupName(groupNumber)
                                             : layout::groupDirectoryName(groupNumber));
-      requireFits(joinPath(group, layout::copyFileName(names[j], j)), nameLimit);
+      const std::string copyName = layout::copyFileName(names[j], j);
+      requireFits(joinPath(group, copyName), nameLimit);
+      requireFatName(space.format, joinPath(group, copyName));
+      copyNames.take(j, copyName);
       const std::string source = sourceOf(j);
       if (source.size() >= PATH_MAX) throw errorFromErrno(ENAMETOOLONG, source);
       lookers.takeBackOldestInTurn();
@@ -348,9 +461,9 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
         throw RunTimeError(ErrorNumber::PathFileAccessError, plan.indexPath,
                            "Is one of the files to export" +
                                (source == plan.indexPath ? "" : " (" + source + ")"));
-      if (earlierCopies.count({status.device, status.inode}))
-        throw RunTimeError(ErrorNumber::PathFileAccessError, source,
-                           "Is a copy in the layout this export replaces");
+      if (const auto at = replaced.find({status.device, status.inode}); at != replaced.end())
+        throw RunTimeError(ErrorNumber::PathFileAccessError, source, at->second);
+      requireFatSize(space.format, source, status.size);
       plan.sizes.push_back(status.size);
       indexBytes += layout::record(names[j], j).size();
       if (!earlierIndices.empty() && earlierIndices[j]) {
@@ -391,6 +504,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
     } else {
       requireRoom(space, needed, destination);
       const VolumeSpace indexSpace = files.volumeSpace(plan.indexDirectory);
+      if (!indexSpace.known) plan.spaceUnchecked.push_back(plan.indexDirectory);
       requireRoom(indexSpace, roundUp(indexBytes, indexSpace.blockSize), plan.indexDirectory);
     }
   });

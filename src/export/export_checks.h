@@ -37,6 +37,13 @@ struct ExportPlan {
   bool staged = false;
   // What an interrupted export left, cleared before a replace starts.
   std::vector<std::string> leftoverFiles;  // beside the index
+  // The earlier index stands only under its waiting name (an export was
+  // interrupted between the index's two renames): a replace puts it back
+  // first, before anything is removed.
+  bool restoresIndex = false;
+  // The directories whose volume does not tell its free space, so that it
+  // could not be checked.
+  std::vector<std::string> spaceUnchecked;
   // For each listed file, the earlier copy (its path) that becomes its
   // copy; empty where the source is copied.
   std::vector<std::string> reused;
@@ -63,10 +70,14 @@ std::string earlierIndexPathFor(const std::string& indexPath);
 //   and it does not take the name of a group directory the export makes;
 // - no group directory the export makes exists yet, nor anything an
 //   interrupted export left; or, for a replace, every group directory there
-//   holds only copies as this program names them, and no source is one of
-//   them;
+//   (an interrupted replace's staged and retired ones included) holds only
+//   copies as this program names them, what an interrupted export left
+//   beside the index is a plain file, and neither the index nor any source
+//   lies in what the replace removes or renames;
 // - every source is a regular file that opens for reading; every copy's
-//   name and every path fit the volume's limits;
+//   name and every path fit the volume's limits, no two copies take one
+//   name, and on a FAT volume no copy holds a character or a size FAT
+//   cannot keep;
 // - the volume has room for the copies, the directories and the index.
 // For a replace it also reads the earlier index, when no interrupted export
 // left anything, to find the earlier copies that can be reused: those the

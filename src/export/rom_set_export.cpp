@@ -10,6 +10,7 @@
 #include "export/copy_workers.h"
 #include "export/earlier_layout.h"
 #include "export/export_checks.h"
+#include "export/number_text.h"
 #include "export/rom_layout.h"
 #include "export/undo_log.h"
 #include "platform/services/interruption.h"
@@ -22,6 +23,8 @@ namespace {
 using layout::joinPath;
 
 constexpr char kIndexFileName[] = "FILES.TXT";
+
+constexpr char kLeftAsItWas[] = "The destination was left as it was.";
 
 // The steps of the writing, as a failure names them.
 constexpr char kOpeningDrive[] = "opening the drive";
@@ -71,23 +74,67 @@ std::string undoEverything(UndoLog& undo, VolumeSync* destination, VolumeSync* i
       left.push_back(error.path() + " (" + error.reason() + ")");
     }
   }
-  if (left.empty()) return "The destination was left as it was.";
+  if (left.empty()) return kLeftAsItWas;
   std::string text = "Not everything this export made could be taken back:";
   for (std::size_t i = 0; i < left.size() && i < 10; ++i) text += "\n" + left[i];
   if (left.size() > 10) text += "\nand " + std::to_string(left.size() - 10) + " more";
   return text;
 }
 
-// Removes what an interrupted export left, before a replace starts: its
-// staged and retired groups and the files beside the index.
+// What clearing an interrupted export's leftovers changed, so that a
+// message after a later failure can say so.
+struct Cleared {
+  std::string indexPutBack;  // the index's waiting name, once it is back
+  std::vector<std::string> removed;
+
+  bool empty() const { return indexPutBack.empty() && removed.empty(); }
+
+  // "FILES.TXT.simplekavo-old was put back as FILES.TXT, and ROMS1.simplekavo-new
+  // was removed"
+  std::string text(const ExportPlan& plan) const {
+    std::string text;
+    if (!indexPutBack.empty()) text = indexPutBack + " was put back as " + plan.indexPath;
+    if (!removed.empty())
+      text += (text.empty() ? "" : ", and ") + listOf(removed) +
+              (removed.size() == 1 ? " was removed" : " were removed");
+    return text;
+  }
+};
+
+// Takes back what an interrupted export left, before a replace starts. An
+// earlier index that stands only under its waiting name takes its name back
+// first, and that reaches the drive before anything is removed; then the
+// staged and retired groups and the files beside the index go.
 void clearLeftovers(const ExportPlan& plan, const std::string& destination,
-                    FileSystem& files) {
+                    FileSystem& files, Cleared& cleared) {
+  if (plan.restoresIndex) {
+    files.rename(plan.earlierIndexPath, plan.indexPath);
+    cleared.indexPutBack = plan.earlierIndexPath;
+    files.syncDirectory(plan.indexDirectory);
+  }
   for (const FoundGroup& group : plan.earlier.leftovers) {
     const std::string directory = joinPath(destination, group.name);
     for (const DirectoryEntry& copy : group.copies) files.removeFile(joinPath(directory, copy.name));
     files.removeDirectory(directory);
+    cleared.removed.push_back(directory);
   }
-  for (const std::string& path : plan.leftoverFiles) files.removeFile(path);
+  for (const std::string& path : plan.leftoverFiles) {
+    files.removeFile(path);
+    cleared.removed.push_back(path);
+  }
+}
+
+// What the message after a failure says of the destination: as it was, or
+// what could not be taken back; and what clearing an interrupted export's
+// leftovers changed before, which is not taken back.
+std::string afterFailure(const std::string& undone, const Cleared& cleared,
+                         const ExportPlan& plan) {
+  if (cleared.empty()) return undone;
+  if (undone == kLeftAsItWas)
+    return "The destination was left as it was, but for what an interrupted export left: " +
+           cleared.text(plan) + ".";
+  return undone + "\nBefore that, of what an interrupted export left, " + cleared.text(plan) +
+         ".";
 }
 
 // Once the new layout is in place, removes the earlier copies that nothing
@@ -163,11 +210,12 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
   std::array<std::atomic<std::size_t>, kJobsInHand> started{};
   CopyWorkers workers(files.copiesAtOnce(), kJobsInHand);
   std::unique_ptr<VolumeSync> destinationVolume, indexVolume;
+  Cleared cleared;
   const char* step = kOpeningDrive;
   try {
     if (request.replace) {
       step = kClearing;
-      clearLeftovers(plan, request.destination, files);
+      clearLeftovers(plan, request.destination, files, cleared);
     }
     step = kOpeningDrive;
     destinationVolume = files.watchVolume(request.destination);
@@ -311,12 +359,19 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
       undo.copiesNotMade(inHand[k].first + started[(jobsTakenBack + k) % kJobsInHand],
                          inHand[k].second);
     progress.step(kUndoingText, request.destination, 0, 0);
-    failure.setNote(undoEverything(undo, destinationVolume.get(), indexVolume.get()));
-    // Clearing comes before anything of this export is made, and what it
-    // removed was only an interrupted export's.
-    if (step == kClearing)
-      failure.setNote("Part of what an interrupted export left may be gone; nothing else was "
-                      "changed.");
+    std::string note = undoEverything(undo, destinationVolume.get(), indexVolume.get());
+    // Clearing comes before anything of this export is made, and changes
+    // only what an interrupted export left.
+    if (step == kClearing && !cleared.empty())
+      note = "Of what an interrupted export left, " + cleared.text(plan) +
+             "; nothing else was changed.";
+    else
+      note = afterFailure(note, cleared, plan);
+    if (failure.number() == ErrorNumber::DiskFull)
+      for (const std::string& directory : plan.spaceUnchecked)
+        note += "\nThe free space on " + directory +
+                " could not be checked before writing: its volume does not tell it.";
+    failure.setNote(note);
     progress.finish();
     throw failure;
   }
@@ -327,6 +382,7 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
   summary.bytes = plan.bytes;
   summary.replaced = plan.staged;
   summary.reused = plan.reusedCount;
+  summary.spaceUnchecked = plan.spaceUnchecked;
   if (plan.staged) removeRetiredGroups(plan, request.destination, files, summary);
   progress.finish();
   return summary;

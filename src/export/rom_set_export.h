@@ -36,6 +36,9 @@ struct ExportSummary {
   std::size_t reused = 0;
   std::size_t removed = 0;
   std::vector<std::string> notRemoved;
+  // The directories whose volume does not tell its free space, which the
+  // checks therefore could not compare with what the export needed.
+  std::vector<std::string> spaceUnchecked;
 };
 
 // Copies every listed file into group directories ROMS0, ROMS1, ... of 30

@@ -158,6 +158,11 @@ TEST(EarlierLayout, AnIndexThisProgramWroteReadsBackToItsRecords) {
       {"the wrong group", "a.sms,ROMS1\\0.sms\n    "},
       {"another extension", "a.sms,ROMS0\\0.gg\n    "},
       {"no comma", "a.sms ROMS0\\0.sms\n    "},
+      {"a record longer than any this program writes",
+       std::string(2000, 'a') + ".sms,ROMS0\\0.sms\n         "},
+      // Read in one look at each line: trying every comma as the name's end
+      // took seconds for a hundred thousand of them.
+      {"a line of two million commas", std::string(2'000'000, ',') + "\n               "},
   };
   for (const auto& other : others) EXPECT_FALSE(parseEarlierIndex(other.bytes)) << other.what;
   EXPECT_EQ(parseEarlierIndex("                "), std::vector<EarlierRecord>{});

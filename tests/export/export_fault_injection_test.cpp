@@ -154,8 +154,11 @@ int sweep(const RomFolder& folder, const std::function<std::string()>& freshDest
           EXPECT_FALSE(failure->step().empty());
           // Looking and claiming come before any writing.
           EXPECT_EQ(failure->refused(), looking);
+          // A volume that does not tell its free space (the FUSE stand-in
+          // for FAT32) is named after a full disk, as it could not be checked.
           if (!looking) {
-            EXPECT_EQ(failure->note(), "The destination was left as it was.");
+            EXPECT_EQ(failure->note().substr(0, failure->note().find('\n')),
+                      "The destination was left as it was.");
           }
         }
         EXPECT_FALSE(completed) << "no success is reported";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -242,14 +243,62 @@ TEST_F(LayoutReplaceTest, RefusalsLeaveEverythingAsItWas) {
     EXPECT_EQ(snapshot(destination), before);
   }
 
-  // A source that is one of the earlier copies would be removed with them.
-  std::filesystem::remove(destination + "/ROMS1/notes.txt");
-  ExportRequest fromTheDrive = request({"0.GG"});
-  fromTheDrive.source = destination + "/ROMS0";
-  auto refused = errorOf<ExportFailure>([&] { exportRomSet(fromTheDrive, files); });
+}
+
+// Neither a source nor the index may lie in what a replace renames or
+// removes (the earlier groups, what an interrupted export left), and only a
+// plain file can be what an interrupted export left beside the index: each
+// is refused with nothing touched, the sources included.
+TEST_F(LayoutReplaceTest, WhatAReplaceRemovesHoldsNoSourceNorTheIndex) {
+  const Names names = games(0, 40);
+  addRoms(names);
+  exportRomSet(request(names, false), files);
+  const std::string retired = destination + "/ROMS0.simplekavo-old";
+  testing::makeDirectories(retired);
+  writeFile(retired + "/0.GG", "the only copy of a game");
+  testing::makeDirectories(destination + "/ROMS1.simplekavo-new");
+  ASSERT_EQ(::link((source + "/Game 001.sms").c_str(), (destination + "/FILES.TXT.simplekavo-new")
+                                                           .c_str()), 0);
+  const struct {
+    const char* what;
+    std::string source;
+    Names names;
+    std::string index, path, reason;
+  } cases[] = {
+      {"exporting from an earlier group", destination + "/ROMS0", {"0.GG"}, "FILES.TXT",
+       destination + "/ROMS0", "Is a folder this export replaces or removes"},
+      {"exporting from what an interrupted replace left", retired, {"0.GG"}, "FILES.TXT", retired,
+       "Is a folder this export replaces or removes"},
+      {"a source that is what an interrupted export left", source, {"Game 001.sms"}, "FILES.TXT",
+       source + "/Game 001.sms", "Is in what an interrupted export left, which this export removes"},
+      {"the index in an earlier group", source, names, "ROMS0/FILES.TXT",
+       destination + "/ROMS0/FILES.TXT", "Lies in a folder this export replaces or removes"},
+      {"the index in a staged group", source, names, "ROMS1.simplekavo-new/FILES.TXT",
+       destination + "/ROMS1.simplekavo-new/FILES.TXT",
+       "Lies in a folder this export replaces or removes"},
+  };
+  const auto before = snapshot(root.path());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ExportRequest replace = request(c.names);
+    replace.source = c.source;
+    replace.indexPath = destination + "/" + c.index;
+    auto refused = errorOf<ExportFailure>([&] { exportRomSet(replace, files); });
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->refused());
+    EXPECT_EQ(refused->path(), c.path);
+    EXPECT_EQ(refused->reason(), c.reason);
+    EXPECT_EQ(snapshot(root.path()), before);
+  }
+
+  std::filesystem::remove(destination + "/FILES.TXT.simplekavo-new");
+  testing::makeDirectories(destination + "/FILES.TXT.simplekavo-new");
+  writeFile(destination + "/FILES.TXT.simplekavo-new/notes.txt", "the user's");
+  const auto withFolder = snapshot(root.path());
+  auto refused = errorOf<ExportFailure>([&] { exportRomSet(request(names), files); });
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->reason(), "Is a copy in the layout this export replaces");
-  EXPECT_EQ(snapshot(destination), layoutOnly);
+  EXPECT_EQ(refused->reason(), "Is not what an interrupted export left");
+  EXPECT_EQ(snapshot(root.path()), withFolder);
 }
 
 // What an interrupted replace leaves refuses a plain export and is cleared
@@ -263,23 +312,66 @@ TEST_F(LayoutReplaceTest, AnInterruptedReplacesLeftoversAreClearedAndNothingReus
   testing::makeDirectories(destination + "/ROMS0.simplekavo-old");
   writeFile(destination + "/FILES.TXT.simplekavo-new", "part of an index");
 
+  // A plain export names what to remove: only the leftovers, not the
+  // complete layout beside them.
   auto refused = errorOf<ExportFailure>([&] { exportRomSet(request(names, false), files); });
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->reason(), "Left by an interrupted export");
   EXPECT_TRUE(refused->replaceable());
+  EXPECT_EQ(refused->note(), "Remove " + destination + "/FILES.TXT.simplekavo-new, " +
+                                 destination + "/ROMS0.simplekavo-old, " + destination +
+                                 "/ROMS1.simplekavo-new to export again.");
 
-  // Clearing that fails has made nothing of the new layout.
-  const auto before = snapshot(destination);
-  testing::FaultInjectingFileSystem failingRemove(files, testing::Service::Remove, 1, EIO);
+  // Clearing that fails part-way says what it removed, and has made nothing
+  // of the new layout.
+  auto before = snapshot(destination);
+  testing::FaultInjectingFileSystem failingRemove(files, testing::Service::Remove, 2, EIO);
   auto failed = errorOf<ExportFailure>([&] { exportRomSet(request(names), failingRemove); });
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->step(), "clearing what an interrupted export left");
-  EXPECT_EQ(failed->note(),
-            "Part of what an interrupted export left may be gone; nothing else was changed.");
+  EXPECT_EQ(failed->note(), "Of what an interrupted export left, " + destination +
+                                "/ROMS0.simplekavo-old was removed; nothing else was changed.");
+  before.erase("ROMS0.simplekavo-old");
   EXPECT_EQ(snapshot(destination), before);
 
   const ExportSummary result = exportRomSet(request(names), files);
   EXPECT_EQ(result.reused, 0u);
+  EXPECT_EQ(snapshot(destination), freshExport(names));
+}
+
+// Interrupted between the index's two renames, an export leaves the earlier
+// index only under its waiting name. A plain export says so; a replace
+// puts it back before it removes anything, and a replace that then fails
+// says what it changed rather than that nothing was.
+TEST_F(LayoutReplaceTest, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
+  const Names names = games(0, 35);
+  addRoms(names);
+  exportRomSet(request(names, false), files);
+  const std::string index = destination + "/FILES.TXT";
+  const std::string earlierIndex = readFile(index);
+  std::filesystem::rename(index, index + ".simplekavo-old");
+  writeFile(index + ".simplekavo-new", "the index of the interrupted export");
+
+  auto refused = errorOf<ExportFailure>([&] { exportRomSet(request(names, false), files); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->note(), index + ".simplekavo-old is the earlier index: rename it "
+                                     "FILES.TXT, and remove " + index +
+                                 ".simplekavo-new to export again.");
+
+  testing::FaultInjectingFileSystem failingCopy(files, testing::Service::Copy, 1, ENOSPC);
+  auto failed = errorOf<ExportFailure>([&] { exportRomSet(request(names), failingCopy); });
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->step(), "copying");
+  EXPECT_EQ(failed->note(),
+            "The destination was left as it was, but for what an interrupted export left: " +
+                index + ".simplekavo-old was put back as " + index + ", and " + index +
+                ".simplekavo-new was removed.");
+  EXPECT_EQ(readFile(index), earlierIndex);
+  EXPECT_FALSE(files.exists(index + ".simplekavo-old"));
+
+  // The earlier layout and its index are whole again, so a replace reuses
+  // every copy.
+  EXPECT_EQ(exportRomSet(request(names), files).reused, names.size());
   EXPECT_EQ(snapshot(destination), freshExport(names));
 }
 

@@ -239,6 +239,10 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
   };
   const std::vector<std::string> three = {"Alpha.sms", "Beta Game.gg", "Gamma.sms"};
   const std::vector<std::string> thirtyOne(31, "Alpha.sms");
+  // Extensionless "23" at list index 1 and "3" at 12 both make ROMS0/123.
+  std::vector<std::string> clashing(13, "Alpha.sms");
+  clashing[1] = "23";
+  clashing[12] = "3";
   const std::string longName(255, 'x');
   const auto nothing = [](const std::string&) {};
   const auto link = [](const char* target, const char* at) {
@@ -336,6 +340,20 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
        [](const std::string& root) { ASSERT_EQ(::mkfifo((root + "/roms/Pipe.sms").c_str(), 0600), 0); },
        {"Alpha.sms", "Pipe.sms"}, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError,
        "ROOT/roms/Pipe.sms", "Not a regular file"},
+      {"two names make one copy name",
+       [](const std::string& root) {
+         writeFile(root + "/roms/23", "rom");
+         writeFile(root + "/roms/3", "rom");
+       },
+       clashing, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/roms/3",
+       "Takes the copy name ROMS0/123, as ROOT/roms/23 does"},
+      {"a folder of the user's stands where an interrupted export leaves a file",
+       [](const std::string& root) {
+         testing::makeDirectories(root + "/usb/FILES.TXT.simplekavo-old");
+         writeFile(root + "/usb/FILES.TXT.simplekavo-old/notes.txt", "the user's");
+       },
+       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError,
+       "ROOT/usb/FILES.TXT.simplekavo-old", "Is not what an interrupted export left"},
       {"a name without a dot makes a copy name too long for the volume",
        [&](const std::string& root) { writeFile(root + "/roms/" + longName, "rom"); },
        {"Alpha.sms", longName}, "ROOT/usb/FILES.TXT", ErrorNumber::BadFileName,
@@ -365,6 +383,47 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
     EXPECT_TRUE(error->refused()) << error->step();
     EXPECT_EQ(snapshot(root.path()), before) << "nothing is created or changed";
   }
+}
+
+// On the file system of players' drives: a copy name with a character FAT
+// does not take, or a file too large for FAT32, is refused before writing;
+// and since the FUSE stand-in does not tell its free space, the export says
+// it could not be checked.
+TEST(RomSetExportOnFat32, WhatFatCannotHoldIsRefusedBeforeWriting) {
+  TempDirectory root;
+  testing::makeDirectories(root / "roms");
+  testing::makeDirectories(root / "usb");
+  auto volume = testing::MountedVolume::fat32(root / "usb", root / "fat.img", 64);
+  if (!volume.mounted()) GTEST_SKIP() << volume.why();
+  writeFile(root / "roms/Alpha.sms", "rom");
+  writeFile(root / "roms/b.s:m", "rom");
+  writeFile(root / "roms/Huge.sms", "");
+  std::filesystem::resize_file(root / "roms/Huge.sms", std::uint64_t{4} << 30);  // sparse
+  const struct {
+    std::vector<std::string> names;
+    std::string path, reason;
+  } cases[] = {
+      {{"Alpha.sms", "b.s:m"}, root / "usb/ROMS0/1.S:M",
+       "Holds \":\", which a FAT drive does not take in a name"},
+      {{"Huge.sms"}, root / "roms/Huge.sms",
+       "Is 4,294,967,296 bytes (4.0 GiB); a file on a FAT32 drive holds at most "
+       "4,294,967,295 bytes"},
+  };
+  PosixFileSystem files;
+  const Tree before = snapshot(root / "usb");
+  for (const auto& c : cases) {
+    auto error = errorOf<ExportFailure>([&] {
+      exportRomSet({root / "usb", root / "roms", c.names, root / "usb/FILES.TXT"}, files);
+    });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->path(), c.path);
+    EXPECT_EQ(error->reason(), c.reason);
+    EXPECT_TRUE(error->refused());
+    EXPECT_EQ(snapshot(root / "usb"), before);
+  }
+  const ExportSummary done = exportRomSet(
+      {root / "usb", root / "roms", {"Alpha.sms"}, root / "usb/FILES.TXT"}, files);
+  EXPECT_EQ(done.spaceUnchecked, std::vector<std::string>{root / "usb"});
 }
 
 // A source folder deep enough that a file in it has a path longer than the
