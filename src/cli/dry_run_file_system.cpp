@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "export/earlier_layout.h"
+#include "export/export_checks.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -49,9 +50,12 @@ void DryRunFileSystem::rename(const std::string& from, const std::string& to) {
   auto found = written_.find(from);
   if (found == written_.end()) {
     // On disk, everything stays where it is; an earlier copy that a replace
-    // moves to its new place is part of the plan.
+    // moves to its new place is part of the plan, and so is an earlier index
+    // that an interrupted export left under its waiting name, put back.
     if (isInStagedGroup(to))
       plan_ << "reuse " << shown_(from) << " -> " << shown_(withFinalGroupNames(to)) << '\n';
+    else if (from == earlierIndexPathFor(to) && target_.exists(from))
+      plan_ << "rename " << shown_(from) << " -> " << shown_(to) << '\n';
     return;
   }
   std::string bytes = std::move(found->second);

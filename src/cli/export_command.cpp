@@ -14,6 +14,7 @@
 #include "cli/dry_run_file_system.h"
 #include "cli/terminal_progress.h"
 #include "cli/terminal_text.h"
+#include "export/earlier_layout.h"
 #include "export/number_text.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
@@ -74,10 +75,15 @@ constexpr char kHelp[] =
     "  3    refused before anything was written: SOURCE cannot be listed, DEST\n"
     "       is not a directory or another export is writing to it, a directory\n"
     "       ROMSn is already there (see --replace) or is not this program's,\n"
-    "       the index path is not usable, a source cannot be read, a name is\n"
-    "       too long or holds a line break, or the drive has too little free\n"
-    "       space\n"
-    "  130  interrupted by Ctrl-C (143: by SIGTERM); what it made was taken back\n";
+    "       the index path is not usable or lies in what a replace removes, a\n"
+    "       source cannot be read or lies in what a replace removes, two files\n"
+    "       would take one copy name, a name is too long, holds a line break or\n"
+    "       a character FAT does not take, a file is too large for FAT32, the\n"
+    "       drive has too little free space, or --replace lists no file\n"
+    "  4    exported and flushed to the drive, but the summary could not be\n"
+    "       written to standard output (a closed pipe, a full disk)\n"
+    "  130  interrupted by Ctrl-C (129: by SIGHUP, 143: by SIGTERM); what it\n"
+    "       made was taken back\n";
 
 struct Options {
   std::string filter = "*.*";
@@ -213,6 +219,24 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
       reportFailure(err, "listing the source", error);
       return kRefused;
     }
+    // A mistyped filter or a source drive that is not mounted lists
+    // nothing, and a replace would then empty the drive.
+    if (options.replace && names.empty()) {
+      std::size_t games = 0;
+      try {
+        games = findEarlierLayout(posix, options.destination).copies();
+      } catch (const RunTimeError&) {
+        // what stands there is reported by no export at all
+      }
+      err << kProgram << ": listing the source: " << terminalSafe(options.source) << ": "
+          << (options.filter == "*.*" ? std::string("No files")
+                                      : "No file matches \"" + terminalSafe(options.filter) + "\"")
+          << '\n'
+          << kProgram << ": a replace would leave none of the " << withThousands(games)
+          << (games == 1 ? " game" : " games") << " in " << terminalSafe(options.destination)
+          << "; nothing was changed\n";
+      return kRefused;
+    }
     const std::string indexPath =
         fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)));
     bool showProgress = terminal.isTerminal && !options.quiet && !options.dryRun;
@@ -246,7 +270,11 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
     const std::size_t records = index.find_last_of('\n') + 1;  // 0 when none
     out << "write " << shownOnOut(result.indexPath) << " (" << index.size()
         << " bytes), records:\n"
-        << shownOnOut(index.substr(0, records)) << "Dry run: ";
+        << shownOnOut(index.substr(0, records));
+    for (const std::string& directory : result.spaceUnchecked)
+      out << "free space on " << shownOnOut(directory)
+          << " could not be checked: its volume does not tell it\n";
+    out << "Dry run: ";
     if (result.replaced)
       out << replacedText(result, "would replace") << ", " << result.bytes << " bytes to copy";
     else
@@ -281,14 +309,21 @@ int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err
   Parsed parsed = parse(argc, argv, out, err);
   int status = parsed.options ? exportWith(*parsed.options, out, err, terminal)
                               : parsed.status;
-  // What was printed is part of the result: a plan or a summary that could
-  // not be written (a full disk, a closed pipe) is a failure.
+  // What was printed is part of the result: a plan that could not be
+  // written (a full disk, a closed pipe) is a failure. A summary that could
+  // not be is said apart, since the layout is complete by then.
   errno = 0;
   out.flush();
   if (!out) {
     err << kProgram << ": writing to standard output: "
         << (errno != 0 ? std::strerror(errno) : "write error") << '\n';
-    return status == kExported ? kFailed : status;
+    if (status != kExported) return status;
+    if (parsed.options && !parsed.options->dryRun) {
+      err << kProgram << ": the export is complete and flushed to the drive; only its summary "
+                         "was lost\n";
+      return kReportLost;
+    }
+    return kFailed;
   }
   return status;
 }

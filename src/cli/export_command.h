@@ -10,8 +10,12 @@ enum ExitStatus : int {
   kFailed = 1,    // the export failed part-way; what it made was taken back
   kBadUsage = 2,  // the command line is wrong; nothing was looked at
   kRefused = 3,   // refused before anything was written
+  // The layout is written and flushed, but the summary could not be written
+  // to standard output (a closed pipe, a full disk); said on standard error.
+  kReportLost = 4,
   // An export stopped by a signal exits with 128 plus the signal's number
-  // (130 for Ctrl-C, 143 for SIGTERM), after taking back what it made.
+  // (129 for SIGHUP, 130 for Ctrl-C, 143 for SIGTERM), after taking back
+  // what it made.
   kInterruptedBase = 128,
 };
 

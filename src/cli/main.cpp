@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -7,8 +8,11 @@
 #include "platform/services/interruption.h"
 
 int main(int argc, char** argv) {
-  // Ctrl-C and SIGTERM take back what the export made before it exits.
+  // Ctrl-C, SIGTERM and SIGHUP take back what the export made before it
+  // exits.
   kavo::catchInterruptions();
+  // A closed output pipe is a write error to report, not a silent end.
+  ::signal(SIGPIPE, SIG_IGN);
   kavo::ignoreFileSizeLimitSignal();
   return kavo::runExportCommand(argc, argv, std::cout, std::cerr,
                                 {::isatty(STDERR_FILENO) == 1, kavo::terminalWidth(),

@@ -199,6 +199,15 @@ TEST_F(ExportCommandTest, ReplaceRefreshesADriveAndSaysWhatItReused) {
   EXPECT_NE(dry.out.find("Dry run: would replace 4 games: 3 reused, 1 copied, 1 removed"),
             std::string::npos) << dry.out;
 
+  // A replace that lists nothing (a mistyped filter, a source drive not
+  // mounted) would empty the drive: refused, saying what the drive holds.
+  Result nothing = run({"-r", "-f", "*.smd", src, dst});
+  EXPECT_EQ(nothing.status, kRefused);
+  EXPECT_EQ(nothing.err, "simplekavo-export: listing the source: " + src +
+                             ": No file matches \"*.smd\"\nsimplekavo-export: a replace would "
+                             "leave none of the 4 games in " + dst + "; nothing was changed\n");
+  EXPECT_EQ(snapshot(dir.path()), before);
+
   Result done = run({"--replace", src, dst});
   ASSERT_EQ(done.status, kExported) << done.err;
   EXPECT_EQ(done.out.rfind("Replaced 4 games: 3 reused, 1 copied, 1 removed, 16 bytes, in ", 0),
@@ -305,7 +314,7 @@ TEST_F(ExportProgramTest, OfTwoExportsAtOnceOneCompletesAndTheOtherIsRefused) {
 TEST_F(ExportProgramTest, AnInterruptedExportLeavesTheDestinationAsItWas) {
   writeFile(dst + "/FILES.TXT", "an earlier index");
   int count = 0;
-  for (int signal : {SIGINT, SIGTERM}) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(sigabbrev_np(signal));
     // Long enough to be caught part-way; longer again if it was not.
     bool caught = false;
@@ -337,6 +346,8 @@ TEST_F(ExportProgramTest, AnInterruptedExportLeavesTheDestinationAsItWas) {
   }
 }
 
+// A plan or help that cannot be written is a failure; a summary that cannot
+// be, once the layout is complete, has a status of its own.
 TEST_F(ExportProgramTest, OutputThatCannotBeWrittenIsAFailure) {
   const auto before = snapshot(dir.path());
   for (const std::vector<std::string>& args :
@@ -348,6 +359,25 @@ TEST_F(ExportProgramTest, OutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(r.err, "simplekavo-export: writing to standard output: No space left on device\n");
   }
   EXPECT_EQ(snapshot(dir.path()), before);
+
+  const std::string alone = dir / "alone";
+  testing::makeDirectories(alone);
+  ASSERT_EQ(runChild(program({src, alone})).status, kExported);
+  for (bool closedPipe : {true, false}) {
+    SCOPED_TRACE(closedPipe ? "a closed pipe" : "a full disk");
+    const std::string into = dir / (closedPipe ? "piped" : "full");
+    testing::makeDirectories(into);
+    testing::ChildOptions lost;
+    lost.outputToClosedPipe = closedPipe;
+    if (!closedPipe) lost.standardOutput = "/dev/full";
+    auto r = runChild(program({src, into}), lost);
+    EXPECT_EQ(r.status, kReportLost);
+    EXPECT_EQ(r.err, std::string("simplekavo-export: writing to standard output: ") +
+                         (closedPipe ? "Broken pipe" : "No space left on device") +
+                         "\nsimplekavo-export: the export is complete and flushed to the "
+                         "drive; only its summary was lost\n");
+    EXPECT_EQ(snapshot(into), snapshot(alone));
+  }
 }
 
 // A name can hold what retitles or clears a terminal: it reaches one escaped,
