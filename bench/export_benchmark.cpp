@@ -50,11 +50,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "export/rom_set_export.h"
+#include "median.h"
 #include "platform/services/forwarding_file_system.h"
 #include "platform/services/posix_file_system.h"
-#include "bench_files.h"
-#include "median.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -102,8 +102,7 @@ Run runProgram(std::vector<std::string> args) {
   }
   int status = 0;
   rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-      WEXITSTATUS(status) != 0) {
+  if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "failed: %s\n", argv[0]);
     std::exit(1);
   }
@@ -136,8 +135,7 @@ Workload workloadNamed(const std::string& name) {
   // For a USB drive through the FUSE stand-in, which is slow, and slower
   // still for `cp -r` as one directory fills (it searches it at each create).
   if (name == "usb") return {name, {{2, 4 * MiB}, {300, 64 * KiB}}};
-  std::fprintf(stderr, "unknown workload %s (small, tiny, mixed, large, usb)\n",
-               name.c_str());
+  std::fprintf(stderr, "unknown workload %s (small, tiny, mixed, large, usb)\n", name.c_str());
   std::exit(2);
 }
 
@@ -156,8 +154,7 @@ std::vector<std::string> prepareSource(const Workload& workload, const std::stri
   if (fs::exists(marker)) return names;
   fs::remove_all(source);
   fs::create_directories(source);
-  std::fprintf(stderr, "generating the %s workload in %s\n", workload.name.c_str(),
-               source.c_str());
+  std::fprintf(stderr, "generating the %s workload in %s\n", workload.name.c_str(), source.c_str());
   std::size_t n = 0;
   for (const auto& [count, size] : workload.files)
     for (int i = 0; i < count; ++i, ++n)
@@ -174,8 +171,7 @@ void prepareFlat(const std::string& source, int count, std::size_t size) {
   fs::remove_all(source);
   fs::create_directories(source);
   std::fprintf(stderr, "generating %d × %zu bytes in %s\n", count, size, source.c_str());
-  for (int i = 0; i < count; ++i)
-    writeRom(source + "/Game " + std::to_string(i) + ".sms", size, i);
+  for (int i = 0; i < count; ++i) writeRom(source + "/Game " + std::to_string(i) + ".sms", size, i);
   std::ofstream(marker).put('\n');
   run("sync");
 }
@@ -273,11 +269,10 @@ class PerFileSync final : public kavo::ForwardingFileSystem {
   std::vector<std::string> directories_;
 };
 
-void exportAll(kavo::FileSystem& files, const std::string& source,
-               const std::string& destination, const std::vector<std::string>& names) {
-  kavo::exportRomSet(kavo::ExportRequest{destination, source, names,
-                                          kavo::proposedIndexPath(destination)},
-                     files);
+void exportAll(kavo::FileSystem& files, const std::string& source, const std::string& destination,
+               const std::vector<std::string>& names) {
+  kavo::exportRomSet(
+      kavo::ExportRequest{destination, source, names, kavo::proposedIndexPath(destination)}, files);
 }
 
 Options parse(int argc, char** argv) {
@@ -291,9 +286,12 @@ Options parse(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (arg == "--dir") options.dir = value();
-    else if (arg == "--rounds") options.rounds = std::stoi(value());
-    else if (arg == "--target") options.target = value();
+    if (arg == "--dir")
+      options.dir = value();
+    else if (arg == "--rounds")
+      options.rounds = std::stoi(value());
+    else if (arg == "--target")
+      options.target = value();
     else if (arg == "--workloads") {
       options.workloads.clear();
       std::string list = value();
@@ -302,12 +300,16 @@ Options parse(int argc, char** argv) {
         options.workloads.push_back(list.substr(at, comma - at));
         at = comma + 1;
       }
-    }
-    else if (arg == "--program") options.program = value();
-    else if (arg == "--baseline") options.baselines.push_back(value());
-    else if (arg == "--compare-sync") options.compareSync = true;
-    else if (arg == "--memory") options.memory = true;
-    else if (arg == "--replace") options.replace = true;
+    } else if (arg == "--program")
+      options.program = value();
+    else if (arg == "--baseline")
+      options.baselines.push_back(value());
+    else if (arg == "--compare-sync")
+      options.compareSync = true;
+    else if (arg == "--memory")
+      options.memory = true;
+    else if (arg == "--replace")
+      options.replace = true;
     else {
       std::fprintf(stderr,
                    "usage: export_benchmark --dir DIR --program PATH [--rounds N] "
@@ -340,13 +342,12 @@ struct Command {
 // Runs the commands for the rounds asked for, each round into new folders
 // under `place` and the commands taking turns at going first, then removes
 // `place` and reports each command against the first.
-void runRounds(const Options& options, std::vector<Command>& commands,
-               const std::string& place) {
+void runRounds(const Options& options, std::vector<Command>& commands, const std::string& place) {
   for (int round = 0; round < options.rounds; ++round) {
     for (std::size_t k = 0; k < commands.size(); ++k) {
       Command& command = commands[(k + static_cast<std::size_t>(round)) % commands.size()];
-      const std::string out = place + "/" + std::to_string(round) + "-" +
-                              std::to_string(&command - commands.data());
+      const std::string out =
+          place + "/" + std::to_string(round) + "-" + std::to_string(&command - commands.data());
       command.seconds.push_back(command.run(out));
       truncateAll(out);
     }
@@ -358,8 +359,8 @@ void runRounds(const Options& options, std::vector<Command>& commands,
            commands[k].seconds);
 }
 
-void timeWorkload(const Options& options, const Workload& workload,
-                  const std::string& source, const std::string& outputs) {
+void timeWorkload(const Options& options, const Workload& workload, const std::string& source,
+                  const std::string& outputs) {
   std::uint64_t bytes = 0;
   const std::vector<std::string> names = prepareSource(workload, source, bytes);
   const std::string place = outputs + "/" + workload.name;
@@ -388,24 +389,29 @@ void timeWorkload(const Options& options, const Workload& workload,
     commands.push_back({"export, one syncfs a volume", inProcess(posix), {}});
   } else {
     commands.push_back({"simplekavo-export", program(options.program), {}});
-    commands.push_back({"cp -r + sync", [&](const std::string& out) {
-      return seconds([&] { run("cp -r " + quoted(source) + " " + quoted(out) + " && sync"); });
-    }, {}});
+    commands.push_back(
+        {"cp -r + sync",
+         [&](const std::string& out) {
+           return seconds([&] { run("cp -r " + quoted(source) + " " + quoted(out) + " && sync"); });
+         },
+         {}});
     if (workload.name == "large")
-      commands.push_back({"dd one file + sync", [&](const std::string& out) {
-        fs::create_directories(out);
-        return seconds([&] {
-          run("dd if=/dev/zero of=" + quoted(out + "/one") + " bs=1M count=" +
-              std::to_string(bytes >> 20) + " status=none && sync");
-        });
-      }, {}});
+      commands.push_back({"dd one file + sync",
+                          [&](const std::string& out) {
+                            fs::create_directories(out);
+                            return seconds([&] {
+                              run("dd if=/dev/zero of=" + quoted(out + "/one") + " bs=1M count=" +
+                                  std::to_string(bytes >> 20) + " status=none && sync");
+                            });
+                          },
+                          {}});
     for (const std::string& baseline : options.baselines)
       commands.push_back({"baseline " + fs::path(baseline).parent_path().filename().string(),
-                          program(baseline), {}});
+                          program(baseline),
+                          {}});
   }
   std::printf("\n%s: %zu files, %.1f MiB, %d rounds, into %s\n", workload.name.c_str(),
-              names.size(), static_cast<double>(bytes) / (1 << 20), options.rounds,
-              place.c_str());
+              names.size(), static_cast<double>(bytes) / (1 << 20), options.rounds, place.c_str());
   std::fflush(stdout);
   runRounds(options, commands, place);
   if (!options.compareSync)
@@ -449,10 +455,12 @@ void timeReplace(const Options& options, const std::string& dir, const std::stri
   };
   std::vector<Command> commands;
   commands.push_back({"simplekavo-export --replace", replace({}), {}});
-  commands.push_back({"fresh simplekavo-export", [&](const std::string& out) {
-    fs::create_directories(out);
-    return runProgram({options.program, "--quiet", now, out}).seconds;
-  }, {}});
+  commands.push_back({"fresh simplekavo-export",
+                      [&](const std::string& out) {
+                        fs::create_directories(out);
+                        return runProgram({options.program, "--quiet", now, out}).seconds;
+                      },
+                      {}});
   commands.push_back({"--replace --checksum", replace({"--checksum"}), {}});
   std::printf("\nreplace: %d files of 256 KiB exported, then 5 names added; %d rounds, into %s\n",
               kEarlier, options.rounds, place.c_str());

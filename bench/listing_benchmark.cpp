@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "median.h"
 #include "platform/controls/directory_listing.h"
 #include "platform/controls/file_list_box.h"
-#include "median.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -51,9 +51,12 @@ int main(int argc, char** argv) {
   int files = 50000, rounds = 5;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string arg = argv[i];
-    if (arg == "--dir") dir = argv[i + 1];
-    else if (arg == "--files") files = std::stoi(argv[i + 1]);
-    else if (arg == "--rounds") rounds = std::stoi(argv[i + 1]);
+    if (arg == "--dir")
+      dir = argv[i + 1];
+    else if (arg == "--files")
+      files = std::stoi(argv[i + 1]);
+    else if (arg == "--rounds")
+      rounds = std::stoi(argv[i + 1]);
   }
   const std::string many = fs::absolute(dir).string() + "/listing";
   const std::string empty = fs::absolute(dir).string() + "/listing-empty";

@@ -107,10 +107,14 @@ int main(int argc, char** argv) {
   int files = 20000, rounds = 5;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string arg = argv[i], value = argv[i + 1];
-    if (arg == "--dir") dir = value;
-    else if (arg == "--program") program = value;
-    else if (arg == "--files") files = std::stoi(value);
-    else if (arg == "--rounds") rounds = std::stoi(value);
+    if (arg == "--dir")
+      dir = value;
+    else if (arg == "--program")
+      program = value;
+    else if (arg == "--files")
+      files = std::stoi(value);
+    else if (arg == "--rounds")
+      rounds = std::stoi(value);
     else {
       std::fprintf(stderr,
                    "usage: window_benchmark --dir DIR --program PATH [--files N] [--rounds N]\n");

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "platform/controls/directory_listing.h"
+#include "platform/qt/qt_program_end.h"
 #include "platform/services/interruption.h"
 #include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
-#include "platform/qt/qt_program_end.h"
 #include "ui/form1.h"
 #include "ui/program_icon.h"
 #include "version.h"

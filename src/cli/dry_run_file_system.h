@@ -16,8 +16,8 @@ namespace kavo {
 // files it is asked to write are kept in memory, and renames and removals
 // apply to those. For a replace, the plan also names the earlier copies
 // moved to their new places ("reuse FROM -> TO") and the files removed
-// ("remove PATH"), and shows paths under the group names they end with. The export's checks run against the real disk, so a plan
-// is only made for an export that can start.
+// ("remove PATH"), and shows paths under the group names they end with. The export's checks run
+// against the real disk, so a plan is only made for an export that can start.
 class DryRunFileSystem final : public ForwardingFileSystem {
  public:
   // `shown` turns a path into the text the plan prints.

@@ -30,8 +30,7 @@ namespace {
 
 constexpr char kProgram[] = "simplekavo-export";
 
-constexpr char kUsage[] =
-    "Usage: simplekavo-export [OPTION]... SOURCE DEST\n";
+constexpr char kUsage[] = "Usage: simplekavo-export [OPTION]... SOURCE DEST\n";
 
 constexpr char kHelp[] =
     "Copy the ROM files in SOURCE into DEST as the directories ROMS0, ROMS1,\n"
@@ -110,16 +109,15 @@ std::string withoutTrailingSlashes(std::string path) {
 }
 
 Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  static const option kLong[] = {
-      {"filter", required_argument, nullptr, 'f'},
-      {"index", required_argument, nullptr, 'i'},
-      {"dry-run", no_argument, nullptr, 'n'},
-      {"replace", no_argument, nullptr, 'r'},
-      {"checksum", no_argument, nullptr, 'c'},
-      {"quiet", no_argument, nullptr, 'q'},
-      {"help", no_argument, nullptr, 'h'},
-      {"version", no_argument, nullptr, 'V'},
-      {nullptr, 0, nullptr, 0}};
+  static const option kLong[] = {{"filter", required_argument, nullptr, 'f'},
+                                 {"index", required_argument, nullptr, 'i'},
+                                 {"dry-run", no_argument, nullptr, 'n'},
+                                 {"replace", no_argument, nullptr, 'r'},
+                                 {"checksum", no_argument, nullptr, 'c'},
+                                 {"quiet", no_argument, nullptr, 'q'},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {"version", no_argument, nullptr, 'V'},
+                                 {nullptr, 0, nullptr, 0}};
   auto bad = [&](const std::string& problem) {
     err << kProgram << ": " << problem << '\n'
         << kUsage << "Try '" << kProgram << " --help' for more information.\n";
@@ -134,15 +132,25 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
     int c = getopt_long(argc, argv, ":f:i:nrcqhV", kLong, nullptr);
     if (c == -1) break;
     switch (c) {
-      case 'f': options.filter = optarg; break;
+      case 'f':
+        options.filter = optarg;
+        break;
       case 'i':
         if (*optarg == '\0') return bad("--index needs a path");
         options.index = optarg;
         break;
-      case 'n': options.dryRun = true; break;
-      case 'r': options.replace = true; break;
-      case 'c': options.checksum = true; break;
-      case 'q': options.quiet = true; break;
+      case 'n':
+        options.dryRun = true;
+        break;
+      case 'r':
+        options.replace = true;
+        break;
+      case 'c':
+        options.checksum = true;
+        break;
+      case 'q':
+        options.quiet = true;
+        break;
       case 'h':
         out << kUsage << kHelp;
         return {std::nullopt, kExported};
@@ -175,10 +183,10 @@ std::string plural(std::size_t count, const char* one, const char* many) {
 
 // "Replaced 1,005 games: 1,000 reused, 5 copied, 0 removed"
 std::string replacedText(const ExportSummary& result, const char* verb = "Replaced") {
-  return verb + (" " + withThousands(result.files) + (result.files == 1 ? " game" : " games") +
-         ": " + withThousands(result.reused) + " reused, " +
-         withThousands(result.files - result.reused) + " copied, " +
-         withThousands(result.removed) + " removed");
+  return verb +
+         (" " + withThousands(result.files) + (result.files == 1 ? " game" : " games") + ": " +
+          withThousands(result.reused) + " reused, " + withThousands(result.files - result.reused) +
+          " copied, " + withThousands(result.removed) + " removed");
 }
 
 // The export needs full paths; the command line takes them, as every
@@ -201,8 +209,7 @@ void reportFailure(std::ostream& err, const std::string& step, const RunTimeErro
   }
 }
 
-int exportWith(const Options& options, std::ostream& out, std::ostream& err,
-               Terminal terminal) {
+int exportWith(const Options& options, std::ostream& out, std::ostream& err, Terminal terminal) {
   const auto start = std::chrono::steady_clock::now();
   auto shownOnOut = [&](std::string_view text) {
     return terminal.outIsTerminal ? terminalSafe(text) : std::string(text);
@@ -268,8 +275,7 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
   if (options.dryRun) {
     const std::string& index = dryRun.writtenFiles().at(result.indexPath);
     const std::size_t records = index.find_last_of('\n') + 1;  // 0 when none
-    out << "write " << shownOnOut(result.indexPath) << " (" << index.size()
-        << " bytes), records:\n"
+    out << "write " << shownOnOut(result.indexPath) << " (" << index.size() << " bytes), records:\n"
         << shownOnOut(index.substr(0, records));
     for (const std::string& directory : result.spaceUnchecked)
       out << "free space on " << shownOnOut(directory)
@@ -292,8 +298,7 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
   }
   if (result.replaced) {
     out << replacedText(result) << ", " << result.bytes << " bytes, in " << std::fixed
-        << std::setprecision(2) << seconds << " s; index " << shownOnOut(result.indexPath)
-        << '\n';
+        << std::setprecision(2) << seconds << " s; index " << shownOnOut(result.indexPath) << '\n';
     return kExported;
   }
   out << "Exported " << plural(result.files, "file", "files") << " in " << groups << ", "
@@ -307,20 +312,21 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err,
 int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
                      Terminal terminal) {
   Parsed parsed = parse(argc, argv, out, err);
-  int status = parsed.options ? exportWith(*parsed.options, out, err, terminal)
-                              : parsed.status;
+  int status = parsed.options ? exportWith(*parsed.options, out, err, terminal) : parsed.status;
   // What was printed is part of the result: a plan that could not be
   // written (a full disk, a closed pipe) is a failure. A summary that could
   // not be is said apart, since the layout is complete by then.
   errno = 0;
   out.flush();
   if (!out) {
-    err << kProgram << ": writing to standard output: "
-        << (errno != 0 ? std::strerror(errno) : "write error") << '\n';
+    err << kProgram
+        << ": writing to standard output: " << (errno != 0 ? std::strerror(errno) : "write error")
+        << '\n';
     if (status != kExported) return status;
     if (parsed.options && !parsed.options->dryRun) {
-      err << kProgram << ": the export is complete and flushed to the drive; only its summary "
-                         "was lost\n";
+      err << kProgram
+          << ": the export is complete and flushed to the drive; only its summary "
+             "was lost\n";
       return kReportLost;
     }
     return kFailed;

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   // A closed output pipe is a write error to report, not a silent end.
   ::signal(SIGPIPE, SIG_IGN);
   kavo::ignoreFileSizeLimitSignal();
-  return kavo::runExportCommand(argc, argv, std::cout, std::cerr,
-                                {::isatty(STDERR_FILENO) == 1, kavo::terminalWidth(),
-                                 ::isatty(STDOUT_FILENO) == 1});
+  return kavo::runExportCommand(
+      argc, argv, std::cout, std::cerr,
+      {::isatty(STDERR_FILENO) == 1, kavo::terminalWidth(), ::isatty(STDOUT_FILENO) == 1});
 }

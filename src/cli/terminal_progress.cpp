@@ -12,12 +12,11 @@ TerminalProgress::TerminalProgress(std::ostream& terminal, std::size_t width)
 
 TerminalProgress::~TerminalProgress() { finish(); }
 
-void TerminalProgress::step(const std::string& text, const std::string& detail,
-                            std::size_t done, std::size_t total) {
+void TerminalProgress::step(const std::string& text, const std::string& detail, std::size_t done,
+                            std::size_t total) {
   const Clock::time_point now = Clock::now();
   // The flush may take long, so its step is always shown.
-  if (shown_ && done < total && now - lastShown_ < std::chrono::milliseconds(100))
-    return;
+  if (shown_ && done < total && now - lastShown_ < std::chrono::milliseconds(100)) return;
   std::string line = text + "  " + terminalSafe(detail);
   if (width_ > 1 && line.size() > width_ - 1) {
     // Cut before a UTF-8 continuation byte, never inside a character.
@@ -39,8 +38,7 @@ void TerminalProgress::finish() {
 
 std::size_t terminalWidth() {
   winsize size{};
-  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-    return size.ws_col;
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
 }
 

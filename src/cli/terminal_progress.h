@@ -14,8 +14,8 @@ class TerminalProgress final : public Progress {
   TerminalProgress(std::ostream& terminal, std::size_t width);
   ~TerminalProgress() override;
 
-  void step(const std::string& text, const std::string& detail,
-            std::size_t done, std::size_t total) override;
+  void step(const std::string& text, const std::string& detail, std::size_t done,
+            std::size_t total) override;
   void finish() override;
 
  private:

@@ -55,8 +55,7 @@ std::string terminalSafe(std::string_view text) {
       // Every byte of a C1 control is shown, so nothing of it reaches the
       // terminal raw.
       const std::size_t shown = length == 0 ? 1 : length;
-      for (std::size_t i = 0; i < shown; ++i)
-        escapeByte(out, static_cast<unsigned char>(text[i]));
+      for (std::size_t i = 0; i < shown; ++i) escapeByte(out, static_cast<unsigned char>(text[i]));
       text.remove_prefix(shown);
     } else {
       out.append(text.substr(0, length));

@@ -40,9 +40,8 @@ void CopyWorkers::handIn(std::function<void()> job) {
 
 void CopyWorkers::takeBackOldest() {
   std::unique_lock lock(mutex_);
-  done_.wait(lock, [&] {
-    return failed_ ? running_ == 0 : !jobs_.empty() && jobs_.front().finished;
-  });
+  done_.wait(lock,
+             [&] { return failed_ ? running_ == 0 : !jobs_.empty() && jobs_.front().finished; });
   if (failed_) {
     // Nothing more starts, and nothing is still being written when the
     // caller takes the export back.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-
 #include <unordered_map>
 
 #include "export/rom_layout.h"

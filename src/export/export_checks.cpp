@@ -1,8 +1,8 @@
 #include "export/export_checks.h"
 
 #include <algorithm>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -40,9 +40,7 @@ FileStatus directoryStatus(FileSystem& files, const std::string& directory) {
   return files.status(joinPath(directory, "."));
 }
 
-std::string fileNameOf(const std::string& path) {
-  return path.substr(path.rfind('/') + 1);
-}
+std::string fileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // "53,248 bytes (52.0 KiB)"
 std::string sizeText(std::uint64_t bytes) {
@@ -140,8 +138,7 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
     case FileType::Directory:
       throw errorFromErrno(EISDIR, plan.indexPath);
     case FileType::SymbolicLink:
-      throw RunTimeError(ErrorNumber::PathFileAccessError, plan.indexPath,
-                         "Is a symbolic link");
+      throw RunTimeError(ErrorNumber::PathFileAccessError, plan.indexPath, "Is a symbolic link");
     case FileType::Other:
       throw notRegularFileError(plan.indexPath);
   }
@@ -179,8 +176,8 @@ void requireOutsideWhatIsReplaced(const ExportRequest& request, const ExportPlan
 // layout, as long as every group directory is wholly this program's, and
 // clears what an interrupted export left, putting back an earlier index
 // that stands only under its waiting name.
-void checkEarlierExports(const ExportRequest& request, ExportPlan& plan,
-                         const IndexPlace& index, FileSystem& files) {
+void checkEarlierExports(const ExportRequest& request, ExportPlan& plan, const IndexPlace& index,
+                         FileSystem& files) {
   std::optional<EarlierLayout> earlier;
   try {
     earlier = findEarlierLayout(files, request.destination);
@@ -246,8 +243,7 @@ void checkEarlierExports(const ExportRequest& request, ExportPlan& plan,
     RunTimeError error = errorFromErrno(EEXIST, groups.front(), PathRole::Directory);
     if (groups.size() > 1)
       error.setNote("Also in the way: " +
-                    listOf(std::vector<std::string>(groups.begin() + 1, groups.end())) +
-                    ".");
+                    listOf(std::vector<std::string>(groups.begin() + 1, groups.end())) + ".");
     if (earlier && !earlier->groups.empty()) refuseReplaceable(error);
     throw error;
   }
@@ -300,10 +296,9 @@ bool sameTime(const FileStatus& a, const FileStatus& b, std::int64_t granularity
   constexpr std::int64_t kBillion = 1'000'000'000;
   // Whole seconds first: times far apart would overflow in nanoseconds.
   const std::int64_t seconds = a.modifiedSeconds - b.modifiedSeconds;
-  if (seconds > granularity / kBillion + 1 || -seconds > granularity / kBillion + 1)
-    return false;
-  const std::int64_t apart = seconds * kBillion + a.modifiedNanoseconds -
-                             static_cast<std::int64_t>(b.modifiedNanoseconds);
+  if (seconds > granularity / kBillion + 1 || -seconds > granularity / kBillion + 1) return false;
+  const std::int64_t apart =
+      seconds * kBillion + a.modifiedNanoseconds - static_cast<std::int64_t>(b.modifiedNanoseconds);
   return (apart < 0 ? -apart : apart) < std::max<std::int64_t>(granularity, 1);
 }
 
@@ -379,9 +374,7 @@ void requireFatSize(VolumeFormat format, const std::string& source, std::uint64_
 
 }  // namespace
 
-std::string newIndexPathFor(const std::string& indexPath) {
-  return indexPath + ".simplekavo-new";
-}
+std::string newIndexPathFor(const std::string& indexPath) { return indexPath + ".simplekavo-new"; }
 
 std::string earlierIndexPathFor(const std::string& indexPath) {
   return indexPath + ".simplekavo-old";
@@ -400,9 +393,8 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
     files.requireWritable(destination);
     return directoryStatus(files, destination);
   });
-  const IndexPlace index = during(kCheckingIndexPath, [&] {
-    return checkIndexPath(request, destinationStatus, files, plan);
-  });
+  const IndexPlace index = during(
+      kCheckingIndexPath, [&] { return checkIndexPath(request, destinationStatus, files, plan); });
   during(kCheckingDestination, [&] { checkEarlierExports(request, plan, index, files); });
   // A replace looks for the earlier copies it can reuse, by the earlier
   // index's names.
@@ -422,7 +414,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
 
   const VolumeSpace space = during(kCheckingSpace, [&] { return files.volumeSpace(destination); });
   if (!space.known) plan.spaceUnchecked.push_back(destination);
-  std::uint64_t needed = 0;     // on the destination's volume
+  std::uint64_t needed = 0;      // on the destination's volume
   std::uint64_t indexBytes = 0;  // the records
   during(kCheckingSources, [&] {
     plan.sizes.reserve(count);
@@ -496,8 +488,7 @@ ExportPlan checkBeforeWriting(const ExportRequest& request, FileSystem& files) {
                           const std::string& directory) {
       if (room.known && bytes > room.available)
         throw RunTimeError(ErrorNumber::DiskFull, directory,
-                           "Needs " + sizeText(bytes) + "; " + sizeText(room.available) +
-                               " free");
+                           "Needs " + sizeText(bytes) + "; " + sizeText(room.available) + " free");
     };
     if (index.directory.device == destinationStatus.device) {
       requireRoom(space, needed + roundUp(indexBytes, space.blockSize), destination);

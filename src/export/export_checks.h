@@ -21,14 +21,14 @@ inline constexpr char kCheckingSpace[] = "checking free space";
 // Where an export puts its index, and what the checks before writing found
 // out for the writing to use.
 struct ExportPlan {
-  std::string indexPath;         // the index, its file name upper-cased
+  std::string indexPath;  // the index, its file name upper-cased
   std::string indexDirectory;
-  std::string newIndexPath;      // the records are written here first
-  std::string earlierIndexPath;  // an earlier index waits here until the
-                                 // new one has reached the drive
-  bool replacesIndex = false;    // an earlier index stands at indexPath
-  std::uint64_t bytes = 0;       // what the copies will write (a reused
-                                 // earlier copy writes nothing)
+  std::string newIndexPath;          // the records are written here first
+  std::string earlierIndexPath;      // an earlier index waits here until the
+                                     // new one has reached the drive
+  bool replacesIndex = false;        // an earlier index stands at indexPath
+  std::uint64_t bytes = 0;           // what the copies will write (a reused
+                                     // earlier copy writes nothing)
   std::vector<std::uint64_t> sizes;  // each source's, in list order
 
   // A replace: what earlier exports left in the destination, and whether

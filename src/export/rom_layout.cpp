@@ -4,13 +4,9 @@
 
 namespace kavo::layout {
 
-std::size_t groupNumberOf(std::size_t listIndex) {
-  return listIndex / kGroupSize;
-}
+std::size_t groupNumberOf(std::size_t listIndex) { return listIndex / kGroupSize; }
 
-std::size_t groupCount(std::size_t listCount) {
-  return listCount / kGroupSize + 1;
-}
+std::size_t groupCount(std::size_t listCount) { return listCount / kGroupSize + 1; }
 
 std::string groupDirectoryName(std::size_t groupNumber) {
   return "ROMS" + std::to_string(groupNumber);
@@ -30,8 +26,7 @@ std::string_view extensionOf(std::string_view name) {
 }
 
 std::string copyFileName(std::string_view name, std::size_t listIndex) {
-  return upperCaseAscii(std::to_string(listIndex) +
-                        std::string(extensionOf(name)));
+  return upperCaseAscii(std::to_string(listIndex) + std::string(extensionOf(name)));
 }
 
 std::string record(std::string_view name, std::size_t listIndex) {
@@ -62,8 +57,7 @@ std::string upperCaseAscii(std::string_view text) {
 std::string indexPathFromAnswer(std::string_view answer) {
   std::size_t slash = answer.rfind('/');
   std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
-  return std::string(answer.substr(0, start)) +
-         upperCaseAscii(answer.substr(start));
+  return std::string(answer.substr(0, start)) + upperCaseAscii(answer.substr(start));
 }
 
 std::string directoryOf(std::string_view path) {

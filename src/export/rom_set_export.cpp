@@ -105,8 +105,8 @@ struct Cleared {
 // earlier index that stands only under its waiting name takes its name back
 // first, and that reaches the drive before anything is removed; then the
 // staged and retired groups and the files beside the index go.
-void clearLeftovers(const ExportPlan& plan, const std::string& destination,
-                    FileSystem& files, Cleared& cleared) {
+void clearLeftovers(const ExportPlan& plan, const std::string& destination, FileSystem& files,
+                    Cleared& cleared) {
   if (plan.restoresIndex) {
     files.rename(plan.earlierIndexPath, plan.indexPath);
     cleared.indexPutBack = plan.earlierIndexPath;
@@ -114,7 +114,8 @@ void clearLeftovers(const ExportPlan& plan, const std::string& destination,
   }
   for (const FoundGroup& group : plan.earlier.leftovers) {
     const std::string directory = joinPath(destination, group.name);
-    for (const DirectoryEntry& copy : group.copies) files.removeFile(joinPath(directory, copy.name));
+    for (const DirectoryEntry& copy : group.copies)
+      files.removeFile(joinPath(directory, copy.name));
     files.removeDirectory(directory);
     cleared.removed.push_back(directory);
   }
@@ -133,16 +134,15 @@ std::string afterFailure(const std::string& undone, const Cleared& cleared,
   if (undone == kLeftAsItWas)
     return "The destination was left as it was, but for what an interrupted export left: " +
            cleared.text(plan) + ".";
-  return undone + "\nBefore that, of what an interrupted export left, " + cleared.text(plan) +
-         ".";
+  return undone + "\nBefore that, of what an interrupted export left, " + cleared.text(plan) + ".";
 }
 
 // Once the new layout is in place, removes the earlier copies that nothing
 // reused and the retired group directories. The export is complete by
 // then, so what cannot be removed is reported, not taken back; a later
 // replace clears it.
-void removeRetiredGroups(const ExportPlan& plan, const std::string& destination,
-                         FileSystem& files, ExportSummary& summary) {
+void removeRetiredGroups(const ExportPlan& plan, const std::string& destination, FileSystem& files,
+                         ExportSummary& summary) {
   const std::set<std::string> reused(plan.reused.begin(), plan.reused.end());
   for (const FoundGroup& group : plan.earlier.groups) {
     const std::string before = joinPath(destination, group.name);
@@ -186,8 +186,7 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files) {
   return exportRomSet(request, files, silent);
 }
 
-ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
-                           Progress& progress) {
+ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files, Progress& progress) {
   const ExportPlan plan = checkBeforeWriting(request, files);
   const std::vector<std::string>& names = request.names;
   const std::size_t count = names.size();
@@ -195,8 +194,8 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
   // A replace builds each group under its staged name, beside the earlier
   // layout, and swaps it in at the end.
   auto groupPath = [&](std::size_t group) {
-    return joinPath(request.destination, plan.staged ? stagedGroupName(group)
-                                                     : layout::groupDirectoryName(group));
+    return joinPath(request.destination,
+                    plan.staged ? stagedGroupName(group) : layout::groupDirectoryName(group));
   };
   auto copyPath = [&](std::size_t j) {
     return joinPath(groupPath(layout::groupNumberOf(j)), layout::copyFileName(names[j], j));
@@ -236,7 +235,7 @@ ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
     // copies are complete, in list order, so the index never names a copy
     // that is not whole.
     std::uint64_t recordBytes = 0;
-    std::string records;  // written to the index a piece at a time
+    std::string records;       // written to the index a piece at a time
     std::size_t recorded = 0;  // copies whose records are in `records`
     // Records the copies up to `end`, all complete.
     auto recordUpTo = [&](std::size_t end) {

@@ -69,8 +69,7 @@ struct ExportSummary {
 //
 // `progress` hears of each copy and of the flush, which runs through its
 // wait(); it is finished before this returns or throws.
-ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files,
-                           Progress& progress);
+ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files, Progress& progress);
 ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files);
 
 }  // namespace kavo

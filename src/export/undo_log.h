@@ -17,15 +17,12 @@ namespace kavo {
 class UndoLog {
  public:
   using CopyPath = std::function<std::string(std::size_t listIndex)>;
-  UndoLog(FileSystem& files, CopyPath copyPath)
-      : files_(files), copyPath_(std::move(copyPath)) {}
+  UndoLog(FileSystem& files, CopyPath copyPath) : files_(files), copyPath_(std::move(copyPath)) {}
 
   void makingDirectory(const std::string& path) { add({Kind::Directory, path, {}}); }
   void makingFile(const std::string& path) { add({Kind::File, path, {}}); }
   void makingCopy(std::size_t listIndex);
-  void renaming(const std::string& from, const std::string& to) {
-    add({Kind::Rename, from, to});
-  }
+  void renaming(const std::string& from, const std::string& to) { add({Kind::Rename, from, to}); }
   // The last change noted did not happen after all.
   void notMade();
   // The copies noted with list indices from `first` to before `end` were

@@ -38,8 +38,7 @@ std::optional<std::vector<char32_t>> decodeUtf8(std::string_view bytes) {
       if ((next & 0xC0) != 0x80) return std::nullopt;
       c = (c << 6) | (next & 0x3F);
     }
-    if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-      return std::nullopt;
+    if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
     characters.push_back(c);
     i += length;
   }
@@ -48,11 +47,10 @@ std::optional<std::vector<char32_t>> decodeUtf8(std::string_view bytes) {
 
 // Windows-1252 bytes 0x80 to 0x9F. A zero marks the five bytes the code page
 // leaves undefined, which stand for the C1 control of the same number.
-constexpr char16_t kHighRow[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kHighRow[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                   0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char encode(char32_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);

@@ -1,11 +1,10 @@
 #include "ui/form1.h"
 
 #include <QCheckBox>
-
-#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "export/earlier_layout.h"
 #include "export/rom_layout.h"
@@ -53,8 +52,8 @@ std::string replaceQuestion(const std::string& destination, const EarlierLayout&
 
 // A place and size in twips, as the window was designed, shown at 96 dpi.
 QRect twips(int left, int top, int width, int height) {
-  return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel,
-               width / kTwipsPerPixel, height / kTwipsPerPixel);
+  return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+               height / kTwipsPerPixel);
 }
 
 template <typename Control>
@@ -75,8 +74,8 @@ QPushButton* button(QWidget* parent, const char* caption) {
 
 }  // namespace
 
-Form1::Form1(FileSystem& files, ProgramEnd& programEnd,
-             const std::string& startDirectory, Dialogs* dialogs, QWidget* parent)
+Form1::Form1(FileSystem& files, ProgramEnd& programEnd, const std::string& startDirectory,
+             Dialogs* dialogs, QWidget* parent)
     : QWidget(parent),
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       files_(files),
@@ -116,19 +115,14 @@ void Form1::createControls(const std::string& start) {
   Drive2 = place(new DriveListBox(start, this), "Drive2", twips(30, 2865, 4185, 315));
   Dir2 = place(new DirListBox(guard, start, this), "Dir2", twips(15, 3180, 4170, 1830));
   Check1 = place(new QCheckBox("Filter", this), "Check1", twips(2400, 15, 765, 300));
-  txtFilter = place(new QLineEdit("*.sms; *.gg", this), "txtFilter",
-                    twips(3180, 15, 1080, 315));
+  txtFilter = place(new QLineEdit("*.sms; *.gg", this), "txtFilter", twips(3180, 15, 1080, 315));
   Label1 = place(new QLabel("Source ROMS", this), "Label1", twips(75, 90, 1140, 255));
-  Label2 = place(new QLabel("Destination Output", this), "Label2",
-                 twips(45, 2565, 1800, 285));
-  Command1 = place(button(this, "Save FILES.TXT"), "Command1",
-                   twips(2805, 5100, 1410, 360));
+  Label2 = place(new QLabel("Destination Output", this), "Label2", twips(45, 2565, 1800, 285));
+  Command1 = place(button(this, "Save FILES.TXT"), "Command1", twips(2805, 5100, 1410, 360));
   cmdQuit = place(button(this, "Quit"), "cmdQuit", twips(60, 5130, 645, 345));
 
-  QWidget* tabOrder[] = {Drive1, Dir1,      File1,    Drive2, Dir2,
-                         Check1, txtFilter, Command1, cmdQuit};
-  for (size_t i = 0; i + 1 < std::size(tabOrder); ++i)
-    setTabOrder(tabOrder[i], tabOrder[i + 1]);
+  QWidget* tabOrder[] = {Drive1, Dir1, File1, Drive2, Dir2, Check1, txtFilter, Command1, cmdQuit};
+  for (size_t i = 0; i + 1 < std::size(tabOrder); ++i) setTabOrder(tabOrder[i], tabOrder[i + 1]);
 }
 
 // Browsing never ends the program: a drive or directory that cannot be read
@@ -161,9 +155,8 @@ void Form1::Drive2_Change() { openChosenDrive(Drive2, Dir2); }
 
 void Form1::Check1_Click() {
   browse([this] {
-    File1->setPattern(Check1->checkState() == Qt::Checked
-                          ? txtFilter->text().toStdString()
-                          : std::string("*.*"));
+    File1->setPattern(Check1->checkState() == Qt::Checked ? txtFilter->text().toStdString()
+                                                          : std::string("*.*"));
   });
 }
 

@@ -25,10 +25,10 @@ namespace kavo {
 namespace {
 
 using testing::ChildProcess;
-using testing::runChild;
-using testing::TempDirectory;
 using testing::readFile;
+using testing::runChild;
 using testing::snapshot;
+using testing::TempDirectory;
 using testing::writeFile;
 
 struct Result {
@@ -42,8 +42,7 @@ Result run(std::vector<std::string> args, Terminal terminal = {}) {
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   std::ostringstream out, err;
-  int status = runExportCommand(static_cast<int>(args.size()), argv.data(), out, err,
-                                terminal);
+  int status = runExportCommand(static_cast<int>(args.size()), argv.data(), out, err, terminal);
   return {status, out.str(), err.str()};
 }
 
@@ -78,7 +77,10 @@ TEST_F(ExportCommandTest, BadCommandLinesChangeNothingAndExitWithTwo) {
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
     for (std::string& arg : args)
-      if (arg == "a") arg = src; else if (arg == "b") arg = dst;
+      if (arg == "a")
+        arg = src;
+      else if (arg == "b")
+        arg = dst;
     Result r = run(args);
     EXPECT_EQ(r.status, kBadUsage) << c.says;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
@@ -101,8 +103,7 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
   } cases[] = {
       {dir / "missing", dst,
        "listing the source: " + (dir / "missing") + ": No such file or directory"},
-      {src, dir / "plain",
-       "checking the destination: " + (dir / "plain") + ": Not a directory"},
+      {src, dir / "plain", "checking the destination: " + (dir / "plain") + ": Not a directory"},
       {src, dst,
        "checking the destination: " + dst + "/ROMS0: File exists\nsimplekavo-export: " + dst +
            " holds an earlier export; use --replace to replace it"},
@@ -165,13 +166,20 @@ TEST_F(ExportCommandTest, DryRunPrintsThePlanAndTheIndexAndChangesNothing) {
   ASSERT_EQ(run({"-q", "-f", "*.gg;*.sms", src, dst}).status, kExported);
   std::string records = readFile(dst + "/FILES.TXT");
   records.erase(records.find_last_of('\n') + 1);
-  EXPECT_EQ(dry.out,
-            "mkdir " + dst + "/ROMS0\n"
-            "copy " + src + "/alex kidd.SMS -> " + dst + "/ROMS0/0.SMS\n"
-            "copy " + src + "/Sonic.sms -> " + dst + "/ROMS0/1.SMS\n"
-            "copy " + src + "/Zelda.gg -> " + dst + "/ROMS0/2.GG\n"
-            "write " + dst + "/FILES.TXT (80 bytes), records:\n" + records +
-            "Dry run: 3 files in 1 group, 42 bytes; nothing was changed\n");
+  EXPECT_EQ(dry.out, "mkdir " + dst +
+                         "/ROMS0\n"
+                         "copy " +
+                         src + "/alex kidd.SMS -> " + dst +
+                         "/ROMS0/0.SMS\n"
+                         "copy " +
+                         src + "/Sonic.sms -> " + dst +
+                         "/ROMS0/1.SMS\n"
+                         "copy " +
+                         src + "/Zelda.gg -> " + dst +
+                         "/ROMS0/2.GG\n"
+                         "write " +
+                         dst + "/FILES.TXT (80 bytes), records:\n" + records +
+                         "Dry run: 3 files in 1 group, 42 bytes; nothing was changed\n");
 }
 
 // Refreshing a drive: a second export is refused and names --replace; with
@@ -190,14 +198,22 @@ TEST_F(ExportCommandTest, ReplaceRefreshesADriveAndSaysWhatItReused) {
   Result dry = run({"-n", "-r", src, dst});
   ASSERT_EQ(dry.status, kExported) << dry.err;
   EXPECT_EQ(snapshot(dir.path()), before);
-  EXPECT_EQ(dry.out.substr(0, dry.out.find("write ")),
-            "copy " + src + "/Adventure.gg -> " + dst + "/ROMS0/0.GG\n"
-            "reuse " + dst + "/ROMS0/0.SMS -> " + dst + "/ROMS0/1.SMS\n"
-            "reuse " + dst + "/ROMS0/1README -> " + dst + "/ROMS0/2README\n"
-            "reuse " + dst + "/ROMS0/2.SMS -> " + dst + "/ROMS0/3.SMS\n"
-            "remove " + dst + "/ROMS0/3.GG\n");
+  EXPECT_EQ(dry.out.substr(0, dry.out.find("write ")), "copy " + src + "/Adventure.gg -> " + dst +
+                                                           "/ROMS0/0.GG\n"
+                                                           "reuse " +
+                                                           dst + "/ROMS0/0.SMS -> " + dst +
+                                                           "/ROMS0/1.SMS\n"
+                                                           "reuse " +
+                                                           dst + "/ROMS0/1README -> " + dst +
+                                                           "/ROMS0/2README\n"
+                                                           "reuse " +
+                                                           dst + "/ROMS0/2.SMS -> " + dst +
+                                                           "/ROMS0/3.SMS\n"
+                                                           "remove " +
+                                                           dst + "/ROMS0/3.GG\n");
   EXPECT_NE(dry.out.find("Dry run: would replace 4 games: 3 reused, 1 copied, 1 removed"),
-            std::string::npos) << dry.out;
+            std::string::npos)
+      << dry.out;
 
   // A replace that lists nothing (a mistyped filter, a source drive not
   // mounted) would empty the drive: refused, saying what the drive holds.
@@ -205,13 +221,14 @@ TEST_F(ExportCommandTest, ReplaceRefreshesADriveAndSaysWhatItReused) {
   EXPECT_EQ(nothing.status, kRefused);
   EXPECT_EQ(nothing.err, "simplekavo-export: listing the source: " + src +
                              ": No file matches \"*.smd\"\nsimplekavo-export: a replace would "
-                             "leave none of the 4 games in " + dst + "; nothing was changed\n");
+                             "leave none of the 4 games in " +
+                             dst + "; nothing was changed\n");
   EXPECT_EQ(snapshot(dir.path()), before);
 
   Result done = run({"--replace", src, dst});
   ASSERT_EQ(done.status, kExported) << done.err;
-  EXPECT_EQ(done.out.rfind("Replaced 4 games: 3 reused, 1 copied, 1 removed, 16 bytes, in ", 0),
-            0u) << done.out;
+  EXPECT_EQ(done.out.rfind("Replaced 4 games: 3 reused, 1 copied, 1 removed, 16 bytes, in ", 0), 0u)
+      << done.out;
   EXPECT_EQ(readFile(dst + "/FILES.TXT").substr(0, 24), "Adventure.gg,ROMS0\\0.gg\n");
   EXPECT_EQ(readFile(dst + "/ROMS0/1.SMS"), "rom:alex kidd.SMS");
   EXPECT_FALSE(std::filesystem::exists(dst + "/ROMS0/3.GG"));
@@ -230,8 +247,8 @@ TEST_F(ExportCommandTest, DryRunPlanKeepsTheListOrderAcrossGroups) {
   std::string expected;
   for (std::size_t j = 0; j < names.size(); ++j) {
     if (j % 30 == 0) expected += "mkdir " + dst + "/ROMS" + std::to_string(j / 30) + "\n";
-    expected += "copy " + many + "/" + names[j] + " -> " + dst + "/ROMS" +
-                std::to_string(j / 30) + "/" + std::to_string(j) + ".GG\n";
+    expected += "copy " + many + "/" + names[j] + " -> " + dst + "/ROMS" + std::to_string(j / 30) +
+                "/" + std::to_string(j) + ".GG\n";
   }
   EXPECT_EQ(dry.out.substr(0, dry.out.find("write ")), expected);
 }
@@ -275,15 +292,13 @@ TEST_F(ExportProgramTest, AReadOnlyDestinationIsRefusedBeforeWriting) {
   const auto command = testing::asUnprivileged({copy, src, dst});
   if (command.empty()) GTEST_SKIP() << "running as root without setpriv: cannot drop privileges";
   // The unprivileged user may read the sources but not write the destination.
-  for (const std::string& path : {dir.path(), src, copy})
-    ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
+  for (const std::string& path : {dir.path(), src, copy}) ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
   ASSERT_EQ(::chmod(dst.c_str(), ::geteuid() == 0 ? 0755 : 0555), 0);
   const auto before = snapshot(dir.path());
   auto r = runChild(command);
   ::chmod(dst.c_str(), 0755);
   EXPECT_EQ(r.status, kRefused) << r.err;
-  EXPECT_EQ(r.err, "simplekavo-export: checking the destination: " + dst +
-                       ": Permission denied\n");
+  EXPECT_EQ(r.err, "simplekavo-export: checking the destination: " + dst + ": Permission denied\n");
   EXPECT_EQ(snapshot(dir.path()), before);
 }
 
@@ -303,8 +318,8 @@ TEST_F(ExportProgramTest, OfTwoExportsAtOnceOneCompletesAndTheOtherIsRefused) {
   const std::string refusal = a.status == kRefused ? a.err : b.err;
   EXPECT_TRUE(refusal == "simplekavo-export: checking the destination: " + dst +
                              ": Another export is writing to this folder\n" ||
-              refusal == "simplekavo-export: checking the destination: " + dst +
-                             "/ROMS0: File exists\n")
+              refusal ==
+                  "simplekavo-export: checking the destination: " + dst + "/ROMS0: File exists\n")
       << refusal;
   EXPECT_EQ(snapshot(dst), snapshot(alone));
 }
@@ -337,9 +352,11 @@ TEST_F(ExportProgramTest, AnInterruptedExportLeavesTheDestinationAsItWas) {
       caught = true;
       EXPECT_EQ(r.status, 128 + signal) << r.err;
       EXPECT_NE(r.err.find(std::string("Interrupted by SIG") + sigabbrev_np(signal)),
-                std::string::npos) << r.err;
+                std::string::npos)
+          << r.err;
       EXPECT_NE(r.err.find("simplekavo-export: The destination was left as it was.\n"),
-                std::string::npos) << r.err;
+                std::string::npos)
+          << r.err;
       EXPECT_EQ(snapshot(dst), before);
     }
     EXPECT_TRUE(caught) << "the export always ended before the signal";
@@ -395,7 +412,8 @@ TEST_F(ExportCommandTest, NamesReachATerminalEscaped) {
   Result plan = run({"--dry-run", src, dst}, {true, 300, true});
   EXPECT_EQ(plan.status, kExported);
   EXPECT_NE(plan.out.find("copy " + src + "/" + shown + " -> " + dst + "/ROMS0/0.GG"),
-            std::string::npos) << plan.out;
+            std::string::npos)
+      << plan.out;
   EXPECT_FALSE(raw(plan.out)) << plan.out;
 
   Result done = run({src, dst}, {true, 300, true});

@@ -104,8 +104,8 @@ TEST(CopyWorkers, WithOneThreadEachJobRunsAsItIsHandedIn) {
     });
     events.push_back("handed " + std::to_string(i));
   }
-  EXPECT_EQ(events, (std::vector<std::string>{"job 0", "handed 0", "job 1", "handed 1",
-                                              "job 2", "handed 2"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"job 0", "handed 0", "job 1", "handed 1", "job 2",
+                                              "handed 2"}));
   EXPECT_TRUE(workers.failed());
   try {
     workers.takeBackOldest();

@@ -15,18 +15,23 @@
 namespace kavo {
 namespace {
 
+using testing::errorOf;
 using testing::makeDirectories;
 using testing::TempDirectory;
-using testing::errorOf;
 using testing::writeFile;
 
 TEST(EarlierLayout, GroupDirectoryNamesAreRomsAndADecimalNumber) {
   const struct {
     const char* name;
     std::optional<std::size_t> group;
-  } cases[] = {{"ROMS0", 0},          {"ROMS12", 12},        {"ROMS", std::nullopt},
-               {"ROMS01", std::nullopt}, {"roms0", std::nullopt}, {"ROMS1a", std::nullopt},
-               {"ROMS-1", std::nullopt}, {"XROMS1", std::nullopt}};
+  } cases[] = {{"ROMS0", 0},
+               {"ROMS12", 12},
+               {"ROMS", std::nullopt},
+               {"ROMS01", std::nullopt},
+               {"roms0", std::nullopt},
+               {"ROMS1a", std::nullopt},
+               {"ROMS-1", std::nullopt},
+               {"XROMS1", std::nullopt}};
   for (const auto& c : cases) EXPECT_EQ(groupNumberOfDirectoryName(c.name), c.group) << c.name;
 }
 
@@ -36,12 +41,11 @@ TEST(EarlierLayout, CopyNamesAreAnIndexOfTheGroupAndAnUpperCasedExtension) {
     std::size_t group;
     bool ours;
   } cases[] = {
-      {"0.SMS", 0, true},      {"29.GG", 0, true},        {"30.GG", 0, false},
-      {"30.GG", 1, true},      {"2README", 0, true},      // a source without a dot
-      {"125", 0, true},        // index 12 of "5", or 1 of "25"
-      {"0.sms", 0, false},     {"00.SMS", 0, false},     {"A.SMS", 0, false},
-      {"0", 0, false},         {"0.TAR.GZ", 0, false},   {"5.", 0, true},
-      {"", 0, false},
+      {"0.SMS", 0, true},     {"29.GG", 0, true},   {"30.GG", 0, false}, {"30.GG", 1, true},
+      {"2README", 0, true},  // a source without a dot
+      {"125", 0, true},      // index 12 of "5", or 1 of "25"
+      {"0.sms", 0, false},    {"00.SMS", 0, false}, {"A.SMS", 0, false}, {"0", 0, false},
+      {"0.TAR.GZ", 0, false}, {"5.", 0, true},      {"", 0, false},
   };
   for (const auto& c : cases)
     EXPECT_EQ(isCopyNameInGroup(c.name, c.group), c.ours) << c.name << " in " << c.group;
@@ -87,13 +91,15 @@ TEST(EarlierLayout, FindsTheGroupsAndCopiesOfAnEarlierExport) {
 // names it once and the list names it once, compared as the index writes
 // names.
 TEST(EarlierLayout, ListedNamesFindTheirEarlierListIndexWhenUnambiguous) {
-  const std::vector<EarlierRecord> earlier = {
-      {"Sonic.sms", 0}, {toWindows1252("Caf\u00e9.gg"), 1}, {"Twice.gg", 2},
-      {"Twice.gg", 3},  {"?.sms", 4}};
+  const std::vector<EarlierRecord> earlier = {{"Sonic.sms", 0},
+                                              {toWindows1252("Caf\u00e9.gg"), 1},
+                                              {"Twice.gg", 2},
+                                              {"Twice.gg", 3},
+                                              {"?.sms", 4}};
   const std::vector<std::string> names = {"New.sms",  "Caf\u00e9.gg", "Sonic.sms",
                                           "Twice.gg", "\u03b1.sms",   "\u03b2.sms"};
   const std::vector<std::optional<std::size_t>> expected = {
-      std::nullopt, 1, 0,
+      std::nullopt, 1,           0,
       std::nullopt,                 // twice in the earlier index
       std::nullopt, std::nullopt};  // both written "?.sms"
   EXPECT_EQ(earlierListIndices(names, earlier), expected);
@@ -108,9 +114,8 @@ TEST(EarlierLayout, AForeignEntryInAGroupDirectoryIsNamed) {
   } cases[] = {
       {"a subdirectory", [](const std::string& g) { makeDirectories(g + "/5.SMS"); }},
       {"another name", [](const std::string& g) { writeFile(g + "/5.SMS", ""); }},
-      {"a link", [](const std::string& g) {
-         ASSERT_EQ(::symlink("0.SMS", (g + "/1.SMS").c_str()), 0);
-       }},
+      {"a link",
+       [](const std::string& g) { ASSERT_EQ(::symlink("0.SMS", (g + "/1.SMS").c_str()), 0); }},
   };
   for (const auto& c : cases) {
     TempDirectory dir;
@@ -127,8 +132,8 @@ TEST(EarlierLayout, AForeignEntryInAGroupDirectoryIsNamed) {
     auto error = errorOf([&] { findEarlierLayout(files, dir.path()); });
     ASSERT_TRUE(error) << c.what;
     EXPECT_EQ(error->reason(), "Is not a copy of an earlier export") << c.what;
-    EXPECT_TRUE(error->path().ends_with(std::string(c.what) == "a link" ? "/ROMS0/1.SMS"
-                                                                          : "/ROMS1/5.SMS"))
+    EXPECT_TRUE(
+        error->path().ends_with(std::string(c.what) == "a link" ? "/ROMS0/1.SMS" : "/ROMS1/5.SMS"))
         << error->path();
   }
 }

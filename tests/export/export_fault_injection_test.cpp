@@ -22,10 +22,10 @@ namespace kavo {
 namespace {
 
 using testing::FaultInjectingFileSystem;
-using testing::Service;
-using testing::TempDirectory;
 using testing::readFile;
+using testing::Service;
 using testing::snapshot;
+using testing::TempDirectory;
 using testing::writeFile;
 using Tree = std::map<std::string, std::string>;
 
@@ -107,8 +107,8 @@ int sweep(const RomFolder& folder, const std::function<std::string()>& freshDest
     const bool looking = service == Service::Look || service == Service::Lock;
     for (int error : looking ? std::vector<int>{errnos.front()} : errnos) {
       for (int k = 1;; ++k) {
-        SCOPED_TRACE(std::string(testing::nameOf(service)) + " call " +
-                     std::to_string(k) + " fails with " + std::strerror(error));
+        SCOPED_TRACE(std::string(testing::nameOf(service)) + " call " + std::to_string(k) +
+                     " fails with " + std::strerror(error));
         const std::string destination = freshDestination();
         prepare(destination);
         const Tree before = snapshot(destination);
@@ -116,8 +116,7 @@ int sweep(const RomFolder& folder, const std::function<std::string()>& freshDest
         FaultInjectingFileSystem files(realFiles, service, k, error);
         std::optional<ExportFailure> failure;
         bool completed = false;
-        ExportRequest request{destination, folder.source, folder.names,
-                              destination + "/FILES.TXT"};
+        ExportRequest request{destination, folder.source, folder.names, destination + "/FILES.TXT"};
         request.replace = replace;
         try {
           const ExportSummary summary = exportRomSet(request, files);
@@ -175,8 +174,9 @@ TEST(ExportFaultInjection, EveryFailingOperationIsReportedAndTakenBack) {
   constexpr int kRomCount = 65;  // three groups, the last one partly filled
   RomFolder folder(kRomCount);
   TempDirectory runs;
-  const int faultPoints = sweep(folder, numberedDestinations(runs), {testing::kAllServices.begin(), testing::kAllServices.end()},
-     {ENOSPC, EIO, EACCES, ENOENT});
+  const int faultPoints = sweep(folder, numberedDestinations(runs),
+                                {testing::kAllServices.begin(), testing::kAllServices.end()},
+                                {ENOSPC, EIO, EACCES, ENOENT});
   std::cout << "fault points injected: " << faultPoints << "\n";
   // Every copy fails once with each errno, every source is looked at, and
   // the directories, the index and the flush come on top.
@@ -196,13 +196,15 @@ TEST(ExportFaultInjection, EveryFailingOperationOfAReplaceLeavesTheEarlierLayout
   earlierNames.erase(earlierNames.begin() + 5);
   PosixFileSystem realFiles;
   TempDirectory runs;
-  const int faultPoints = sweep(folder, numberedDestinations(runs), {testing::kAllServices.begin(), testing::kAllServices.end()}, {ENOSPC, EIO},
-     [&](const std::string& destination) {
-       exportRomSet({destination, folder.source, earlierNames, destination + "/FILES.TXT"},
-                    realFiles);
-       writeFile(destination + "/keep.txt", "the user's own file");
-     },
-     /*replace=*/true);
+  const int faultPoints = sweep(
+      folder, numberedDestinations(runs),
+      {testing::kAllServices.begin(), testing::kAllServices.end()}, {ENOSPC, EIO},
+      [&](const std::string& destination) {
+        exportRomSet({destination, folder.source, earlierNames, destination + "/FILES.TXT"},
+                     realFiles);
+        writeFile(destination + "/keep.txt", "the user's own file");
+      },
+      /*replace=*/true);
   std::cout << "fault points injected: " << faultPoints << "\n";
   EXPECT_GT(faultPoints, 2 * kRomCount);
 }
@@ -221,14 +223,17 @@ TEST(ExportFaultInjection, OnAFat32VolumeEveryFailureLeavesTheVolumeAsItWas) {
   auto volume = testing::MountedVolume::fat32(scratch / "usb", scratch / "fat.img", 64);
   if (!volume.mounted()) GTEST_SKIP() << volume.why();
   int run = 0;
-  const int faultPoints = sweep(folder, [&] {
-    // Each run in a directory of its own on the one volume.
-    const std::string destination = scratch / ("usb/RUN" + std::to_string(++run));
-    testing::makeDirectories(destination);
-    return destination;
-  }, {Service::Open, Service::Print, Service::Close, Service::MakeDirectory, Service::Copy,
-      Service::Rename, Service::Remove, Service::Sync},
-     {ENOSPC});
+  const int faultPoints =
+      sweep(folder,
+            [&] {
+              // Each run in a directory of its own on the one volume.
+              const std::string destination = scratch / ("usb/RUN" + std::to_string(++run));
+              testing::makeDirectories(destination);
+              return destination;
+            },
+            {Service::Open, Service::Print, Service::Close, Service::MakeDirectory, Service::Copy,
+             Service::Rename, Service::Remove, Service::Sync},
+            {ENOSPC});
   std::cout << "fault points injected on FAT32: " << faultPoints << "\n";
   // Every copy fails once, and the directories, the index and the flush
   // come on top.

@@ -1,8 +1,8 @@
 // Replacing an earlier layout: the result is exactly what a fresh export of
 // the new list would make, earlier copies that are still right are moved
 // rather than written, and anything that is not this program's is refused.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,8 +126,8 @@ TEST_F(LayoutReplaceTest, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
   EXPECT_TRUE(result.notRemoved.empty());
   // A moved copy keeps its time; the new one has its source's.
   for (const char* path : {"/ROMS2/69.SMS", "/ROMS0/11.SMS"}) {
-    const std::string name = path == std::string("/ROMS0/11.SMS") ? "Game 010a.sms"
-                                                                   : "Game 068.sms";
+    const std::string name =
+        path == std::string("/ROMS0/11.SMS") ? "Game 010a.sms" : "Game 068.sms";
     EXPECT_EQ(modified(destination + path).tv_sec, modified(source + "/" + name).tv_sec);
     EXPECT_EQ(modified(destination + path).tv_nsec, modified(source + "/" + name).tv_nsec);
   }
@@ -143,9 +143,16 @@ TEST_F(LayoutReplaceTest, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
     bool compareBytes;
     std::size_t reused, removed;
   } cases[] = {
-      {"games removed", [] { Names n = games(0, 65); n.erase(n.begin() + 3, n.begin() + 40);
-                             return n; }(),
-       {}, false, 28, 37},
+      {"games removed",
+       [] {
+         Names n = games(0, 65);
+         n.erase(n.begin() + 3, n.begin() + 40);
+         return n;
+       }(),
+       {},
+       false,
+       28,
+       37},
       {"bytes changed, newer time", games(0, 65),
        [](const std::string& s) {
          writeFile(s + "/Game 031.sms", "ROM Game 031.sms" + std::string(200, '.'));
@@ -242,7 +249,6 @@ TEST_F(LayoutReplaceTest, RefusalsLeaveEverythingAsItWas) {
     }
     EXPECT_EQ(snapshot(destination), before);
   }
-
 }
 
 // Neither a source nor the index may lie in what a replace renames or
@@ -257,20 +263,33 @@ TEST_F(LayoutReplaceTest, WhatAReplaceRemovesHoldsNoSourceNorTheIndex) {
   testing::makeDirectories(retired);
   writeFile(retired + "/0.GG", "the only copy of a game");
   testing::makeDirectories(destination + "/ROMS1.simplekavo-new");
-  ASSERT_EQ(::link((source + "/Game 001.sms").c_str(), (destination + "/FILES.TXT.simplekavo-new")
-                                                           .c_str()), 0);
+  ASSERT_EQ(::link((source + "/Game 001.sms").c_str(),
+                   (destination + "/FILES.TXT.simplekavo-new").c_str()),
+            0);
   const struct {
     const char* what;
     std::string source;
     Names names;
     std::string index, path, reason;
   } cases[] = {
-      {"exporting from an earlier group", destination + "/ROMS0", {"0.GG"}, "FILES.TXT",
-       destination + "/ROMS0", "Is a folder this export replaces or removes"},
-      {"exporting from what an interrupted replace left", retired, {"0.GG"}, "FILES.TXT", retired,
+      {"exporting from an earlier group",
+       destination + "/ROMS0",
+       {"0.GG"},
+       "FILES.TXT",
+       destination + "/ROMS0",
        "Is a folder this export replaces or removes"},
-      {"a source that is what an interrupted export left", source, {"Game 001.sms"}, "FILES.TXT",
-       source + "/Game 001.sms", "Is in what an interrupted export left, which this export removes"},
+      {"exporting from what an interrupted replace left",
+       retired,
+       {"0.GG"},
+       "FILES.TXT",
+       retired,
+       "Is a folder this export replaces or removes"},
+      {"a source that is what an interrupted export left",
+       source,
+       {"Game 001.sms"},
+       "FILES.TXT",
+       source + "/Game 001.sms",
+       "Is in what an interrupted export left, which this export removes"},
       {"the index in an earlier group", source, names, "ROMS0/FILES.TXT",
        destination + "/ROMS0/FILES.TXT", "Lies in a folder this export replaces or removes"},
       {"the index in a staged group", source, names, "ROMS1.simplekavo-new/FILES.TXT",
@@ -318,8 +337,8 @@ TEST_F(LayoutReplaceTest, AnInterruptedReplacesLeftoversAreClearedAndNothingReus
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->reason(), "Left by an interrupted export");
   EXPECT_TRUE(refused->replaceable());
-  EXPECT_EQ(refused->note(), "Remove " + destination + "/FILES.TXT.simplekavo-new, " +
-                                 destination + "/ROMS0.simplekavo-old, " + destination +
+  EXPECT_EQ(refused->note(), "Remove " + destination + "/FILES.TXT.simplekavo-new, " + destination +
+                                 "/ROMS0.simplekavo-old, " + destination +
                                  "/ROMS1.simplekavo-new to export again.");
 
   // Clearing that fails part-way says what it removed, and has made nothing
@@ -354,9 +373,10 @@ TEST_F(LayoutReplaceTest, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
 
   auto refused = errorOf<ExportFailure>([&] { exportRomSet(request(names, false), files); });
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->note(), index + ".simplekavo-old is the earlier index: rename it "
-                                     "FILES.TXT, and remove " + index +
-                                 ".simplekavo-new to export again.");
+  EXPECT_EQ(refused->note(), index +
+                                 ".simplekavo-old is the earlier index: rename it "
+                                 "FILES.TXT, and remove " +
+                                 index + ".simplekavo-new to export again.");
 
   testing::FaultInjectingFileSystem failingCopy(files, testing::Service::Copy, 1, ENOSPC);
   auto failed = errorOf<ExportFailure>([&] { exportRomSet(request(names), failingCopy); });

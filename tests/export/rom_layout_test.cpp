@@ -31,8 +31,7 @@ TEST(RomLayout, Records) {
       {"Demo.", 0, "Demo.,ROMS0\\0.\n"},
       {"README", 3, "README,ROMS0\\3README\n"},
       {"Mixed.SmS", 1, "Mixed.SmS,ROMS0\\1.SmS\n"},
-      {"Sonic, the Hedgehog (E).sms", 2,
-       "Sonic, the Hedgehog (E).sms,ROMS0\\2.sms\n"},
+      {"Sonic, the Hedgehog (E).sms", 2, "Sonic, the Hedgehog (E).sms,ROMS0\\2.sms\n"},
       {"Caf\u00e9.sms", 0, "Caf\xe9.sms,ROMS0\\0.sms\n"},
       {"\u20acuro.gg", 0, "\x80uro.gg,ROMS0\\0.gg\n"},
       {"\u65e5\u672c.sms", 0, "??.sms,ROMS0\\0.sms\n"},
@@ -70,8 +69,7 @@ TEST(RomLayout, CopyNamesAreUpperCasedIndexAndExtension) {
 
 TEST(RomLayout, PaddingBringsTheFileToAMultipleOfSixteen) {
   const std::pair<std::uint64_t, std::size_t> cases[] = {
-      {0, 16}, {1, 15}, {15, 1}, {16, 16}, {17, 15}, {32, 16}, {46, 2},
-      {1'000'000'007, 9}};
+      {0, 16}, {1, 15}, {15, 1}, {16, 16}, {17, 15}, {32, 16}, {46, 2}, {1'000'000'007, 9}};
   for (auto [records, spaces] : cases) {
     EXPECT_EQ(paddingLength(records), spaces) << records << " bytes";
     EXPECT_EQ((records + spaces) % 16, 0u);

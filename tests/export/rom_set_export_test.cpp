@@ -8,8 +8,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -39,8 +39,7 @@ std::string romBytes(const std::string& name) { return "rom:" + name + std::stri
 
 // Every occurrence of "ROOT" replaced by the root's path.
 std::string expand(std::string text, const std::string& root) {
-  for (std::size_t at; (at = text.find("ROOT")) != std::string::npos;)
-    text.replace(at, 4, root);
+  for (std::size_t at; (at = text.find("ROOT")) != std::string::npos;) text.replace(at, 4, root);
   return text;
 }
 
@@ -55,8 +54,7 @@ class RomSetExportTest : public ::testing::Test {
     for (const std::string& name : names) writeFile(source + "/" + name, romBytes(name));
   }
 
-  ExportRequest request(std::vector<std::string> names,
-                        std::string indexPath = {}) const {
+  ExportRequest request(std::vector<std::string> names, std::string indexPath = {}) const {
     return ExportRequest{destination, source, std::move(names),
                          indexPath.empty() ? defaultAnswer() : std::move(indexPath)};
   }
@@ -86,8 +84,7 @@ TEST_F(RomSetExportTest, WorkedExampleEndToEnd) {
   EXPECT_EQ(result.groups, 1u);
   EXPECT_EQ(result.bytes, romBytes("Alpha.sms").size() + romBytes("Beta Game.gg").size());
 
-  const std::string index =
-      "Alpha.sms,ROMS0\\0.sms\nBeta Game.gg,ROMS0\\1.gg\n  ";
+  const std::string index = "Alpha.sms,ROMS0\\0.sms\nBeta Game.gg,ROMS0\\1.gg\n  ";
   EXPECT_EQ(index.size(), 48u);
   EXPECT_EQ(snapshot(destination), (Tree{{"FILES.TXT", index},
                                          {"ROMS0", "<dir>"},
@@ -186,8 +183,7 @@ TEST_F(RomSetExportTest, FortyThousandNamesAreAllExported) {
   EXPECT_TRUE(std::binary_search(
       recording.copies.begin(), recording.copies.end(),
       std::make_pair(source + "/Game 39999.gg", destination + "/ROMS1333/39999.GG")));
-  EXPECT_EQ(std::unique(recording.copies.begin(), recording.copies.end()),
-            recording.copies.end());
+  EXPECT_EQ(std::unique(recording.copies.begin(), recording.copies.end()), recording.copies.end());
   std::string index = readFile(destination + "/FILES.TXT");
   EXPECT_EQ(std::count(index.begin(), index.end(), '\n'), 40'000);
   EXPECT_NE(index.find("\nGame 39999.gg,ROMS1333\\39999.gg\n"), std::string::npos);
@@ -255,21 +251,17 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
       {"the answer's directory is missing", nothing, three, "ROOT/usb/missing/FILES.TXT",
        ErrorNumber::PathNotFound, "ROOT/usb/missing/FILES.TXT", "No such file or directory"},
       {"the answer names a directory once upper-cased",
-       [](const std::string& root) { testing::makeDirectories(root + "/usb/OLD"); },
-       three, "ROOT/usb/old", ErrorNumber::PathFileAccessError, "ROOT/usb/OLD",
-       "Is a directory"},
+       [](const std::string& root) { testing::makeDirectories(root + "/usb/OLD"); }, three,
+       "ROOT/usb/old", ErrorNumber::PathFileAccessError, "ROOT/usb/OLD", "Is a directory"},
       {"the answer names a directory as typed",
-       [](const std::string& root) { testing::makeDirectories(root + "/usb/out"); },
-       three, "ROOT/usb/out", ErrorNumber::PathFileAccessError, "ROOT/usb/out",
-       "Is a directory"},
-      {"the answer is the prompt's own example", nothing, three, "C:\\",
-       ErrorNumber::BadFileName, "C:\\",
-       "Not a full path to a file, such as /media/usb/FILES.TXT"},
-      {"the answer is a relative path", nothing, three, "usb/FILES.TXT",
-       ErrorNumber::BadFileName, "usb/FILES.TXT",
-       "Not a full path to a file, such as /media/usb/FILES.TXT"},
-      {"the answer ends with a separator", nothing, three, "ROOT/usb/",
-       ErrorNumber::BadFileName, "ROOT/usb/", "Names a folder, not a file"},
+       [](const std::string& root) { testing::makeDirectories(root + "/usb/out"); }, three,
+       "ROOT/usb/out", ErrorNumber::PathFileAccessError, "ROOT/usb/out", "Is a directory"},
+      {"the answer is the prompt's own example", nothing, three, "C:\\", ErrorNumber::BadFileName,
+       "C:\\", "Not a full path to a file, such as /media/usb/FILES.TXT"},
+      {"the answer is a relative path", nothing, three, "usb/FILES.TXT", ErrorNumber::BadFileName,
+       "usb/FILES.TXT", "Not a full path to a file, such as /media/usb/FILES.TXT"},
+      {"the answer ends with a separator", nothing, three, "ROOT/usb/", ErrorNumber::BadFileName,
+       "ROOT/usb/", "Names a folder, not a file"},
       {"FILES.TXT is a symbolic link to a source", link("../roms/Alpha.sms", "ROOT/usb/FILES.TXT"),
        three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
        "Is a symbolic link"},
@@ -280,14 +272,14 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
        },
        three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
        "Is a symbolic link"},
-      {"FILES.TXT is a symbolic link to /dev/null", link("/dev/null", "ROOT/usb/FILES.TXT"),
-       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
+      {"FILES.TXT is a symbolic link to /dev/null", link("/dev/null", "ROOT/usb/FILES.TXT"), three,
+       "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
        "Is a symbolic link"},
       {"FILES.TXT is a hard link to a source",
        [](const std::string& root) {
          std::filesystem::remove(root + "/usb/FILES.TXT");
-         ASSERT_EQ(::link((root + "/roms/Alpha.sms").c_str(),
-                          (root + "/usb/FILES.TXT").c_str()), 0);
+         ASSERT_EQ(::link((root + "/roms/Alpha.sms").c_str(), (root + "/usb/FILES.TXT").c_str()),
+                   0);
        },
        three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/FILES.TXT",
        "Has other hard links, which would lose their contents"},
@@ -300,46 +292,65 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
        "Not a regular file"},
       {"the index path is a listed source",
        [](const std::string& root) { writeFile(root + "/roms/SONIC.SMS", "rom"); },
-       {"Alpha.sms", "SONIC.SMS"}, "ROOT/roms/sonic.sms", ErrorNumber::PathFileAccessError,
-       "ROOT/roms/SONIC.SMS", "Is one of the files to export"},
-      {"the index is listed through a link", link("../usb/FILES.TXT", "ROOT/roms/link.sms"),
-       {"Alpha.sms", "link.sms"}, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError,
-       "ROOT/usb/FILES.TXT", "Is one of the files to export (ROOT/roms/link.sms)"},
+       {"Alpha.sms", "SONIC.SMS"},
+       "ROOT/roms/sonic.sms",
+       ErrorNumber::PathFileAccessError,
+       "ROOT/roms/SONIC.SMS",
+       "Is one of the files to export"},
+      {"the index is listed through a link",
+       link("../usb/FILES.TXT", "ROOT/roms/link.sms"),
+       {"Alpha.sms", "link.sms"},
+       "ROOT/usb/FILES.TXT",
+       ErrorNumber::PathFileAccessError,
+       "ROOT/usb/FILES.TXT",
+       "Is one of the files to export (ROOT/roms/link.sms)"},
       {"the source folder is the destination and its index is listed",
        [](const std::string& root) { writeFile(root + "/roms/FILES.TXT", "an index"); },
-       {"Alpha.sms", "FILES.TXT"}, "ROOT/roms/FILES.TXT", ErrorNumber::PathFileAccessError,
-       "ROOT/roms/FILES.TXT", "Is one of the files to export",
+       {"Alpha.sms", "FILES.TXT"},
+       "ROOT/roms/FILES.TXT",
+       ErrorNumber::PathFileAccessError,
+       "ROOT/roms/FILES.TXT",
+       "Is one of the files to export",
        "ROOT/roms"},
       {"the index takes the name of a group directory", nothing, thirtyOne, "ROOT/usb/roms1",
        ErrorNumber::PathFileAccessError, "ROOT/usb/ROMS1",
        "Is the name of a folder this export makes"},
       {"ROMS0 exists",
-       [](const std::string& root) { testing::makeDirectories(root + "/usb/ROMS0"); },
-       three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/ROMS0",
-       "File exists"},
+       [](const std::string& root) { testing::makeDirectories(root + "/usb/ROMS0"); }, three,
+       "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/ROMS0", "File exists"},
       {"the last group's directory exists",
-       [](const std::string& root) { testing::makeDirectories(root + "/usb/ROMS1"); },
-       thirtyOne, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/ROMS1",
-       "File exists"},
+       [](const std::string& root) { testing::makeDirectories(root + "/usb/ROMS1"); }, thirtyOne,
+       "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError, "ROOT/usb/ROMS1", "File exists"},
       {"an interrupted export left its new index",
        [](const std::string& root) { writeFile(root + "/usb/FILES.TXT.simplekavo-new", "F"); },
        three, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError,
        "ROOT/usb/FILES.TXT.simplekavo-new", "Left by an interrupted export"},
       {"the destination is gone",
-       [](const std::string& root) { std::filesystem::remove_all(root + "/usb"); },
-       three, "ROOT/FILES.TXT", ErrorNumber::PathNotFound, "ROOT/usb",
-       "No such file or directory"},
+       [](const std::string& root) { std::filesystem::remove_all(root + "/usb"); }, three,
+       "ROOT/FILES.TXT", ErrorNumber::PathNotFound, "ROOT/usb", "No such file or directory"},
       {"a name holds a line break",
        [](const std::string& root) { writeFile(root + "/roms/Bad\nName.sms", ""); },
-       {"Alpha.sms", "Bad\nName.sms"}, "ROOT/usb/FILES.TXT", ErrorNumber::BadFileName,
-       "ROOT/roms/Bad\nName.sms", "File name contains a line break"},
-      {"a listed source is missing", nothing, {"Alpha.sms", "Missing.sms", "Gamma.sms"},
-       "ROOT/usb/FILES.TXT", ErrorNumber::FileNotFound, "ROOT/roms/Missing.sms",
+       {"Alpha.sms", "Bad\nName.sms"},
+       "ROOT/usb/FILES.TXT",
+       ErrorNumber::BadFileName,
+       "ROOT/roms/Bad\nName.sms",
+       "File name contains a line break"},
+      {"a listed source is missing",
+       nothing,
+       {"Alpha.sms", "Missing.sms", "Gamma.sms"},
+       "ROOT/usb/FILES.TXT",
+       ErrorNumber::FileNotFound,
+       "ROOT/roms/Missing.sms",
        "No such file or directory"},
       {"a listed source is a FIFO",
-       [](const std::string& root) { ASSERT_EQ(::mkfifo((root + "/roms/Pipe.sms").c_str(), 0600), 0); },
-       {"Alpha.sms", "Pipe.sms"}, "ROOT/usb/FILES.TXT", ErrorNumber::PathFileAccessError,
-       "ROOT/roms/Pipe.sms", "Not a regular file"},
+       [](const std::string& root) {
+         ASSERT_EQ(::mkfifo((root + "/roms/Pipe.sms").c_str(), 0600), 0);
+       },
+       {"Alpha.sms", "Pipe.sms"},
+       "ROOT/usb/FILES.TXT",
+       ErrorNumber::PathFileAccessError,
+       "ROOT/roms/Pipe.sms",
+       "Not a regular file"},
       {"two names make one copy name",
        [](const std::string& root) {
          writeFile(root + "/roms/23", "rom");
@@ -356,8 +367,11 @@ TEST(RomSetExportRefusal, RefusedBeforeWritingLeavesEverythingAsItWas) {
        "ROOT/usb/FILES.TXT.simplekavo-old", "Is not what an interrupted export left"},
       {"a name without a dot makes a copy name too long for the volume",
        [&](const std::string& root) { writeFile(root + "/roms/" + longName, "rom"); },
-       {"Alpha.sms", longName}, "ROOT/usb/FILES.TXT", ErrorNumber::BadFileName,
-       "ROOT/usb/ROMS0/1" + std::string(255, 'X'), "File name too long"},
+       {"Alpha.sms", longName},
+       "ROOT/usb/FILES.TXT",
+       ErrorNumber::BadFileName,
+       "ROOT/usb/ROMS0/1" + std::string(255, 'X'),
+       "File name too long"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -403,9 +417,11 @@ TEST(RomSetExportOnFat32, WhatFatCannotHoldIsRefusedBeforeWriting) {
     std::vector<std::string> names;
     std::string path, reason;
   } cases[] = {
-      {{"Alpha.sms", "b.s:m"}, root / "usb/ROMS0/1.S:M",
+      {{"Alpha.sms", "b.s:m"},
+       root / "usb/ROMS0/1.S:M",
        "Holds \":\", which a FAT drive does not take in a name"},
-      {{"Huge.sms"}, root / "roms/Huge.sms",
+      {{"Huge.sms"},
+       root / "roms/Huge.sms",
        "Is 4,294,967,296 bytes (4.0 GiB); a file on a FAT32 drive holds at most "
        "4,294,967,295 bytes"},
   };
@@ -421,8 +437,8 @@ TEST(RomSetExportOnFat32, WhatFatCannotHoldIsRefusedBeforeWriting) {
     EXPECT_TRUE(error->refused());
     EXPECT_EQ(snapshot(root / "usb"), before);
   }
-  const ExportSummary done = exportRomSet(
-      {root / "usb", root / "roms", {"Alpha.sms"}, root / "usb/FILES.TXT"}, files);
+  const ExportSummary done =
+      exportRomSet({root / "usb", root / "roms", {"Alpha.sms"}, root / "usb/FILES.TXT"}, files);
   EXPECT_EQ(done.spaceUnchecked, std::vector<std::string>{root / "usb"});
 }
 
@@ -475,9 +491,7 @@ class VolumeWithRoom final : public ForwardingFileSystem {
  public:
   VolumeWithRoom(FileSystem& target, std::uint64_t available)
       : ForwardingFileSystem(target), available_(available) {}
-  VolumeSpace volumeSpace(const std::string&) override {
-    return {true, 4096, available_};
-  }
+  VolumeSpace volumeSpace(const std::string&) override { return {true, 4096, available_}; }
 
  private:
   std::uint64_t available_;
@@ -571,9 +585,7 @@ class FailingCopies final : public ForwardingFileSystem {
     if (std::stoi(name) >= good_) throw errorFromErrno(ENOSPC, into.path() + "/" + name);
     target_.copyInto(from, into, name);
   }
-  std::size_t copiesAtOnce() const override {
-    return pulled_ ? 1 : target_.copiesAtOnce();
-  }
+  std::size_t copiesAtOnce() const override { return pulled_ ? 1 : target_.copiesAtOnce(); }
   bool removeFile(const std::string& path) override {
     if (pulled_) throw errorFromErrno(EIO, path);
     return target_.removeFile(path);
@@ -618,13 +630,11 @@ TEST_F(RomSetExportTest, AFailurePartWayTakesBackWhatItMadeOrNamesWhatItCouldNot
   const std::string nextGroup = destination + "/ROMS1 (Input/output error)\n";
   const std::string heading = "Not everything this export made could be taken back:\n";
   if (note.rfind(heading + nextGroup, 0) == 0) note.erase(heading.size(), nextGroup.size());
-  EXPECT_EQ(note,
-            heading +
-                destination + "/ROMS0/2.GG (Input/output error)\n" +
-                destination + "/ROMS0/1.GG (Input/output error)\n" +
-                destination + "/ROMS0/0.GG (Input/output error)\n" +
-                destination + "/ROMS0 (Input/output error)\n" +
-                destination + "/FILES.TXT.simplekavo-new (Input/output error)");
+  EXPECT_EQ(note, heading + destination + "/ROMS0/2.GG (Input/output error)\n" + destination +
+                      "/ROMS0/1.GG (Input/output error)\n" + destination +
+                      "/ROMS0/0.GG (Input/output error)\n" + destination +
+                      "/ROMS0 (Input/output error)\n" + destination +
+                      "/FILES.TXT.simplekavo-new (Input/output error)");
   EXPECT_EQ(readFile(destination + "/FILES.TXT"), "an earlier index");
 }
 
@@ -651,8 +661,8 @@ TEST_F(RomSetExportTest, ARefusalAmongTheSourcesWaitsForTheLooksInFlight) {
   for (int i = 0; i < 40; ++i) names.push_back("Game " + std::to_string(i) + ".gg");
   addRoms(names);
   SlowLooks slow(files);
-  auto error = errorOf<ExportFailure>(
-      [&] { exportRomSet(request(names, source + "/FILES.TXT"), slow); });
+  auto error =
+      errorOf<ExportFailure>([&] { exportRomSet(request(names, source + "/FILES.TXT"), slow); });
   EXPECT_EQ(slow.running, 0);
   ASSERT_TRUE(error);
   EXPECT_TRUE(error->refused());

@@ -33,9 +33,9 @@ TEST(UndoLog, CopiesNeverStartedAreNotTakenBack) {
     std::vector<std::string> expected;
   };
   const std::vector<Case> cases = {
-      {2, 4, {"c5", "c4", "b/", "c1", "c0", "a/"}},        // the tail of the first run
-      {4, 6, {"b/", "c3", "c2", "c1", "c0", "a/"}},        // all of the second
-      {1, 5, {"c5", "b/", "c0", "a/"}},                    // across both
+      {2, 4, {"c5", "c4", "b/", "c1", "c0", "a/"}},              // the tail of the first run
+      {4, 6, {"b/", "c3", "c2", "c1", "c0", "a/"}},              // all of the second
+      {1, 5, {"c5", "b/", "c0", "a/"}},                          // across both
       {6, 9, {"c5", "c4", "b/", "c3", "c2", "c1", "c0", "a/"}},  // none of them
       {3, 3, {"c5", "c4", "b/", "c3", "c2", "c1", "c0", "a/"}},  // an empty range
   };

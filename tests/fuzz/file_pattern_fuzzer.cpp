@@ -24,9 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(kavo::FilePattern("").matches(name));
   // A name is its own pattern when it holds no wildcard, separator or
   // surrounding blank.
-  if (!name.empty() && name.find_first_of("*?[;") == std::string::npos &&
-      name.front() != ' ' && name.back() != ' ' && name.front() != '\t' &&
-      name.back() != '\t')
+  if (!name.empty() && name.find_first_of("*?[;") == std::string::npos && name.front() != ' ' &&
+      name.back() != ' ' && name.front() != '\t' && name.back() != '\t')
     FUZZ_CHECK(kavo::FilePattern(name).matches(name));
   // Case is ignored.
   if (pattern.find('[') == std::string::npos)

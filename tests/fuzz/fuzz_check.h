@@ -5,11 +5,10 @@
 
 // Stops the fuzzer at a broken invariant, saying which one; libFuzzer then
 // keeps the input that broke it.
-#define FUZZ_CHECK(condition)                                               \
-  do {                                                                      \
-    if (!(condition)) {                                                     \
-      std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__,       \
-                   __LINE__, #condition);                                   \
-      std::abort();                                                         \
-    }                                                                       \
+#define FUZZ_CHECK(condition)                                                                \
+  do {                                                                                       \
+    if (!(condition)) {                                                                      \
+      std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                          \
+    }                                                                                        \
   } while (0)

@@ -16,8 +16,7 @@ int main(int argc, char** argv) {
     for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
       std::ifstream in(entry.path(), std::ios::binary);
       const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-      LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()),
-                             bytes.size());
+      LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
       ++inputs;
     }
   }

@@ -20,13 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          size - sizeof rawIndex);
   // The file list never holds these: a file name on disk has no "/" or NUL,
   // and the export refuses names with a line break before it writes.
-  if (name.empty() || name.find_first_of(std::string("/\r\n\0", 4)) != std::string::npos)
-    return 0;
+  if (name.empty() || name.find_first_of(std::string("/\r\n\0", 4)) != std::string::npos) return 0;
 
   const std::string line = record(name, index);
   const std::string group = "ROMS" + std::to_string(index / 30);
-  const std::string head = kavo::toWindows1252(name) + "," + group + "\\" +
-                           std::to_string(index);
+  const std::string head = kavo::toWindows1252(name) + "," + group + "\\" + std::to_string(index);
   // One record, one line feed, at its end.
   FUZZ_CHECK(!line.empty() && line.back() == '\n');
   FUZZ_CHECK(line.find('\n') == line.size() - 1);

@@ -40,8 +40,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, ChildOptions op
   args.push_back(nullptr);
   const std::string out = outPath_.empty() ? options.standardOutput : outPath_;
   int pipeEnds[2] = {-1, -1};
-  if (options.outputToClosedPipe && ::pipe(pipeEnds) != 0)
-    throw std::runtime_error("pipe failed");
+  if (options.outputToClosedPipe && ::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -110,8 +109,8 @@ std::vector<std::string> asUnprivileged(std::vector<std::string> argv) {
   if (::geteuid() != 0) return argv;
   for (const char* setpriv : {"/usr/bin/setpriv", "/bin/setpriv"}) {
     if (::access(setpriv, X_OK) != 0) continue;
-    std::vector<std::string> command = {setpriv, "--reuid=65534", "--regid=65534",
-                                        "--clear-groups", "--"};
+    std::vector<std::string> command = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups",
+                                        "--"};
     command.insert(command.end(), argv.begin(), argv.end());
     return command;
   }

@@ -8,8 +8,7 @@ namespace {
 
 class FaultyFile final : public WritableFile {
  public:
-  FaultyFile(std::unique_ptr<WritableFile> file, std::string path,
-             FaultInjectingFileSystem& faults)
+  FaultyFile(std::unique_ptr<WritableFile> file, std::string path, FaultInjectingFileSystem& faults)
       : file_(std::move(file)), path_(std::move(path)), faults_(faults) {}
 
   void print(std::string_view bytes) override {
@@ -49,22 +48,31 @@ class FaultySync final : public VolumeSync {
 
 const char* nameOf(Service service) {
   switch (service) {
-    case Service::Look: return "look";
-    case Service::Lock: return "lock";
-    case Service::Open: return "open";
-    case Service::Print: return "print";
-    case Service::Close: return "close";
-    case Service::MakeDirectory: return "make directory";
-    case Service::Copy: return "copy";
-    case Service::Rename: return "rename";
-    case Service::Remove: return "remove";
-    case Service::Sync: return "sync";
+    case Service::Look:
+      return "look";
+    case Service::Lock:
+      return "lock";
+    case Service::Open:
+      return "open";
+    case Service::Print:
+      return "print";
+    case Service::Close:
+      return "close";
+    case Service::MakeDirectory:
+      return "make directory";
+    case Service::Copy:
+      return "copy";
+    case Service::Rename:
+      return "rename";
+    case Service::Remove:
+      return "remove";
+    case Service::Sync:
+      return "sync";
   }
   return "?";
 }
 
-FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& target,
-                                                   Service service,
+FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& target, Service service,
                                                    int failingCall, int errnoValue)
     : ForwardingFileSystem(target),
       service_(service),
@@ -82,8 +90,8 @@ void FaultInjectingFileSystem::call(Service service, const std::string& path) {
     if (service != service_ || ++calls_ != failingCall_) return;
   }
   injected_ = true;
-  const bool directory = service == Service::MakeDirectory || service == Service::Sync ||
-                         service == Service::Lock;
+  const bool directory =
+      service == Service::MakeDirectory || service == Service::Sync || service == Service::Lock;
   throw errorFromErrno(errno_, path, directory ? PathRole::Directory : PathRole::File);
 }
 
@@ -107,8 +115,7 @@ FileStatus FaultInjectingFileSystem::inspectSource(const std::string& path) {
   return target_.inspectSource(path);
 }
 
-std::unique_ptr<ReadableFile> FaultInjectingFileSystem::openForReading(
-    const std::string& path) {
+std::unique_ptr<ReadableFile> FaultInjectingFileSystem::openForReading(const std::string& path) {
   call(Service::Look, path);
   return target_.openForReading(path);
 }
@@ -149,8 +156,7 @@ void FaultInjectingFileSystem::makeDirectory(const std::string& path) {
   target_.makeDirectory(path);
 }
 
-std::unique_ptr<OpenDirectory> FaultInjectingFileSystem::openDirectory(
-    const std::string& path) {
+std::unique_ptr<OpenDirectory> FaultInjectingFileSystem::openDirectory(const std::string& path) {
   call(Service::Open, path);
   return target_.openDirectory(path);
 }
@@ -176,11 +182,9 @@ void FaultInjectingFileSystem::removeDirectory(const std::string& path) {
   target_.removeDirectory(path);
 }
 
-std::unique_ptr<VolumeSync> FaultInjectingFileSystem::watchVolume(
-    const std::string& directory) {
+std::unique_ptr<VolumeSync> FaultInjectingFileSystem::watchVolume(const std::string& directory) {
   call(Service::Sync, directory);
-  return std::make_unique<FaultySync>(target_.watchVolume(directory), directory,
-                                      *this);
+  return std::make_unique<FaultySync>(target_.watchVolume(directory), directory, *this);
 }
 
 void FaultInjectingFileSystem::syncDirectory(const std::string& directory) {

@@ -11,22 +11,21 @@ namespace kavo::testing {
 
 // The services a fault can be injected into.
 enum class Service {
-  Look,           // requireDirectory, status, listDirectory, inspectSource, openForReading,
-                  // timeGranularity, requireWritable, volumeSpace, nameLimit
-  Lock,           // lockDirectory
-  Open,           // createNew, openDirectory
+  Look,  // requireDirectory, status, listDirectory, inspectSource, openForReading,
+         // timeGranularity, requireWritable, volumeSpace, nameLimit
+  Lock,  // lockDirectory
+  Open,  // createNew, openDirectory
   Print,
   Close,
   MakeDirectory,
   Copy,
   Rename,
-  Remove,         // removeFile, removeDirectory
-  Sync,           // watchVolume, VolumeSync::sync, syncDirectory
+  Remove,  // removeFile, removeDirectory
+  Sync,    // watchVolume, VolumeSync::sync, syncDirectory
 };
 inline constexpr std::array kAllServices = {
-    Service::Look,          Service::Lock, Service::Open,   Service::Print,
-    Service::Close,         Service::MakeDirectory, Service::Copy,
-    Service::Rename,        Service::Remove, Service::Sync};
+    Service::Look,          Service::Lock, Service::Open,   Service::Print,  Service::Close,
+    Service::MakeDirectory, Service::Copy, Service::Rename, Service::Remove, Service::Sync};
 const char* nameOf(Service service);
 
 // Wraps a real file system and fails the k-th call (from 1) of one service
@@ -37,8 +36,7 @@ const char* nameOf(Service service);
 // then reports the failure, as a close that loses a late write-back does.
 class FaultInjectingFileSystem final : public ForwardingFileSystem {
  public:
-  FaultInjectingFileSystem(FileSystem& target, Service service, int failingCall,
-                           int errnoValue);
+  FaultInjectingFileSystem(FileSystem& target, Service service, int failingCall, int errnoValue);
 
   // Whether the fault has been injected.
   bool injected() const { return injected_; }

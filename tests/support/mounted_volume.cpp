@@ -45,8 +45,8 @@ MountedVolume MountedVolume::fat32(const std::string& path, const std::string& i
   const std::string make = "truncate -s " + std::to_string(megabytes) + "M " + quoted(image) +
                            " && mkfs.fat -F 32 " + quoted(image) + " >/dev/null";
   // fusefat talks about the volume on standard output.
-  const std::string mount = "fusefat -o rw+ " + quoted(image) + " " + quoted(path) +
-                            " >/dev/null 2>&1";
+  const std::string mount =
+      "fusefat -o rw+ " + quoted(image) + " " + quoted(path) + " >/dev/null 2>&1";
   if (std::system(make.c_str()) != 0) {
     volume.why_ = "mkfs.fat failed";
   } else if (std::system(mount.c_str()) != 0) {

@@ -14,8 +14,7 @@ class MountedVolume {
   // A tmpfs of `bytes` at `path` (a directory that exists).
   static MountedVolume tmpfs(const std::string& path, unsigned long long bytes);
   // A fresh FAT32 image of `megabytes` in `image`, mounted at `path`.
-  static MountedVolume fat32(const std::string& path, const std::string& image,
-                             unsigned megabytes);
+  static MountedVolume fat32(const std::string& path, const std::string& image, unsigned megabytes);
 
   MountedVolume(MountedVolume&& other) noexcept;
   MountedVolume& operator=(MountedVolume&&) = delete;

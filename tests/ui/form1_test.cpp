@@ -22,10 +22,10 @@
 #include "platform/controls/dir_list_box.h"
 #include "platform/controls/drive_list_box.h"
 #include "platform/controls/file_list_box.h"
-#include "platform/services/forwarding_file_system.h"
-#include "platform/services/posix_file_system.h"
 #include "platform/qt/qt_program_end.h"
 #include "platform/qt/qt_progress.h"
+#include "platform/services/forwarding_file_system.h"
+#include "platform/services/posix_file_system.h"
 #include "support/modal_dialog.h"
 #include "support/mounted_volume.h"
 #include "support/scripted_dialogs.h"
@@ -33,11 +33,11 @@
 
 namespace kavo {
 
+using testing::makeDirectories;
+using testing::readFile;
 using testing::RecordingProgramEnd;
 using testing::ScriptedDialogs;
 using testing::TempDirectory;
-using testing::makeDirectories;
-using testing::readFile;
 using testing::writeFile;
 using Names = std::vector<std::string>;
 
@@ -83,18 +83,18 @@ struct Session {
     makeDirectories(roms + "/Extra");
     makeDirectories(roms + "/.cache");
     makeDirectories(dir / "out");
-    for (const char* name : {"Sonic.sms", "alex kidd.SMS", "Zelda.gg", "README",
-                             "notes.txt", ".hidden.sms"})
+    for (const char* name :
+         {"Sonic.sms", "alex kidd.SMS", "Zelda.gg", "README", "notes.txt", ".hidden.sms"})
       writeFile(roms + "/" + name, std::string("rom:") + name);
     writeFile(roms + "/more/Columns.gg", "rom:Columns");
     writeFile(roms + "/more/manual.pdf", "pdf");
     ::mkfifo((roms + "/pipe.sms").c_str(), 0600);
     ::symlink("Sonic.sms", (roms + "/link.sms").c_str());
     ::symlink("missing.gg", (roms + "/dangling.gg").c_str());
-    form = std::make_unique<Form1>(
-        kind == Watched ? static_cast<FileSystem&>(watchedFiles) : files,
-        kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd, roms,
-        kind == Scripted ? &dialogs : nullptr);
+    form =
+        std::make_unique<Form1>(kind == Watched ? static_cast<FileSystem&>(watchedFiles) : files,
+                                kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,
+                                roms, kind == Scripted ? &dialogs : nullptr);
     if (kind == Watched) form->setProgressDelay(std::chrono::milliseconds(0));
     form->show();
     form->activateWindow();
@@ -188,8 +188,8 @@ void typeAnswerThenReadMessage(const QString& answer, QString& message) {
   });
 }
 
-const Names kAllFiles = {"alex kidd.SMS", "link.sms", "notes.txt", "README",
-                         "Sonic.sms", "Zelda.gg"};
+const Names kAllFiles = {"alex kidd.SMS", "link.sms",  "notes.txt",
+                         "README",        "Sonic.sms", "Zelda.gg"};
 const Names kRomFiles = {"alex kidd.SMS", "link.sms", "Sonic.sms", "Zelda.gg"};
 
 }  // namespace
@@ -209,11 +209,11 @@ class Form1Test : public QObject {
       QRect rect;
     };
     const Placed table[] = {
-        {"Drive1", {2, 26, 145, 21}},   {"Dir1", {1, 47, 145, 122}},
-        {"File1", {148, 26, 136, 136}}, {"Drive2", {2, 191, 279, 21}},
-        {"Dir2", {1, 212, 278, 122}},   {"Check1", {160, 1, 51, 20}},
+        {"Drive1", {2, 26, 145, 21}},    {"Dir1", {1, 47, 145, 122}},
+        {"File1", {148, 26, 136, 136}},  {"Drive2", {2, 191, 279, 21}},
+        {"Dir2", {1, 212, 278, 122}},    {"Check1", {160, 1, 51, 20}},
         {"txtFilter", {212, 1, 72, 21}}, {"Label1", {5, 6, 76, 17}},
-        {"Label2", {3, 171, 120, 19}},  {"Command1", {187, 340, 94, 24}},
+        {"Label2", {3, 171, 120, 19}},   {"Command1", {187, 340, 94, 24}},
         {"cmdQuit", {4, 342, 43, 23}},
     };
     const QRect client(QPoint(0, 0), s.form->size());
@@ -252,7 +252,7 @@ class Form1Test : public QObject {
 
   void tabCyclesTheControlsBothWaysAndSkipsTheLabels() {
     Session s;
-    const QStringList order = {"Drive1", "Dir1", "File1", "Drive2", "Dir2",
+    const QStringList order = {"Drive1", "Dir1",      "File1",    "Drive2", "Dir2",
                                "Check1", "txtFilter", "Command1", "cmdQuit"};
     QCOMPARE(QApplication::focusWidget()->objectName(), QString("Drive1"));
     QStringList forward, backward;
@@ -313,8 +313,7 @@ class Form1Test : public QObject {
              std::string("Where would you like FILES.TXT to be saved?  ie. C:\\"));
     QCOMPARE(s.dialogs.prompts[0].proposed, out + "/FILES.TXT");
     QCOMPARE(s.dialogs.messages.size(), size_t(1));
-    QCOMPARE(s.dialogs.messages[0].text,
-             std::string("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.dialogs.messages[0].text, std::string("Completed Successfully!  Press OK to exit"));
     QCOMPARE(s.dialogs.messages[0].title, std::string());
     QCOMPARE(s.programEnd.ends, 1);
     QCOMPARE(s.programEnd.lastStatus, 0);
@@ -382,8 +381,9 @@ class Form1Test : public QObject {
     QCOMPARE(s.dialogs.questions.size(), size_t(1));
     QCOMPARE(s.dialogs.questions[0].title, std::string("SimpleKAVO"));
     QCOMPARE(s.dialogs.questions[0].text,
-             out + " already holds a layout of 2 games in ROMS0 to ROMS0. Replace it with "
-                   "the 6 games listed?");
+             out +
+                 " already holds a layout of 2 games in ROMS0 to ROMS0. Replace it with "
+                 "the 6 games listed?");
     QVERIFY(testing::snapshot(s.dir.path()) == before);
     QCOMPARE(s.dialogs.messages.size(), size_t(0));
     QCOMPARE(s.programEnd.ends, 0);
@@ -393,8 +393,7 @@ class Form1Test : public QObject {
     s.dialogs.replies = {true};
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
     QCOMPARE(s.dialogs.messages.size(), size_t(1));
-    QCOMPARE(s.dialogs.messages[0].text,
-             std::string("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.dialogs.messages[0].text, std::string("Completed Successfully!  Press OK to exit"));
     QCOMPARE(s.programEnd.ends, 1);
     QCOMPARE(s.programEnd.lastStatus, 0);
     QVERIFY(testing::snapshot(out) == testing::snapshot(fresh));
@@ -542,14 +541,13 @@ class Form1Test : public QObject {
 
   void anUnreadableDriveOrDirectoryIsReportedAndTheWindowStays() {
     Session s;
-    const std::vector<Drive> drives = {{"/", "/"},
-                                       {s.dir.path(), s.dir.path()},
-                                       {s.dir / "reader [SD]", s.dir / "reader"}};
+    const std::vector<Drive> drives = {
+        {"/", "/"}, {s.dir.path(), s.dir.path()}, {s.dir / "reader [SD]", s.dir / "reader"}};
     for (const char* name : {"Drive1", "Drive2"}) {
       DriveListBox* drive = s.drive(name);
       drive->setDrives(drives);
       drive->setFocus();
-      QTest::keyClick(drive, Qt::Key_Down);  // the card reader holds no medium
+      QTest::keyClick(drive, Qt::Key_Down);    // the card reader holds no medium
       QCOMPARE(drive->drive(), s.dir.path());  // back where its list still is
     }
     QCOMPARE(s.dialogs.messages.size(), size_t(2));
@@ -647,8 +645,8 @@ class Form1Test : public QObject {
       for (QWidget* top : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<ProgressDialog*>(top); dialog && dialog->isVisible())
           if (seen.empty() || seen.back().text != dialog->text())
-            seen.push_back({dialog->text(), dialog->detail(),
-                            QApplication::activeModalWidget() == dialog});
+            seen.push_back(
+                {dialog->text(), dialog->detail(), QApplication::activeModalWidget() == dialog});
       s.form->update();
       gate.release(1);
     });
@@ -718,8 +716,8 @@ class Form1Test : public QObject {
     QString proposed, error;
     acceptPromptThenReadMessage(proposed, error);
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
-    QVERIFY2(error.startsWith(QString::fromStdString(
-                 "Run-time error '61':\n\nDisk full\n\n" + out + ": Needs ")),
+    QVERIFY2(error.startsWith(QString::fromStdString("Run-time error '61':\n\nDisk full\n\n" + out +
+                                                     ": Needs ")),
              qPrintable(error));
     QVERIFY2(error.endsWith(" free"), qPrintable(error));
     QVERIFY(!s.form->isVisible());
@@ -740,7 +738,6 @@ class Form1Test : public QObject {
     QCOMPARE(s.programEnd.lastStatus, 1);
     QVERIFY(testing::snapshot(s.dir.path()) == before);
   }
-
 };
 
 }  // namespace kavo

@@ -29,8 +29,7 @@ class IndentingDelegate : public QStyledItemDelegate {
     QStyledItemDelegate::paint(painter, shifted, index);
   }
 
-  QSize sizeHint(const QStyleOptionViewItem& option,
-                 const QModelIndex& index) const override {
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(index), 0);
   }
 
@@ -42,8 +41,7 @@ class IndentingDelegate : public QStyledItemDelegate {
 
 // The components of `path` taken against `base` when it is relative, with
 // "." and ".." applied as text; symbolic links are kept as they are named.
-std::vector<std::string> componentsOf(const std::string& path,
-                                      const std::string& base) {
+std::vector<std::string> componentsOf(const std::string& path, const std::string& base) {
   std::vector<std::string> parts;
   const std::string full = path.starts_with('/') ? path : base + "/" + path;
   size_t start = 0;
@@ -89,8 +87,7 @@ DirListBox::DirListBox(Guard guard, const std::string& startDirectory, QWidget* 
 }
 
 void DirListBox::setPath(const std::string& path) {
-  const std::vector<std::string> parts =
-      componentsOf(path, path_);
+  const std::vector<std::string> parts = componentsOf(path, path_);
   const std::string target = joinComponents(parts, parts.size());
   const std::vector<std::string> subdirectories = listSubdirectories(target);
   const bool changed = target != path_;
@@ -104,8 +101,7 @@ void DirListBox::showDirectory(const std::string& path,
   clear();
   const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  auto add = [&](const QIcon& icon, const std::string& name,
-                 const std::string& full, int level) {
+  auto add = [&](const QIcon& icon, const std::string& name, const std::string& full, int level) {
     auto* item = new QListWidgetItem(icon, shown(name), this);
     item->setData(kPathRole, QByteArray::fromStdString(full));
     item->setData(kLevelRole, level);

@@ -39,8 +39,7 @@ class DirListBox : public QListWidget {
 
  private:
   void openHighlighted();
-  void showDirectory(const std::string& path,
-                     const std::vector<std::string>& subdirectories);
+  void showDirectory(const std::string& path, const std::vector<std::string>& subdirectories);
 
   Guard guard_;
   std::string path_;

@@ -37,15 +37,18 @@ void forEachEntry(const std::string& directory,
     errno = 0;
     const dirent* entry = ::readdir(dir.get());
     if (!entry) {
-      if (errno != 0)
-        throw errorFromErrno(errno, directory, PathRole::Directory);
+      if (errno != 0) throw errorFromErrno(errno, directory, PathRole::Directory);
       return;
     }
     if (entry->d_name[0] == '.') continue;
     mode_t type = 0;
     switch (entry->d_type) {
-      case DT_REG: type = S_IFREG; break;
-      case DT_DIR: type = S_IFDIR; break;
+      case DT_REG:
+        type = S_IFREG;
+        break;
+      case DT_DIR:
+        type = S_IFDIR;
+        break;
       case DT_LNK:
       case DT_UNKNOWN: {
         struct stat status;
@@ -53,7 +56,8 @@ void forEachEntry(const std::string& directory,
         type = status.st_mode & S_IFMT;
         break;
       }
-      default: continue;
+      default:
+        continue;
     }
     visit(entry->d_name, type);
   }
@@ -85,8 +89,7 @@ std::string currentDirectory() {
   return buffer.data();
 }
 
-std::vector<std::string> listFiles(const std::string& directory,
-                                   const FilePattern& pattern) {
+std::vector<std::string> listFiles(const std::string& directory, const FilePattern& pattern) {
   std::vector<std::string> names;
   forEachEntry(directory, [&](const char* name, mode_t type) {
     if (type != S_IFREG) return;

@@ -20,8 +20,7 @@ std::string currentDirectory();
 // links, FIFOs, sockets and devices do not, nor do hidden names (starting
 // with "."). Names are the exact bytes on disk. A directory that cannot be
 // opened or read throws RunTimeError.
-std::vector<std::string> listFiles(const std::string& directory,
-                                   const FilePattern& pattern);
+std::vector<std::string> listFiles(const std::string& directory, const FilePattern& pattern);
 
 // The names of the subdirectories of `directory` (links to directories
 // included, hidden names left out), in list order. Throws RunTimeError as

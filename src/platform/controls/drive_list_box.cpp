@@ -7,9 +7,7 @@ namespace kavo {
 
 namespace {
 
-std::string bytesOf(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
+std::string bytesOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 }  // namespace
 
@@ -23,9 +21,8 @@ std::vector<Drive> DriveListBox::machineDrives(const std::string& startDirectory
   std::vector<Volume> volumes;
   for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
     if (!info.isValid() || !info.isReady()) continue;
-    volumes.push_back({bytesOf(info.rootPath()),
-                       info.fileSystemType().toStdString(),
-                       info.name().toStdString()});
+    volumes.push_back(
+        {bytesOf(info.rootPath()), info.fileSystemType().toStdString(), info.name().toStdString()});
   }
   const QStorageInfo start(QFile::decodeName(QByteArray::fromStdString(startDirectory)));
   return selectDrives(volumes, bytesOf(start.rootPath()));
@@ -36,8 +33,7 @@ void DriveListBox::setDrives(std::vector<Drive> drives) {
   QSignalBlocker quiet(this);
   clear();
   for (const Drive& drive : drives_)
-    addItem(QString::fromUtf8(drive.text.data(),
-                              static_cast<qsizetype>(drive.text.size())));
+    addItem(QString::fromUtf8(drive.text.data(), static_cast<qsizetype>(drive.text.size())));
   shown_ = -1;
   showDriveOf(startDirectory_);
 }

@@ -11,10 +11,10 @@ namespace {
 // anyone's files.
 const std::set<std::string>& systemFileSystems() {
   static const std::set<std::string> types = {
-      "proc",   "sysfs",     "devtmpfs", "devpts",   "cgroup",   "cgroup2",
-      "securityfs", "debugfs", "tracefs", "pstore", "bpf",      "mqueue",
-      "hugetlbfs", "autofs", "fusectl",  "configfs", "binfmt_misc",
-      "overlay", "squashfs", "tmpfs", "rpc_pipefs", "nsfs", "efivarfs"};
+      "proc",       "sysfs",   "devtmpfs",   "devpts",   "cgroup",      "cgroup2",
+      "securityfs", "debugfs", "tracefs",    "pstore",   "bpf",         "mqueue",
+      "hugetlbfs",  "autofs",  "fusectl",    "configfs", "binfmt_misc", "overlay",
+      "squashfs",   "tmpfs",   "rpc_pipefs", "nsfs",     "efivarfs"};
   return types;
 }
 
@@ -39,8 +39,7 @@ std::vector<Drive> selectDrives(const std::vector<Volume>& volumes,
       drives.push_back({driveText(mountPoint, label), mountPoint});
   };
   for (const Volume& volume : volumes) {
-    const bool wanted = volume.mountPoint == "/" ||
-                        volume.mountPoint == currentVolume ||
+    const bool wanted = volume.mountPoint == "/" || volume.mountPoint == currentVolume ||
                         !systemFileSystems().contains(volume.fileSystemType);
     if (wanted) add(volume.mountPoint, volume.label);
   }

@@ -33,5 +33,4 @@ std::vector<Drive> selectDrives(const std::vector<Volume>& volumes,
 // matching mount point), or -1 when none does.
 int driveHolding(const std::vector<Drive>& drives, const std::string& path);
 
-
 }  // namespace kavo

@@ -37,8 +37,7 @@ void FileListBox::reread() {
   QStringList shown;
   shown.reserve(static_cast<qsizetype>(entries_.size()));
   for (const std::string& name : entries_)
-    shown.append(QString::fromUtf8(name.data(),
-                                   static_cast<qsizetype>(name.size())));
+    shown.append(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
   addItems(shown);
 }
 

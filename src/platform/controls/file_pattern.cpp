@@ -9,8 +9,7 @@ namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool wildcardMatches(const std::string& pattern, const std::string& name) {
-  return ::fnmatch(pattern.c_str(), name.c_str(),
-                   FNM_CASEFOLD | FNM_NOESCAPE) == 0;
+  return ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | FNM_NOESCAPE) == 0;
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 namespace kavo {
 
-void runHandler(Dialogs& dialogs, ProgramEnd& programEnd,
-                const std::function<void()>& body, AfterError after) {
+void runHandler(Dialogs& dialogs, ProgramEnd& programEnd, const std::function<void()>& body,
+                AfterError after) {
   try {
     body();
   } catch (...) {

@@ -18,8 +18,7 @@ enum class AfterError {
 // escapes the body is shown in the standard run-time error message, with its
 // number, description, path, reason and note, and then, unless the handler
 // is one that keeps running, the program ends with a failure status.
-void runHandler(Dialogs& dialogs, ProgramEnd& programEnd,
-                const std::function<void()>& body,
+void runHandler(Dialogs& dialogs, ProgramEnd& programEnd, const std::function<void()>& body,
                 AfterError after = AfterError::EndProgram);
 
 }  // namespace kavo

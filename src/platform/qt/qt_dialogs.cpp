@@ -24,8 +24,7 @@ void setPlainMessage(QMessageBox& box, QMessageBox::Icon icon, const std::string
 
 }  // namespace
 
-std::string QtDialogs::inputBox(const std::string& prompt,
-                                const std::string& title,
+std::string QtDialogs::inputBox(const std::string& prompt, const std::string& title,
                                 const std::string& proposed) {
   QInputDialog dialog(parent_);
   dialog.setInputMode(QInputDialog::TextInput);

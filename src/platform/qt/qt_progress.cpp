@@ -30,13 +30,12 @@ ProgressDialog::ProgressDialog(const QString& title, QWidget* parent)
   setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
 }
 
-void ProgressDialog::showStep(const QString& text, const QString& detail,
-                              std::size_t done, std::size_t total) {
+void ProgressDialog::showStep(const QString& text, const QString& detail, std::size_t done,
+                              std::size_t total) {
   text_->setText(text);
   // A long name is shortened in the middle, so both its start and its
   // extension stay readable.
-  detail_->setText(detail_->fontMetrics().elidedText(detail, Qt::ElideMiddle,
-                                                     detail_->width()));
+  detail_->setText(detail_->fontMetrics().elidedText(detail, Qt::ElideMiddle, detail_->width()));
   detail_->setToolTip(detail);
   // The bar counts in per mille, so counts beyond int still fit.
   bar_->setRange(0, 1000);
@@ -50,19 +49,14 @@ QString ProgressDialog::detail() const { return detail_->toolTip(); }
 
 void ProgressDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
 
-QtProgress::QtProgress(QWidget* parent, const QString& title,
-                       std::chrono::milliseconds delay, Clock clock,
-                       std::chrono::milliseconds refresh)
-    : parent_(parent),
-      title_(title),
-      delay_(delay),
-      clock_(std::move(clock)),
-      refresh_(refresh) {}
+QtProgress::QtProgress(QWidget* parent, const QString& title, std::chrono::milliseconds delay,
+                       Clock clock, std::chrono::milliseconds refresh)
+    : parent_(parent), title_(title), delay_(delay), clock_(std::move(clock)), refresh_(refresh) {}
 
 QtProgress::~QtProgress() = default;
 
-void QtProgress::step(const std::string& text, const std::string& detail,
-                      std::size_t done, std::size_t total) {
+void QtProgress::step(const std::string& text, const std::string& detail, std::size_t done,
+                      std::size_t total) {
   std::lock_guard lock(mutex_);
   // The task starts with its first step, not when this object was made.
   if (!state_.started) state_.started = clock_();
@@ -90,8 +84,7 @@ void QtProgress::refresh() {
   shownVersion_ = now.version;
   if (!dialog_) dialog_ = std::make_unique<ProgressDialog>(title_, parent_);
   dialog_->showStep(QString::fromStdString(now.text),
-                    QString::fromUtf8(now.detail.data(),
-                                      static_cast<qsizetype>(now.detail.size())),
+                    QString::fromUtf8(now.detail.data(), static_cast<qsizetype>(now.detail.size())),
                     now.done, now.total);
 }
 
@@ -105,7 +98,8 @@ void QtProgress::run(const std::function<void()>& task) {
   std::thread worker([&] {
     work();
     // Runs on the event loop's thread, from its next round.
-    QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
   });
   // Painting and timers go on; the user's clicks and keys wait, as they
   // would for a window that is busy, and the dialog, once up, keeps them

@@ -25,8 +25,7 @@ class ProgressDialog : public QDialog {
   ProgressDialog(const QString& title, QWidget* parent);
 
   // Shows the step (and the dialog, if it is hidden).
-  void showStep(const QString& text, const QString& detail, std::size_t done,
-                std::size_t total);
+  void showStep(const QString& text, const QString& detail, std::size_t done, std::size_t total);
   QString text() const;
   QString detail() const;
   // How many times a step has been shown.
@@ -68,8 +67,8 @@ class QtProgress final : public Progress {
   void run(const std::function<void()>& task);
 
   // Called by the task, from its thread.
-  void step(const std::string& text, const std::string& detail,
-            std::size_t done, std::size_t total) override;
+  void step(const std::string& text, const std::string& detail, std::size_t done,
+            std::size_t total) override;
   void finish() override;
 
  private:
@@ -88,7 +87,7 @@ class QtProgress final : public Progress {
   Clock clock_;
   std::chrono::milliseconds refresh_;
   std::mutex mutex_;
-  State state_;                  // under mutex_
+  State state_;                     // under mutex_
   std::uint64_t shownVersion_ = 0;  // event loop's thread only
   std::unique_ptr<ProgressDialog> dialog_;
 };

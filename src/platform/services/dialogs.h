@@ -16,14 +16,12 @@ class Dialogs {
   // as edited, or empty text when the user cancels. The proposal and the
   // answer are paths, whose bytes need not be UTF-8: an answer left as it was
   // proposed comes back with the proposal's own bytes.
-  virtual std::string inputBox(const std::string& prompt,
-                               const std::string& title,
+  virtual std::string inputBox(const std::string& prompt, const std::string& title,
                                const std::string& proposed) = 0;
 
   // A message with a single OK button and no icon; an empty title shows the
   // application's title.
-  virtual void messageBox(const std::string& text,
-                          const std::string& title = {}) = 0;
+  virtual void messageBox(const std::string& text, const std::string& title = {}) = 0;
 
   // A question with Yes and No buttons, No the default (Enter and Escape
   // both answer No, so that nothing is replaced by a key pressed in haste).

@@ -69,13 +69,12 @@ struct FileStatus {
   std::uint64_t size = 0;
   std::uint64_t device = 0;  // device and inode tell one file from another
   std::uint64_t inode = 0;
-  std::uint64_t links = 0;   // hard links to it
+  std::uint64_t links = 0;           // hard links to it
   std::int64_t modifiedSeconds = 0;  // last change of its bytes, since 1970
   std::uint32_t modifiedNanoseconds = 0;
 
   bool sameFileAs(const FileStatus& other) const {
-    return type != FileType::Missing && device == other.device &&
-           inode == other.inode;
+    return type != FileType::Missing && device == other.device && inode == other.inode;
   }
 };
 
@@ -116,9 +115,7 @@ class FileSystem {
   virtual FileStatus status(const std::string& path) = 0;
 
   // Whether anything, even a dangling link, stands at the path.
-  bool exists(const std::string& path) {
-    return status(path).type != FileType::Missing;
-  }
+  bool exists(const std::string& path) { return status(path).type != FileType::Missing; }
 
   // The entries of a directory, "." and ".." left out, sorted by name.
   virtual std::vector<DirectoryEntry> listDirectory(const std::string& path) = 0;
@@ -182,8 +179,9 @@ class FileSystem {
   // copyInto, to the path `to`.
   void copyFile(const std::string& from, const std::string& to) {
     const std::size_t slash = to.rfind('/');
-    const std::string directory =
-        slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+    const std::string directory = slash == std::string::npos ? "."
+                                  : slash == 0               ? "/"
+                                                             : to.substr(0, slash);
     copyInto(from, *openDirectory(directory),
              slash == std::string::npos ? to : to.substr(slash + 1));
   }

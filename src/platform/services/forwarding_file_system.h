@@ -11,16 +11,12 @@ class ForwardingFileSystem : public FileSystem {
  public:
   explicit ForwardingFileSystem(FileSystem& target) : target_(target) {}
 
-  void requireDirectory(const std::string& path) override {
-    target_.requireDirectory(path);
-  }
+  void requireDirectory(const std::string& path) override { target_.requireDirectory(path); }
   FileStatus status(const std::string& path) override { return target_.status(path); }
   std::vector<DirectoryEntry> listDirectory(const std::string& path) override {
     return target_.listDirectory(path);
   }
-  FileStatus inspectSource(const std::string& path) override {
-    return target_.inspectSource(path);
-  }
+  FileStatus inspectSource(const std::string& path) override { return target_.inspectSource(path); }
   std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
     return target_.openForReading(path);
   }
@@ -42,9 +38,7 @@ class ForwardingFileSystem : public FileSystem {
   std::unique_ptr<WritableFile> createNew(const std::string& path) override {
     return target_.createNew(path);
   }
-  void makeDirectory(const std::string& path) override {
-    target_.makeDirectory(path);
-  }
+  void makeDirectory(const std::string& path) override { target_.makeDirectory(path); }
   std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override {
     return target_.openDirectory(path);
   }
@@ -53,19 +47,13 @@ class ForwardingFileSystem : public FileSystem {
     target_.copyInto(from, into, name);
   }
   std::size_t copiesAtOnce() const override { return target_.copiesAtOnce(); }
-  void rename(const std::string& from, const std::string& to) override {
-    target_.rename(from, to);
-  }
+  void rename(const std::string& from, const std::string& to) override { target_.rename(from, to); }
   bool removeFile(const std::string& path) override { return target_.removeFile(path); }
-  void removeDirectory(const std::string& path) override {
-    target_.removeDirectory(path);
-  }
+  void removeDirectory(const std::string& path) override { target_.removeDirectory(path); }
   std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override {
     return target_.watchVolume(directory);
   }
-  void syncDirectory(const std::string& directory) override {
-    target_.syncDirectory(directory);
-  }
+  void syncDirectory(const std::string& directory) override { target_.syncDirectory(directory); }
 
  protected:
   FileSystem& target_;

@@ -28,8 +28,7 @@ namespace kavo {
 
 namespace {
 
-[[noreturn]] void fail(int errnoValue, const std::string& path,
-                       PathRole role = PathRole::File) {
+[[noreturn]] void fail(int errnoValue, const std::string& path, PathRole role = PathRole::File) {
   throw errorFromErrno(errnoValue, path, role);
 }
 
@@ -63,10 +62,14 @@ class Descriptor {
 
 FileStatus statusOf(const struct stat& status) {
   FileStatus result;
-  if (S_ISREG(status.st_mode)) result.type = FileType::Regular;
-  else if (S_ISDIR(status.st_mode)) result.type = FileType::Directory;
-  else if (S_ISLNK(status.st_mode)) result.type = FileType::SymbolicLink;
-  else result.type = FileType::Other;
+  if (S_ISREG(status.st_mode))
+    result.type = FileType::Regular;
+  else if (S_ISDIR(status.st_mode))
+    result.type = FileType::Directory;
+  else if (S_ISLNK(status.st_mode))
+    result.type = FileType::SymbolicLink;
+  else
+    result.type = FileType::Other;
   result.size = static_cast<std::uint64_t>(status.st_size);
   result.device = static_cast<std::uint64_t>(status.st_dev);
   result.inode = static_cast<std::uint64_t>(status.st_ino);
@@ -76,8 +79,7 @@ FileStatus statusOf(const struct stat& status) {
   return result;
 }
 
-void writeAll(int fd, const char* data, std::size_t size,
-              const std::string& path) {
+void writeAll(int fd, const char* data, std::size_t size, const std::string& path) {
   while (size > 0) {
     ssize_t written = ::write(fd, data, size);
     if (written < 0) {
@@ -91,8 +93,7 @@ void writeAll(int fd, const char* data, std::size_t size,
 
 class PosixWritableFile final : public WritableFile {
  public:
-  PosixWritableFile(int fd, std::string path)
-      : descriptor_(fd), path_(std::move(path)) {}
+  PosixWritableFile(int fd, std::string path) : descriptor_(fd), path_(std::move(path)) {}
 
   void print(std::string_view bytes) override {
     writeAll(descriptor_.get(), bytes.data(), bytes.size(), path_);
@@ -114,8 +115,7 @@ constexpr std::size_t kCopyPiece = std::size_t{8} << 20;
 constexpr std::uint64_t kEarlyWriteBackFrom = 64 * 1024;
 
 // Copies in user space, for the file systems where copy_file_range cannot.
-void copyThroughBuffer(int in, int out, const std::string& from,
-                       const std::string& to) {
+void copyThroughBuffer(int in, int out, const std::string& from, const std::string& to) {
   // One buffer per thread for all its copies: making (and clearing) a new
   // one for each of thousands of small files costs more than copying them.
   constexpr std::size_t kBufferSize = 256 * 1024;
@@ -175,8 +175,7 @@ class PosixVolumeSync final : public VolumeSync {
 
 class PosixOpenDirectory final : public OpenDirectory {
  public:
-  PosixOpenDirectory(int fd, std::string path)
-      : OpenDirectory(std::move(path)), descriptor_(fd) {}
+  PosixOpenDirectory(int fd, std::string path) : OpenDirectory(std::move(path)), descriptor_(fd) {}
   int fd() const { return descriptor_.get(); }
 
  private:
@@ -255,8 +254,8 @@ constexpr long kFatMagic = 0x4d44, kExFatMagic = 0x2011BAB0, kFuseMagic = 0x6573
 std::string fuseTypeOf(const std::string& directory) {
   struct stat status {};
   if (::stat(directory.c_str(), &status) != 0) return {};
-  const std::string device = std::to_string(major(status.st_dev)) + ":" +
-                             std::to_string(minor(status.st_dev));
+  const std::string device =
+      std::to_string(major(status.st_dev)) + ":" + std::to_string(minor(status.st_dev));
   std::unique_ptr<FILE, int (*)(FILE*)> table(std::fopen("/proc/self/mountinfo", "re"),
                                               std::fclose);
   if (!table) return {};
@@ -306,8 +305,7 @@ bool changedBetween(const struct stat& before, const struct stat& after) {
 
 void PosixFileSystem::requireDirectory(const std::string& path) {
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0)
-    fail(errno, path, PathRole::Directory);
+  if (::stat(path.c_str(), &status) != 0) fail(errno, path, PathRole::Directory);
   if (!S_ISDIR(status.st_mode)) fail(ENOTDIR, path, PathRole::Directory);
 }
 
@@ -361,8 +359,7 @@ std::int64_t PosixFileSystem::timeGranularity(const std::string& directory) {
   // players' drives mounted through FUSE are mostly FAT.
   constexpr std::int64_t kTwoSeconds = 2'000'000'000;
   struct statfs volume {};
-  if (::statfs(directory.c_str(), &volume) != 0)
-    fail(errno, directory, PathRole::Directory);
+  if (::statfs(directory.c_str(), &volume) != 0) fail(errno, directory, PathRole::Directory);
   const long type = static_cast<long>(volume.f_type);
   return type == kFatMagic || type == kExFatMagic || type == kFuseMagic ? kTwoSeconds : 1;
 }
@@ -374,8 +371,7 @@ void PosixFileSystem::requireWritable(const std::string& directory) {
 
 VolumeSpace PosixFileSystem::volumeSpace(const std::string& directory) {
   struct statvfs volume {};
-  if (::statvfs(directory.c_str(), &volume) != 0)
-    fail(errno, directory, PathRole::Directory);
+  if (::statvfs(directory.c_str(), &volume) != 0) fail(errno, directory, PathRole::Directory);
   VolumeSpace space;
   space.format = formatOf(directory);
   // A file system that reports no blocks at all (some FUSE ones) does not
@@ -395,8 +391,7 @@ std::size_t PosixFileSystem::nameLimit(const std::string& directory) {
   fail(errno, directory, PathRole::Directory);
 }
 
-std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(
-    const std::string& directory) {
+std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(const std::string& directory) {
   const int fd = openDirectoryDescriptor(directory);
   auto lock = std::make_unique<PosixDirectoryLock>(fd);
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -406,17 +401,15 @@ std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(
                          "Another export is writing to this folder");
     // A volume without locks (some network file systems) cannot be claimed;
     // the export goes on without the claim rather than not at all.
-    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)
-      break;
+    if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) break;
     fail(errno, directory, PathRole::Directory);
   }
   return lock;
 }
 
 std::unique_ptr<WritableFile> PosixFileSystem::createNew(const std::string& path) {
-  int fd = ::open(path.c_str(),
-                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
-                  0666);
+  int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) {
     // A missing name here is a missing directory on the way to the file.
     fail(errno, path, errno == EEXIST ? PathRole::File : PathRole::Directory);
@@ -459,8 +452,7 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
       throwIfInterrupted();
       continue;
     }
-    bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                       errno == EOPNOTSUPP;
+    bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
     if (unsupported && copied == 0) {
       copyThroughBuffer(in.get(), out.get(), from, to);
       break;
@@ -508,8 +500,7 @@ void PosixFileSystem::removeDirectory(const std::string& path) {
   if (::rmdir(path.c_str()) != 0) fail(errno, path, PathRole::Directory);
 }
 
-std::unique_ptr<VolumeSync> PosixFileSystem::watchVolume(
-    const std::string& directory) {
+std::unique_ptr<VolumeSync> PosixFileSystem::watchVolume(const std::string& directory) {
   return std::make_unique<PosixVolumeSync>(openDirectoryDescriptor(directory), directory);
 }
 

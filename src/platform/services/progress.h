@@ -15,8 +15,8 @@ class Progress {
 
   // A step begins: `text` says what it does, `detail` what it works on, and
   // `done` of `total` units are behind.
-  virtual void step(const std::string& text, const std::string& detail,
-                    std::size_t done, std::size_t total) = 0;
+  virtual void step(const std::string& text, const std::string& detail, std::size_t done,
+                    std::size_t total) = 0;
 
   // Runs `work` and returns when it is over; its exception propagates. The
   // task waits either way, so the order of effects does not change.
@@ -29,8 +29,7 @@ class Progress {
 // Shows nothing.
 class SilentProgress final : public Progress {
  public:
-  void step(const std::string&, const std::string&, std::size_t,
-            std::size_t) override {}
+  void step(const std::string&, const std::string&, std::size_t, std::size_t) override {}
   void finish() override {}
 };
 

@@ -8,8 +8,7 @@ namespace kavo {
 
 namespace {
 
-std::string summary(ErrorNumber number, const std::string& path,
-                    const std::string& reason) {
+std::string summary(ErrorNumber number, const std::string& path, const std::string& reason) {
   std::string text = describe(number);
   if (!path.empty()) {
     text += " \u2014 " + path;
@@ -24,25 +23,37 @@ std::string summary(ErrorNumber number, const std::string& path,
 
 const char* describe(ErrorNumber number) {
   switch (number) {
-    case ErrorNumber::OutOfMemory: return "Out of memory";
-    case ErrorNumber::UserInterrupt: return "User interrupt occurred";
-    case ErrorNumber::InternalError: return "Internal error";
-    case ErrorNumber::BadFileName: return "Bad file name or number";
-    case ErrorNumber::FileNotFound: return "File not found";
-    case ErrorNumber::DeviceIoError: return "Device I/O error";
-    case ErrorNumber::FileAlreadyExists: return "File already exists";
-    case ErrorNumber::DiskFull: return "Disk full";
-    case ErrorNumber::TooManyFiles: return "Too many files";
-    case ErrorNumber::DeviceUnavailable: return "Device unavailable";
-    case ErrorNumber::PermissionDenied: return "Permission denied";
-    case ErrorNumber::PathFileAccessError: return "Path/File access error";
-    case ErrorNumber::PathNotFound: return "Path not found";
+    case ErrorNumber::OutOfMemory:
+      return "Out of memory";
+    case ErrorNumber::UserInterrupt:
+      return "User interrupt occurred";
+    case ErrorNumber::InternalError:
+      return "Internal error";
+    case ErrorNumber::BadFileName:
+      return "Bad file name or number";
+    case ErrorNumber::FileNotFound:
+      return "File not found";
+    case ErrorNumber::DeviceIoError:
+      return "Device I/O error";
+    case ErrorNumber::FileAlreadyExists:
+      return "File already exists";
+    case ErrorNumber::DiskFull:
+      return "Disk full";
+    case ErrorNumber::TooManyFiles:
+      return "Too many files";
+    case ErrorNumber::DeviceUnavailable:
+      return "Device unavailable";
+    case ErrorNumber::PermissionDenied:
+      return "Permission denied";
+    case ErrorNumber::PathFileAccessError:
+      return "Path/File access error";
+    case ErrorNumber::PathNotFound:
+      return "Path not found";
   }
   return "Application-defined or object-defined error";
 }
 
-RunTimeError::RunTimeError(ErrorNumber number, std::string path,
-                           std::string reason)
+RunTimeError::RunTimeError(ErrorNumber number, std::string path, std::string reason)
     : std::runtime_error(describe(number)),
       number_(number),
       path_(std::move(path)),
@@ -56,9 +67,8 @@ void RunTimeError::setNote(std::string note) {
 }
 
 std::string RunTimeError::message() const {
-  std::string text = "Run-time error '" +
-                     std::to_string(static_cast<int>(number_)) + "':\n\n" +
-                     description();
+  std::string text =
+      "Run-time error '" + std::to_string(static_cast<int>(number_)) + "':\n\n" + description();
   if (!path_.empty()) text += "\n\n" + path_;
   if (!reason_.empty()) text += (path_.empty() ? "\n\n" : ": ") + reason_;
   if (!note_.empty()) text += "\n\n" + note_;
@@ -83,13 +93,11 @@ RunTimeError notRegularFileError(const std::string& path) {
   return RunTimeError(ErrorNumber::PathFileAccessError, path, "Not a regular file");
 }
 
-RunTimeError errorFromErrno(int errnoValue, const std::string& path,
-                            PathRole role) {
+RunTimeError errorFromErrno(int errnoValue, const std::string& path, PathRole role) {
   ErrorNumber number = ErrorNumber::PathFileAccessError;
   switch (errnoValue) {
     case ENOENT:
-      number = role == PathRole::Directory ? ErrorNumber::PathNotFound
-                                           : ErrorNumber::FileNotFound;
+      number = role == PathRole::Directory ? ErrorNumber::PathNotFound : ErrorNumber::FileNotFound;
       break;
     case ENOTDIR:
       number = ErrorNumber::PathNotFound;
@@ -129,8 +137,7 @@ RunTimeError errorFromErrno(int errnoValue, const std::string& path,
     default:
       break;
   }
-  return RunTimeError(number, path,
-                      std::system_category().message(errnoValue));
+  return RunTimeError(number, path, std::system_category().message(errnoValue));
 }
 
 }  // namespace kavo

@@ -1,9 +1,8 @@
 #include "platform/controls/directory_listing.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "platform/services/run_time_error.h"
 #include "support/error_of.h"
@@ -12,16 +11,15 @@
 namespace kavo {
 namespace {
 
-using testing::TempDirectory;
 using testing::makeDirectories;
+using testing::TempDirectory;
 using testing::writeFile;
 using Names = std::vector<std::string>;
 
 TEST(ListOrder, IgnoresAsciiCaseAndBreaksTiesByBytes) {
   Names names = {"b.sms", "B.sms", "a.gg", "A.GG", "_x", "Z", "a", "\xc3\x89t\xc3\xa9"};
   std::sort(names.begin(), names.end(), listOrderLess);
-  EXPECT_EQ(names, (Names{"_x", "a", "A.GG", "a.gg", "B.sms", "b.sms", "Z",
-                          "\xc3\x89t\xc3\xa9"}));
+  EXPECT_EQ(names, (Names{"_x", "a", "A.GG", "a.gg", "B.sms", "b.sms", "Z", "\xc3\x89t\xc3\xa9"}));
 }
 
 TEST(DirectoryListing, ListsOnlyVisibleRegularFilesAndLinksToThem) {

@@ -29,8 +29,8 @@ TEST(Drives, OffersRealVolumesInMountPointOrderWithTheirLabels) {
 }
 
 TEST(Drives, TheLongestMountPointHoldsAPath) {
-  const std::vector<Drive> drives = {{"/", "/"}, {"/media/a", "/media/a"},
-                                     {"/media/ab", "/media/ab"}};
+  const std::vector<Drive> drives = {
+      {"/", "/"}, {"/media/a", "/media/a"}, {"/media/ab", "/media/ab"}};
   EXPECT_EQ(driveHolding(drives, "/media/ab/x"), 2);
   EXPECT_EQ(driveHolding(drives, "/media/a"), 1);
   EXPECT_EQ(driveHolding(drives, "/media/abc"), 0);

@@ -1,7 +1,3 @@
-#include "platform/qt/qt_dialogs.h"
-#include "platform/qt/qt_program_end.h"
-#include "platform/qt/qt_progress.h"
-
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QInputDialog>
@@ -17,6 +13,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_program_end.h"
+#include "platform/qt/qt_progress.h"
 #include "support/modal_dialog.h"
 
 namespace kavo {
@@ -120,8 +119,7 @@ class QtHostTest : public QObject {
       QTimer tick;
       QObject::connect(&tick, &QTimer::timeout, [&] {
         auto* dialog = window.findChild<ProgressDialog*>();
-        if (!seen && dialog && dialog->isVisible() &&
-            QApplication::activeModalWidget() == dialog &&
+        if (!seen && dialog && dialog->isVisible() && QApplication::activeModalWidget() == dialog &&
             dialog->text() == "Writing to the drive" && dialog->detail() == "/media/usb") {
           seen = true;
           dialogSeen.set_value();
@@ -158,8 +156,8 @@ class QtHostTest : public QObject {
     using namespace std::chrono_literals;
     std::atomic<std::chrono::steady_clock::time_point> now{};
     QWidget window;
-    QtProgress progress(&window, "Save FILES.TXT", 100ms, [&] { return now.load(); },
-                        0ms);
+    QtProgress progress(
+        &window, "Save FILES.TXT", 100ms, [&] { return now.load(); }, 0ms);
     std::atomic<int> rounds = 0;
     std::atomic<bool> upEarly = false, up = false;
     QTimer tick;
@@ -215,8 +213,8 @@ class QtHostTest : public QObject {
     tick.start(0);
     progress.run([&] {
       for (int i = 1; i <= kSteps; ++i)
-        progress.step("Copying " + std::to_string(i) + " of " + std::to_string(kSteps),
-                      "Game.sms", static_cast<std::size_t>(i - 1), kSteps);
+        progress.step("Copying " + std::to_string(i) + " of " + std::to_string(kSteps), "Game.sms",
+                      static_cast<std::size_t>(i - 1), kSteps);
       for (auto end = std::chrono::steady_clock::now() + 60s;
            !lastSeen && std::chrono::steady_clock::now() < end;)
         std::this_thread::yield();
