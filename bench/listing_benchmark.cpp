@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "listing/directory_listing.h"
 #include "median.h"
-#include "platform/controls/directory_listing.h"
 #include "platform/controls/file_list_box.h"
+#include "platform/services/posix_file_system.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
   prepare(many, files);
   fs::create_directories(empty);
 
-  kavo::FileListBox list(empty);
+  kavo::PosixFileSystem posix;
+  kavo::FileListBox list(posix, empty);
   list.resize(136, 136);
   list.show();
   std::printf("%d files, %d rounds, medians in seconds\n", files, rounds);
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
     std::size_t entries = 0;
     for (int round = 0; round < rounds; ++round) {
       auto start = Clock::now();
-      entries = kavo::listFiles(many, kavo::FilePattern(pattern)).size();
+      entries = kavo::listFiles(posix, many, kavo::FilePattern(pattern)).size();
       read.push_back(since(start));
 
       list.setPattern(pattern);

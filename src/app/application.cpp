@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/controls/directory_listing.h"
+#include "listing/directory_listing.h"
 #include "platform/qt/qt_program_end.h"
 #include "platform/services/interruption.h"
 #include "platform/services/posix_file_system.h"

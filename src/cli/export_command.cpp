@@ -11,17 +11,19 @@
 #include <string>
 #include <vector>
 
-#include "cli/dry_run_file_system.h"
+#include "cli/dry_run.h"
 #include "cli/terminal_progress.h"
 #include "cli/terminal_text.h"
 #include "export/earlier_layout.h"
-#include "export/number_text.h"
+#include "export/export_failure.h"
+#include "export/export_plan.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
-#include "platform/controls/directory_listing.h"
+#include "listing/directory_listing.h"
 #include "platform/services/interruption.h"
 #include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
+#include "text/counts.h"
 #include "version.h"
 
 namespace kavo {
@@ -177,16 +179,12 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
   return {options, kExported};
 }
 
-std::string plural(std::size_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // "Replaced 1,005 games: 1,000 reused, 5 copied, 0 removed"
-std::string replacedText(const ExportSummary& result, const char* verb = "Replaced") {
+std::string replacedText(std::size_t games, std::size_t reused, std::size_t removed,
+                         const char* verb = "Replaced") {
   return verb +
-         (" " + withThousands(result.files) + (result.files == 1 ? " game" : " games") + ": " +
-          withThousands(result.reused) + " reused, " + withThousands(result.files - result.reused) +
-          " copied, " + withThousands(result.removed) + " removed");
+         (" " + counted(games, "game", "games") + ": " + withThousands(reused) + " reused, " +
+          withThousands(games - reused) + " copied, " + withThousands(removed) + " removed");
 }
 
 // The export needs full paths; the command line takes them, as every
@@ -209,50 +207,89 @@ void reportFailure(std::ostream& err, const std::string& step, const RunTimeErro
   }
 }
 
+// A mistyped filter or a source drive that is not mounted lists nothing,
+// and a replace would then empty the drive: it is refused, saying so.
+int refuseEmptyReplace(const Options& options, FileSystem& files, std::ostream& err) {
+  std::size_t games = 0;
+  try {
+    games = findEarlierLayout(files, options.destination).copies();
+  } catch (const RunTimeError&) {
+    // what stands there is reported by no export at all
+  }
+  err << kProgram << ": listing the source: " << terminalSafe(options.source) << ": "
+      << (options.filter == "*.*" ? std::string("No files")
+                                  : "No file matches \"" + terminalSafe(options.filter) + "\"")
+      << '\n'
+      << kProgram << ": a replace would leave none of the " << counted(games, "game", "games")
+      << " in " << terminalSafe(options.destination) << "; nothing was changed\n";
+  return kRefused;
+}
+
+// Prints the plan of the export and changes nothing.
+int dryRun(const ExportRequest& request, FileSystem& files, std::ostream& out,
+           const std::function<std::string(std::string_view)>& shown) {
+  DirectoryClaims claims;
+  const ExportPlan plan = planExport(request, files, claims);
+  printPlan(plan, out, shown);
+  out << "Dry run: ";
+  if (plan.staged)
+    out << replacedText(plan.count(), plan.reused, plan.removed(), "would replace") << ", "
+        << plan.bytes << " bytes to copy";
+  else
+    out << plural(plan.count(), "file", "files") << " in "
+        << plural(plan.groupCount(), "group", "groups") << ", " << plan.bytes << " bytes";
+  out << "; nothing was changed\n";
+  return kExported;
+}
+
+// The summary of a completed export.
+void printSummary(const ExportSummary& result, double seconds, std::ostream& out, std::ostream& err,
+                  const std::function<std::string(std::string_view)>& shown) {
+  // The new layout is complete; what is left of the earlier one is only in
+  // the way of the next export, which --replace clears.
+  if (!result.notRemoved.empty()) {
+    err << kProgram << ": not everything of the earlier layout could be removed:\n";
+    for (const std::string& left : result.notRemoved)
+      err << kProgram << ": " << terminalSafe(left) << '\n';
+  }
+  if (result.replaced)
+    out << replacedText(result.files, result.reused, result.removed);
+  else
+    out << "Exported " << plural(result.files, "file", "files") << " in "
+        << plural(result.groups, "group", "groups");
+  out << ", " << result.bytes << " bytes, in " << std::fixed << std::setprecision(2) << seconds
+      << " s; index " << shown(result.indexPath) << '\n';
+}
+
 int exportWith(const Options& options, std::ostream& out, std::ostream& err, Terminal terminal) {
   const auto start = std::chrono::steady_clock::now();
   auto shownOnOut = [&](std::string_view text) {
     return terminal.outIsTerminal ? terminalSafe(text) : std::string(text);
   };
-  PosixFileSystem posix;
-  DryRunFileSystem dryRun(posix, out, shownOnOut);
-  FileSystem& files = options.dryRun ? static_cast<FileSystem&>(dryRun) : posix;
-  ExportSummary result;
+  PosixFileSystem files;
+  ExportRequest request{options.destination, options.source, {}, {}};
   try {
-    std::vector<std::string> names;
-    try {
-      names = listFiles(options.source, FilePattern(options.filter));
-    } catch (const RunTimeError& error) {
-      reportFailure(err, "listing the source", error);
-      return kRefused;
-    }
-    // A mistyped filter or a source drive that is not mounted lists
-    // nothing, and a replace would then empty the drive.
-    if (options.replace && names.empty()) {
-      std::size_t games = 0;
-      try {
-        games = findEarlierLayout(posix, options.destination).copies();
-      } catch (const RunTimeError&) {
-        // what stands there is reported by no export at all
-      }
-      err << kProgram << ": listing the source: " << terminalSafe(options.source) << ": "
-          << (options.filter == "*.*" ? std::string("No files")
-                                      : "No file matches \"" + terminalSafe(options.filter) + "\"")
-          << '\n'
-          << kProgram << ": a replace would leave none of the " << withThousands(games)
-          << (games == 1 ? " game" : " games") << " in " << terminalSafe(options.destination)
-          << "; nothing was changed\n";
-      return kRefused;
-    }
-    const std::string indexPath =
+    request.names = listFiles(files, options.source, FilePattern(options.filter));
+  } catch (const RunTimeError& error) {
+    reportFailure(err, "listing the source", error);
+    return kRefused;
+  }
+  if (options.replace && request.names.empty()) return refuseEmptyReplace(options, files, err);
+  try {
+    request.indexPath =
         fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)));
-    bool showProgress = terminal.isTerminal && !options.quiet && !options.dryRun;
-    TerminalProgress shown(err, terminal.width);
-    SilentProgress silent;
-    ExportRequest request{options.destination, options.source, std::move(names), indexPath};
     request.replace = options.replace;
     request.compareBytes = options.checksum;
-    result = exportRomSet(request, files, showProgress ? static_cast<Progress&>(shown) : silent);
+    if (options.dryRun) return dryRun(request, files, out, shownOnOut);
+    TerminalProgress shown(err, terminal.width);
+    SilentProgress silent;
+    const bool showProgress = terminal.isTerminal && !options.quiet;
+    const ExportSummary result =
+        exportRomSet(request, files, showProgress ? static_cast<Progress&>(shown) : silent);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    printSummary(result, seconds, out, err, shownOnOut);
+    return kExported;
   } catch (const ExportFailure& failure) {
     reportFailure(err, failure.step(), failure);
     if (failure.replaceable())
@@ -268,43 +305,6 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     err << kProgram << ": " << error.what() << '\n';
     return kFailed;
   }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const std::string groups = plural(result.groups, "group", "groups");
-
-  if (options.dryRun) {
-    const std::string& index = dryRun.writtenFiles().at(result.indexPath);
-    const std::size_t records = index.find_last_of('\n') + 1;  // 0 when none
-    out << "write " << shownOnOut(result.indexPath) << " (" << index.size() << " bytes), records:\n"
-        << shownOnOut(index.substr(0, records));
-    for (const std::string& directory : result.spaceUnchecked)
-      out << "free space on " << shownOnOut(directory)
-          << " could not be checked: its volume does not tell it\n";
-    out << "Dry run: ";
-    if (result.replaced)
-      out << replacedText(result, "would replace") << ", " << result.bytes << " bytes to copy";
-    else
-      out << plural(result.files, "file", "files") << " in " << groups << ", " << result.bytes
-          << " bytes";
-    out << "; nothing was changed\n";
-    return kExported;
-  }
-  // The new layout is complete; what is left of the earlier one is only in
-  // the way of the next export, which --replace clears.
-  if (!result.notRemoved.empty()) {
-    err << kProgram << ": not everything of the earlier layout could be removed:\n";
-    for (const std::string& left : result.notRemoved)
-      err << kProgram << ": " << terminalSafe(left) << '\n';
-  }
-  if (result.replaced) {
-    out << replacedText(result) << ", " << result.bytes << " bytes, in " << std::fixed
-        << std::setprecision(2) << seconds << " s; index " << shownOnOut(result.indexPath) << '\n';
-    return kExported;
-  }
-  out << "Exported " << plural(result.files, "file", "files") << " in " << groups << ", "
-      << result.bytes << " bytes, in " << std::fixed << std::setprecision(2) << seconds
-      << " s; index " << shownOnOut(result.indexPath) << '\n';
-  return kExported;
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ CopyWorkers::~CopyWorkers() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-void CopyWorkers::handIn(std::function<void()> job) {
+void CopyWorkers::handIn(JobRange range, std::function<void()> job) {
+  ranges_.push_back(range);
   if (threads_.empty()) {
     std::exception_ptr failure;
     try {
@@ -38,7 +39,7 @@ void CopyWorkers::handIn(std::function<void()> job) {
   toDo_.notify_one();
 }
 
-void CopyWorkers::takeBackOldest() {
+JobRange CopyWorkers::takeBackOldest() {
   std::unique_lock lock(mutex_);
   done_.wait(lock,
              [&] { return failed_ ? running_ == 0 : !jobs_.empty() && jobs_.front().finished; });
@@ -53,6 +54,9 @@ void CopyWorkers::takeBackOldest() {
   jobs_.pop_front();
   --next_;
   --inHand_;
+  const JobRange range = ranges_.front();
+  ranges_.pop_front();
+  return range;
 }
 
 void CopyWorkers::takeBackOldestInTurn() {
@@ -64,6 +68,7 @@ void CopyWorkers::takeBackOldestInTurn() {
   jobs_.pop_front();
   --next_;
   --inHand_;
+  ranges_.pop_front();
   if (failure) std::rethrow_exception(failure);
 }
 

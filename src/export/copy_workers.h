@@ -12,16 +12,20 @@
 
 namespace kavo {
 
+// The list indices a job works on: from `first` to before `end`.
+struct JobRange {
+  std::size_t first = 0, end = 0;
+};
+
 // Runs jobs (copies) on a few threads at once. Jobs start in the order they
 // are handed in and may finish in any order; the caller takes them back in
-// the order it handed them in. At most `window` jobs are in hand at once
-// (handed in and not yet taken back), so memory stays flat however many
-// there are. The first job to fail stops the rest: those not yet started
-// never start, and the failure is what the caller takes back next: the
-// failure of the earliest job in list order, once none is running.
-// With one thread or none, each job runs at once in the caller's thread, as
-// it is handed in, so the jobs' effects keep their order with the caller's
-// own (a dry run's plan lists them as they come).
+// the order it handed them in, and each tells the list indices it works on. At most `window` jobs
+// are in hand at once (handed in and not yet taken back), so memory stays flat however many there
+// are. The first job to fail stops the rest: those not yet started never start, and the failure is
+// what the caller takes back next: the failure of the earliest job in list order, once none is
+// running. With one thread or none, each job runs at once in the caller's thread, as it is handed
+// in, so the jobs' effects keep their order with the caller's own (a dry run's plan lists them as
+// they come).
 class CopyWorkers {
  public:
   CopyWorkers(std::size_t threads, std::size_t window);
@@ -34,13 +38,16 @@ class CopyWorkers {
   // taken back first.
   bool hasRoom() const { return inHand_ < window_; }
 
-  // Hands in the next job; call only when hasRoom().
-  void handIn(std::function<void()> job);
+  // Hands in the next job, which works on `range`; call only when hasRoom().
+  void handIn(JobRange range, std::function<void()> job);
 
-  // Waits for the oldest job in hand to finish and takes it back. Once any
-  // job has failed, waits until none is running instead and throws the
-  // failure of the earliest job that failed.
-  void takeBackOldest();
+  // The range of the oldest job in hand.
+  JobRange oldest() const { return ranges_.front(); }
+
+  // Waits for the oldest job in hand to finish and takes it back, returning
+  // its range. Once any job has failed, waits until none is running instead
+  // and throws the failure of the earliest job that failed.
+  JobRange takeBackOldest();
 
   // Waits for the oldest job in hand to finish and takes it back, throwing
   // its own failure if it failed; later jobs' failures wait their turn.
@@ -65,7 +72,8 @@ class CopyWorkers {
   void serve();
 
   const std::size_t window_;
-  std::size_t inHand_ = 0;  // touched by the caller's thread only
+  std::size_t inHand_ = 0;       // touched by the caller's thread only
+  std::deque<JobRange> ranges_;  // of the jobs in hand, likewise
 
   std::mutex mutex_;
   std::condition_variable toDo_;  // workers wait here for a job or the end

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "export/export_paths.h"
 #include "export/rom_layout.h"
 #include "export/windows1252.h"
 #include "platform/services/interruption.h"
@@ -21,9 +22,6 @@ std::optional<std::size_t> decimal(std::string_view digits) {
   if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
   return value;
 }
-
-constexpr std::string_view kStagedSuffix = ".simplekavo-new";
-constexpr std::string_view kRetiredSuffix = ".simplekavo-old";
 
 bool hasLowerCaseAscii(std::string_view text) {
   for (char c : text)
@@ -110,50 +108,16 @@ std::optional<std::vector<EarlierRecord>> parseEarlierIndex(std::string_view byt
   return records;
 }
 
-std::string stagedGroupName(std::size_t group) {
-  return layout::groupDirectoryName(group) + std::string(kStagedSuffix);
-}
-
-std::string retiredGroupName(std::size_t group) {
-  return layout::groupDirectoryName(group) + std::string(kRetiredSuffix);
-}
-
 namespace {
-
-// The group a directory named with `suffix` stands for.
-std::optional<std::size_t> leftoverGroup(std::string_view name, std::string_view suffix) {
-  if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix)
-    return std::nullopt;
-  return groupNumberOfDirectoryName(name.substr(0, name.size() - suffix.size()));
-}
 
 // The group a staged or retired directory's name stands for.
 std::optional<std::size_t> stagedOrRetiredGroup(std::string_view name) {
-  if (auto group = leftoverGroup(name, kStagedSuffix)) return group;
-  return leftoverGroup(name, kRetiredSuffix);
+  for (const Waiting which : {Waiting::Staged, Waiting::Retired})
+    if (const auto group = nameWaitingAs(name, which)) return groupNumberOfDirectoryName(*group);
+  return std::nullopt;
 }
 
 }  // namespace
-
-std::string withFinalGroupNames(std::string_view path) {
-  std::string result;
-  for (std::size_t start = 0; start <= path.size();) {
-    const std::size_t end = std::min(path.find('/', start), path.size());
-    const std::string_view part = path.substr(start, end - start);
-    const std::optional<std::size_t> group = stagedOrRetiredGroup(part);
-    result += group ? layout::groupDirectoryName(*group) : std::string(part);
-    if (end < path.size()) result += '/';
-    start = end + 1;
-  }
-  return result;
-}
-
-bool isInStagedGroup(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return false;
-  const std::string_view directory = path.substr(0, slash);
-  return leftoverGroup(directory.substr(directory.rfind('/') + 1), kStagedSuffix).has_value();
-}
 
 std::size_t EarlierLayout::copies() const {
   std::size_t count = 0;
@@ -161,11 +125,16 @@ std::size_t EarlierLayout::copies() const {
   return count;
 }
 
-const DirectoryEntry* EarlierLayout::copy(std::size_t group, std::string_view name) const {
+const FoundGroup* EarlierLayout::group(std::size_t number) const {
   const auto found = std::lower_bound(
-      groups.begin(), groups.end(), group,
+      groups.begin(), groups.end(), number,
       [](const FoundGroup& found, std::size_t number) { return found.number < number; });
-  if (found == groups.end() || found->number != group) return nullptr;
+  return found == groups.end() || found->number != number ? nullptr : &*found;
+}
+
+const DirectoryEntry* EarlierLayout::copy(std::size_t group, std::string_view name) const {
+  const FoundGroup* found = this->group(group);
+  if (!found) return nullptr;
   const auto entry = std::lower_bound(
       found->copies.begin(), found->copies.end(), name,
       [](const DirectoryEntry& entry, std::string_view name) { return entry.name < name; });

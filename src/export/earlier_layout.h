@@ -35,21 +35,6 @@ struct EarlierRecord {
 // damaged one) gives nothing, and then no earlier copy can be told apart.
 std::optional<std::vector<EarlierRecord>> parseEarlierIndex(std::string_view bytes);
 
-// What a replace names its group directories while it builds the new
-// layout beside the old one ("ROMS3.simplekavo-new"), and the old ones once
-// the new ones have taken their names ("ROMS3.simplekavo-old"). An
-// interrupted replace can leave either; they say whose they are.
-std::string stagedGroupName(std::size_t group);
-std::string retiredGroupName(std::size_t group);
-
-// The path with every staged or retired group directory in it named as the
-// group it becomes or was: "/usb/ROMS3.simplekavo-new/95.SMS" is
-// "/usb/ROMS3/95.SMS".
-std::string withFinalGroupNames(std::string_view path);
-
-// Whether the path lies directly in a staged group directory.
-bool isInStagedGroup(std::string_view path);
-
 // A group directory found in a destination, with the copies in it, sorted
 // by name.
 struct FoundGroup {
@@ -66,6 +51,8 @@ struct EarlierLayout {
                                       // interrupted replace left
   std::size_t copies() const;         // in `groups`
   bool empty() const { return groups.empty() && leftovers.empty(); }
+  // The group numbered `number`, if there is one.
+  const FoundGroup* group(std::size_t number) const;
   // The earlier copy named `name` in group `group`, if there is one.
   const DirectoryEntry* copy(std::size_t group, std::string_view name) const;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,12 @@ struct ExportRequest {
   // An earlier copy is still right when its bytes are the source's, rather
   // than when its size and modification time are.
   bool compareBytes = false;
+  // How many copies (and looks at sources) are in flight at once. Creating
+  // many small files mostly waits on the file system, not the processor, so
+  // a disk gains from several: 4 beat 1, 2 and 8 on thousands of small files
+  // on a 2-core machine. With 1, each runs in the caller's thread in list
+  // order.
+  std::size_t copiesAtOnce = 4;
 };
 
 }  // namespace kavo

@@ -4,41 +4,43 @@
 
 namespace kavo {
 
-void UndoLog::makingCopy(std::size_t listIndex) {
-  if (!changes_.empty()) {
-    Change& last = changes_.back();
-    if (last.kind == Kind::Copies && last.firstCopy + last.copies == listIndex) {
-      ++last.copies;
-      return;
-    }
-  }
-  add({Kind::Copies, {}, {}, listIndex, 1});
-}
+UndoLog::UndoLog(FileSystem& files, std::size_t copies, CopyPath copyPath)
+    : files_(files),
+      copyPath_(std::move(copyPath)),
+      started_(std::make_unique<std::atomic<bool>[]>(copies)) {}
 
-void UndoLog::notMade() {
-  Change& last = changes_.back();
-  if (last.kind == Kind::Copies && last.copies > 1)
-    --last.copies;
-  else
+template <typename Make>
+decltype(auto) UndoLog::make(Change change, Make&& make) {
+  changes_.push_back(std::move(change));
+  try {
+    return make();
+  } catch (...) {
     changes_.pop_back();
+    throw;
+  }
 }
 
-void UndoLog::copiesNotMade(std::size_t first, std::size_t end) {
-  if (first >= end) return;
-  for (auto change = changes_.begin(); change != changes_.end(); ++change) {
-    if (change->kind != Kind::Copies) continue;
-    const std::size_t runEnd = change->firstCopy + change->copies;
-    if (runEnd <= first || change->firstCopy >= end) continue;
-    // What stays of the run: the part before `first` and the part from `end`.
-    Change after = *change;
-    after.firstCopy = end;
-    after.copies = runEnd > end ? runEnd - end : 0;
-    change->copies = change->firstCopy < first ? first - change->firstCopy : 0;
-    if (after.copies > 0) change = changes_.insert(change + 1, after);
-  }
-  std::erase_if(changes_, [](const Change& change) {
-    return change.kind == Kind::Copies && change.copies == 0;
-  });
+void UndoLog::makeDirectory(const std::string& path) {
+  make({Kind::Directory, path, {}}, [&] { files_.makeDirectory(path); });
+}
+
+std::unique_ptr<WritableFile> UndoLog::createNew(const std::string& path) {
+  return make({Kind::File, path, {}}, [&] { return files_.createNew(path); });
+}
+
+void UndoLog::rename(const std::string& from, const std::string& to) {
+  make({Kind::Rename, from, to}, [&] { files_.rename(from, to); });
+}
+
+void UndoLog::expectCopies(std::size_t first, std::size_t end) {
+  changes_.push_back({Kind::Copies, {}, {}, first, end});
+}
+
+void UndoLog::copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
+                   const std::string& name) {
+  // A copy that fails may have made part of itself, so it stays noted.
+  started_[listIndex] = true;
+  files_.copyInto(from, into, name);
 }
 
 void UndoLog::takeBack(const Change& change, std::vector<std::string>& left) {
@@ -57,8 +59,8 @@ void UndoLog::takeBack(const Change& change, std::vector<std::string>& left) {
       attempt([&] { files_.removeFile(change.path); });
       break;
     case Kind::Copies:
-      for (std::size_t j = change.firstCopy + change.copies; j-- > change.firstCopy;)
-        attempt([&] { files_.removeFile(copyPath_(j)); });
+      for (std::size_t j = change.endCopy; j-- > change.firstCopy;)
+        if (started_[j]) attempt([&] { files_.removeFile(copyPath_(j)); });
       break;
     case Kind::Rename:
       attempt([&] { files_.rename(change.renamedTo, change.path); });

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,25 +11,32 @@
 
 namespace kavo {
 
-// What an export has made so far, so that a failure can take it away again
-// and leave the destination as it was. Each change is noted just before it
-// is made, since a change that fails half-way (a copy cut short) may leave
-// part of it behind. Copies are noted by their list index and their paths
-// derived when needed, so the log stays small however long the list is.
+// Makes an export's changes and keeps a log of them, so that a failure can
+// take them away again and leave the destination as it was. Each change is
+// noted just before it is made, since one that fails half-way (a copy cut
+// short) may leave part of it behind; one that fails outright, before it
+// made anything, is forgotten again. Copies are noted by their list index
+// and their paths derived when needed, so the log stays small however long
+// the list is.
 class UndoLog {
  public:
   using CopyPath = std::function<std::string(std::size_t listIndex)>;
-  UndoLog(FileSystem& files, CopyPath copyPath) : files_(files), copyPath_(std::move(copyPath)) {}
+  // `copies`: how many listed files there are; `copyPath`: where each one's
+  // copy is made.
+  UndoLog(FileSystem& files, std::size_t copies, CopyPath copyPath);
 
-  void makingDirectory(const std::string& path) { add({Kind::Directory, path, {}}); }
-  void makingFile(const std::string& path) { add({Kind::File, path, {}}); }
-  void makingCopy(std::size_t listIndex);
-  void renaming(const std::string& from, const std::string& to) { add({Kind::Rename, from, to}); }
-  // The last change noted did not happen after all.
-  void notMade();
-  // The copies noted with list indices from `first` to before `end` were
-  // never started.
-  void copiesNotMade(std::size_t first, std::size_t end);
+  void makeDirectory(const std::string& path);
+  std::unique_ptr<WritableFile> createNew(const std::string& path);
+  void rename(const std::string& from, const std::string& to);
+
+  // The copies with list indices from `first` to before `end` may be made
+  // from here on, by copy(); those it never started leave nothing to take
+  // back.
+  void expectCopies(std::size_t first, std::size_t end);
+  // Makes copy `listIndex`, expected before, as files.copyInto does. Safe to
+  // call from several threads at once.
+  void copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
+            const std::string& name);
 
   // Takes every change back, the last first: renames are reversed, files and
   // directories removed. Goes on past a step that fails, and returns those
@@ -43,13 +52,16 @@ class UndoLog {
     Kind kind;
     std::string path;
     std::string renamedTo;
-    std::size_t firstCopy = 0, copies = 0;  // Copies: a run of list indices
+    std::size_t firstCopy = 0, endCopy = 0;  // Copies: a run of list indices
   };
-  void add(Change change) { changes_.push_back(std::move(change)); }
+  // Notes a change and makes it, forgetting it when it fails outright.
+  template <typename Make>
+  decltype(auto) make(Change change, Make&& make);
   void takeBack(const Change& change, std::vector<std::string>& left);
 
   FileSystem& files_;
   CopyPath copyPath_;
+  std::unique_ptr<std::atomic<bool>[]> started_;  // by list index
   std::vector<Change> changes_;
 };
 

@@ -15,6 +15,7 @@
 #include "platform/qt/handler_edge.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_progress.h"
+#include "text/counts.h"
 #include "ui/program_icon.h"
 
 namespace kavo {
@@ -27,10 +28,6 @@ constexpr int kTwipsPerPixel = 15;
 constexpr char kPromptTitle[] = "Save FILES.TXT";
 constexpr char kPromptText[] = "Where would you like FILES.TXT to be saved?  ie. C:\\";
 constexpr char kCompletedMessage[] = "Completed Successfully!  Press OK to exit";
-
-std::string games(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " game" : " games");
-}
 
 // "D already holds a layout of N games in ROMS0 to ROMSk. Replace it with
 // the M games listed?"
@@ -45,9 +42,9 @@ std::string replaceQuestion(const std::string& destination, const EarlierLayout&
     first = std::min(first, group.number);
     last = std::max(last, group.number);
   }
-  return destination + " already holds a layout of " + games(earlier.copies()) + " in " +
-         layout::groupDirectoryName(first) + " to " + layout::groupDirectoryName(last) +
-         ". Replace it with the " + games(listed) + " listed?";
+  return destination + " already holds a layout of " + plural(earlier.copies(), "game", "games") +
+         " in " + layout::groupDirectoryName(first) + " to " + layout::groupDirectoryName(last) +
+         ". Replace it with the " + plural(listed, "game", "games") + " listed?";
 }
 
 // A place and size in twips, as the window was designed, shown at 96 dpi.
@@ -110,10 +107,10 @@ void Form1::createControls(const std::string& start) {
   auto guard = [this](const std::function<void()>& body) { browse(body); };
 
   Drive1 = place(new DriveListBox(start, this), "Drive1", twips(30, 390, 2175, 315));
-  Dir1 = place(new DirListBox(guard, start, this), "Dir1", twips(15, 705, 2175, 1830));
-  File1 = place(new FileListBox(start, this), "File1", twips(2220, 390, 2040, 2040));
+  Dir1 = place(new DirListBox(files_, guard, start, this), "Dir1", twips(15, 705, 2175, 1830));
+  File1 = place(new FileListBox(files_, start, this), "File1", twips(2220, 390, 2040, 2040));
   Drive2 = place(new DriveListBox(start, this), "Drive2", twips(30, 2865, 4185, 315));
-  Dir2 = place(new DirListBox(guard, start, this), "Dir2", twips(15, 3180, 4170, 1830));
+  Dir2 = place(new DirListBox(files_, guard, start, this), "Dir2", twips(15, 3180, 4170, 1830));
   Check1 = place(new QCheckBox("Filter", this), "Check1", twips(2400, 15, 765, 300));
   txtFilter = place(new QLineEdit("*.sms; *.gg", this), "txtFilter", twips(3180, 15, 1080, 315));
   Label1 = place(new QLabel("Source ROMS", this), "Label1", twips(75, 90, 1140, 255));

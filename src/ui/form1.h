@@ -24,7 +24,16 @@ class FileListBox;
 // The program's one window, "Simple KAVO 1.0": a source band (drive,
 // directory and file list, the "Filter" switch and its pattern), a
 // destination band (drive and directory list) and the buttons "Quit" and
-// "Save FILES.TXT". Each control's objectName is its name.
+// "Save FILES.TXT". Each control's objectName is its name:
+//
+//   Drive1     source drive list        Drive2     destination drive list
+//   Dir1       source directory list    Dir2       destination directory list
+//   File1      source file list: the files an export takes, in list order
+//   Check1     "Filter": ticked, File1 lists what txtFilter held then
+//   txtFilter  the filter's patterns, "*.sms; *.gg" to start
+//   Label1     "Source ROMS"            Label2     "Destination Output"
+//   Command1   "Save FILES.TXT": the export
+//   cmdQuit    "Quit"
 class Form1 : public QWidget {
   Q_OBJECT
 

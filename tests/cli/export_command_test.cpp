@@ -16,7 +16,7 @@
 
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
-#include "platform/controls/directory_listing.h"
+#include "listing/directory_listing.h"
 #include "platform/services/posix_file_system.h"
 #include "support/child_process.h"
 #include "support/temp_directory.h"
@@ -339,8 +339,7 @@ TEST_F(ExportProgramTest, AnInterruptedExportLeavesTheDestinationAsItWas) {
       count += more;
       const auto before = snapshot(dst);
       ChildProcess child(program({"--quiet", src, dst}));
-      while (!std::filesystem::exists(dst + "/ROMS0") && !child.ended())
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      testing::waitForEntry(dst, "ROMS0", std::chrono::seconds(30));
       if (!child.ended()) child.signal(signal);
       auto r = child.wait();
       if (r.status == kExported) {  // it was quicker: start again, bigger

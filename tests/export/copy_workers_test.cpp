@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <future>
+#include <latch>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -13,33 +12,30 @@
 namespace kavo {
 namespace {
 
-using namespace std::chrono_literals;
-
-// Later jobs finish first: job i sleeps (count - i) ms. They are still taken
-// back in the order handed in, and never more than the window are in hand.
+// In each round the last job handed in finishes first, the others waiting
+// for it. They are still taken back in the order handed in, each with its
+// range, and never more than the window are in hand.
 TEST(CopyWorkers, JobsFinishInAnyOrderAndAreTakenBackInTheirOwn) {
-  constexpr int kJobs = 12;
   CopyWorkers workers(4, 3);
-  std::vector<std::atomic<bool>> done(kJobs);
-  int takenBack = 0;
-  for (int i = 0; i < kJobs; ++i) {
-    while (!workers.hasRoom()) {
-      workers.takeBackOldest();
-      EXPECT_TRUE(done[takenBack]) << "job " << takenBack << " taken back unfinished";
-      ++takenBack;
+  std::vector<std::atomic<bool>> done(12);
+  for (std::size_t round = 0; round < 4; ++round) {
+    std::latch lastDone(1);
+    for (std::size_t k = 0; k < 3; ++k) {
+      const std::size_t job = 3 * round + k;
+      workers.handIn({job, job + 1}, [&, job, k] {
+        if (k < 2) lastDone.wait();
+        done[job] = true;
+        if (k == 2) lastDone.count_down();
+      });
     }
-    EXPECT_LE(workers.inHand(), 3u);
-    workers.handIn([&done, i] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(kJobs - i));
-      done[i] = true;
-    });
+    EXPECT_FALSE(workers.hasRoom());
+    for (std::size_t k = 0; k < 3; ++k) {
+      const JobRange range = workers.takeBackOldest();
+      EXPECT_EQ(range.first, 3 * round + k);
+      EXPECT_TRUE(done[range.first]) << "job " << range.first << " taken back unfinished";
+    }
   }
-  while (workers.inHand() > 0) {
-    workers.takeBackOldest();
-    EXPECT_TRUE(done[takenBack]);
-    ++takenBack;
-  }
-  EXPECT_EQ(takenBack, kJobs);
+  EXPECT_EQ(workers.inHand(), 0u);
 }
 
 // Jobs 2 and 4 fail, 4 first; job 3 is still running then. The failure
@@ -47,33 +43,37 @@ TEST(CopyWorkers, JobsFinishInAnyOrderAndAreTakenBackInTheirOwn) {
 // running starts.
 TEST(CopyWorkers, TheEarliestFailureComesBackOnceNothingRuns) {
   CopyWorkers workers(3, 8);
-  std::promise<void> fourFailed;
-  std::shared_future<void> fourHasFailed = fourFailed.get_future().share();
-  std::atomic<bool> threeFinished = false, laterStarted = false;
+  std::latch fourFailed(1);
+  std::atomic<bool> takingBack = false, threeFinished = false, laterStarted = false;
   std::atomic<int> started = 0;
-  workers.handIn([&] { ++started; });
-  workers.handIn([&] { ++started; });
-  workers.handIn([&] {
-    ++started;
-    fourHasFailed.wait();
+  auto job = [&](std::size_t j, std::function<void()> work) {
+    workers.handIn({j, j + 1}, [&, work] {
+      ++started;
+      work();
+    });
+  };
+  job(0, [] {});
+  job(1, [] {});
+  job(2, [&] {
+    fourFailed.wait();
     throw std::runtime_error("job 2");
   });
-  workers.handIn([&] {
-    ++started;
-    fourHasFailed.wait();
-    std::this_thread::sleep_for(20ms);
+  job(3, [&] {
+    fourFailed.wait();
+    // Still running when job 4's failure is known and taking back begins.
+    while (!takingBack || !workers.failed()) std::this_thread::yield();
     threeFinished = true;
   });
-  workers.handIn([&] {
-    ++started;
-    fourFailed.set_value();
+  job(4, [&] {
+    fourFailed.count_down();
     throw std::runtime_error("job 4");
   });
-  fourHasFailed.wait();
-  for (int i = 0; i < 3; ++i) workers.handIn([&] { laterStarted = true; });
+  fourFailed.wait();
+  for (std::size_t j = 5; j < 8; ++j) job(j, [&] { laterStarted = true; });
   std::size_t takenBack = 0;  // jobs 0 and 1, if taken before the failure
   try {
     for (;;) {
+      takingBack = true;
       workers.takeBackOldest();
       ++takenBack;
     }
@@ -96,8 +96,8 @@ TEST(CopyWorkers, WithOneThreadEachJobRunsAsItIsHandedIn) {
   CopyWorkers workers(1, 8);
   std::vector<std::string> events;
   const auto caller = std::this_thread::get_id();
-  for (int i = 0; i < 3; ++i) {
-    workers.handIn([&, i] {
+  for (std::size_t i = 0; i < 3; ++i) {
+    workers.handIn({i, i + 1}, [&, i] {
       EXPECT_EQ(std::this_thread::get_id(), caller);
       events.push_back("job " + std::to_string(i));
       if (i == 2) throw std::runtime_error("job 2");

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "export/export_paths.h"
 #include "export/rom_layout.h"
 #include "export/windows1252.h"
 #include "platform/services/posix_file_system.h"
@@ -77,8 +78,8 @@ TEST(EarlierLayout, FindsTheGroupsAndCopiesOfAnEarlierExport) {
   EXPECT_EQ(found.copy(1, "1.GG"), nullptr);
   EXPECT_EQ(found.copy(2, "61.SMS"), nullptr);  // a leftover is not an earlier copy
   ASSERT_EQ(found.leftovers.size(), 2u);
-  EXPECT_EQ(found.leftovers[0].name, retiredGroupName(0));
-  EXPECT_EQ(found.leftovers[1].name, stagedGroupName(2));
+  EXPECT_EQ(found.leftovers[0].name, waitingName("ROMS0", Waiting::Retired));
+  EXPECT_EQ(found.leftovers[1].name, waitingName("ROMS2", Waiting::Staged));
   EXPECT_EQ(found.leftovers[1].copies.size(), 1u);
 
   writeFile(dir / "ROMS2.simplekavo-new/notes.txt", "the user's");

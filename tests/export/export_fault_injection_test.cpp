@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "export/export_failure.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/services/posix_file_system.h"

@@ -5,63 +5,48 @@
 #include <string>
 #include <vector>
 
-#include "platform/services/forwarding_file_system.h"
 #include "platform/services/posix_file_system.h"
+#include "platform/services/run_time_error.h"
+#include "support/temp_directory.h"
+#include "support/watching_file_system.h"
 
 namespace kavo {
 namespace {
 
-// Records what the undo takes back instead of doing it.
-class RecordingRemovals final : public ForwardingFileSystem {
- public:
-  using ForwardingFileSystem::ForwardingFileSystem;
-  std::vector<std::string> removed;
-  bool removeFile(const std::string& path) override {
-    removed.push_back(path);
-    return true;
-  }
-  void removeDirectory(const std::string& path) override { removed.push_back(path + "/"); }
-};
+using testing::TempDirectory;
+using testing::writeFile;
 
-std::string copy(std::size_t j) { return "c" + std::to_string(j); }
-
-// Copies that never started come out of the log, whatever part of a run of
-// copies they are; the rest is taken back, the last made first.
-TEST(UndoLog, CopiesNeverStartedAreNotTakenBack) {
-  struct Case {
-    std::size_t first, end;
-    std::vector<std::string> expected;
-  };
-  const std::vector<Case> cases = {
-      {2, 4, {"c5", "c4", "b/", "c1", "c0", "a/"}},              // the tail of the first run
-      {4, 6, {"b/", "c3", "c2", "c1", "c0", "a/"}},              // all of the second
-      {1, 5, {"c5", "b/", "c0", "a/"}},                          // across both
-      {6, 9, {"c5", "c4", "b/", "c3", "c2", "c1", "c0", "a/"}},  // none of them
-      {3, 3, {"c5", "c4", "b/", "c3", "c2", "c1", "c0", "a/"}},  // an empty range
-  };
-  for (const Case& c : cases) {
-    PosixFileSystem posix;
-    RecordingRemovals files(posix);
-    UndoLog undo(files, copy);
-    undo.makingDirectory("a");
-    for (std::size_t j = 0; j < 4; ++j) undo.makingCopy(j);
-    undo.makingDirectory("b");
-    for (std::size_t j = 4; j < 6; ++j) undo.makingCopy(j);
-    undo.copiesNotMade(c.first, c.end);
-    EXPECT_TRUE(undo.undo().empty());
-    EXPECT_EQ(files.removed, c.expected) << c.first << " to " << c.end;
-  }
-}
-
-// A range in the middle of a run leaves both ends of it.
-TEST(UndoLog, ARangeInsideARunLeavesBothEnds) {
+// The log makes each change and takes back exactly those it made, the last
+// first: copies only where they were started (one that failed may have made
+// part of itself), renames reversed, never a change that failed outright.
+TEST(UndoLog, TakesBackWhatItMadeTheLastFirst) {
+  TempDirectory dir;
   PosixFileSystem posix;
-  RecordingRemovals files(posix);
-  UndoLog undo(files, copy);
-  for (std::size_t j = 0; j < 6; ++j) undo.makingCopy(j);
-  undo.copiesNotMade(2, 4);
-  undo.undo();
-  EXPECT_EQ(files.removed, (std::vector<std::string>{"c5", "c4", "c1", "c0"}));
+  std::vector<std::string> takenBack;
+  testing::WatchingFileSystem files(
+      posix, [&](FileCall call, const std::string& path, const std::string& from) {
+        const std::string name = path.substr(dir.path().size() + 1);
+        if (call == FileCall::Remove) takenBack.push_back(name);
+        if (call == FileCall::Rename && !from.ends_with("old")) takenBack.push_back("-> " + name);
+      });
+  writeFile(dir / "rom", "r");
+  writeFile(dir / "old", "an earlier file");
+  const auto before = testing::snapshot(dir.path());
+  UndoLog undo(files, 6,
+               [&](std::size_t j) { return dir / ((j < 4 ? "a/" : "b/") + std::to_string(j)); });
+  undo.makeDirectory(dir / "a");
+  undo.expectCopies(0, 4);
+  const auto a = files.openDirectory(dir / "a");
+  for (std::size_t j : {0, 1, 3}) undo.copy(j, dir / "rom", *a, std::to_string(j));  // not 2
+  undo.rename(dir / "old", dir / "a/moved");
+  undo.makeDirectory(dir / "b");
+  undo.expectCopies(4, 6);
+  EXPECT_THROW(undo.copy(4, dir / "missing", *files.openDirectory(dir / "b"), "4"), RunTimeError);
+  EXPECT_THROW(undo.makeDirectory(dir / "a"), RunTimeError);  // there already
+
+  EXPECT_TRUE(undo.undo().empty());
+  EXPECT_EQ(takenBack, (std::vector<std::string>{"b/4", "b", "-> old", "a/3", "a/1", "a/0", "a"}));
+  EXPECT_EQ(testing::snapshot(dir.path()), before);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "export/rom_layout.h"
 #include "fuzz/fuzz_check.h"
-#include "platform/controls/file_pattern.h"
+#include "listing/file_pattern.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

@@ -1,12 +1,15 @@
 #include "support/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -99,6 +102,28 @@ ChildResult ChildProcess::wait() {
   if (!outPath_.empty()) result.out = readFile(outPath_);
   result.err = readFile(errPath_);
   return result;
+}
+
+bool waitForEntry(const std::string& directory, const std::string& name,
+                  std::chrono::milliseconds timeout) {
+  const std::string path = directory + "/" + name;
+  const int watch = ::inotify_init1(IN_CLOEXEC);
+  if (watch < 0) throw std::runtime_error("inotify_init1 failed");
+  ::inotify_add_watch(watch, directory.c_str(), IN_CREATE | IN_MOVED_TO);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  bool there = ::access(path.c_str(), F_OK) == 0;
+  while (!there && std::chrono::steady_clock::now() < deadline) {
+    pollfd ready{watch, POLLIN, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (::poll(&ready, 1, static_cast<int>(std::max<long>(left.count(), 0))) > 0) {
+      char events[4096];
+      (void)::read(watch, events, sizeof events);
+    }
+    there = ::access(path.c_str(), F_OK) == 0;
+  }
+  ::close(watch);
+  return there;
 }
 
 ChildResult runChild(const std::vector<std::string>& argv, ChildOptions options) {

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ class ChildProcess {
   std::string outPath_, errPath_;
   std::optional<int> status_;
 };
+
+// Waits until `name` stands in `directory`, as a process it started makes
+// it: woken by the kernel (inotify) rather than by looking again and again.
+// Gives up after `timeout`; returns whether it stands there.
+bool waitForEntry(const std::string& directory, const std::string& name,
+                  std::chrono::milliseconds timeout);
 
 // Runs a program to its end.
 ChildResult runChild(const std::vector<std::string>& argv, ChildOptions options = {});

@@ -13,12 +13,12 @@ class FaultyFile final : public WritableFile {
 
   void print(std::string_view bytes) override {
     if (faults_.failsNext(Service::Print)) file_->print(bytes.substr(0, bytes.size() / 2));
-    faults_.call(Service::Print, path_);
+    faults_.passing(Service::Print, path_);
     file_->print(bytes);
   }
   void close() override {
     file_->close();
-    faults_.call(Service::Close, path_);
+    faults_.passing(Service::Close, path_);
   }
 
  private:
@@ -34,7 +34,7 @@ class FaultySync final : public VolumeSync {
       : sync_(std::move(sync)), directory_(std::move(directory)), faults_(faults) {}
 
   void sync() override {
-    faults_.call(Service::Sync, directory_);
+    faults_.passing(Service::Sync, directory_);
     sync_->sync();
   }
 
@@ -47,44 +47,27 @@ class FaultySync final : public VolumeSync {
 }  // namespace
 
 const char* nameOf(Service service) {
-  switch (service) {
-    case Service::Look:
-      return "look";
-    case Service::Lock:
-      return "lock";
-    case Service::Open:
-      return "open";
-    case Service::Print:
-      return "print";
-    case Service::Close:
-      return "close";
-    case Service::MakeDirectory:
-      return "make directory";
-    case Service::Copy:
-      return "copy";
-    case Service::Rename:
-      return "rename";
-    case Service::Remove:
-      return "remove";
-    case Service::Sync:
-      return "sync";
-  }
-  return "?";
+  static const char* const kNames[] = {"look",           "lock", "open",   "print",  "close",
+                                       "make directory", "copy", "rename", "remove", "sync"};
+  return kNames[static_cast<int>(service)];
 }
 
-FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& target, Service service,
-                                                   int failingCall, int errnoValue)
-    : ForwardingFileSystem(target),
-      service_(service),
-      failingCall_(failingCall),
-      errno_(errnoValue) {}
+std::unique_ptr<WritableFile> FaultInjectingFileSystem::createNew(const std::string& path) {
+  return std::make_unique<FaultyFile>(ForwardingFileSystem::createNew(path), path, *this);
+}
+
+std::unique_ptr<VolumeSync> FaultInjectingFileSystem::watchVolume(const std::string& directory) {
+  return std::make_unique<FaultySync>(ForwardingFileSystem::watchVolume(directory), directory,
+                                      *this);
+}
 
 bool FaultInjectingFileSystem::failsNext(Service service) const {
   std::lock_guard lock(mutex_);
   return service == service_ && calls_ + 1 == failingCall_;
 }
 
-void FaultInjectingFileSystem::call(Service service, const std::string& path) {
+void FaultInjectingFileSystem::passing(Service service, const std::string& path,
+                                       const std::string&) {
   {
     std::lock_guard lock(mutex_);
     if (service != service_ || ++calls_ != failingCall_) return;
@@ -93,103 +76,6 @@ void FaultInjectingFileSystem::call(Service service, const std::string& path) {
   const bool directory =
       service == Service::MakeDirectory || service == Service::Sync || service == Service::Lock;
   throw errorFromErrno(errno_, path, directory ? PathRole::Directory : PathRole::File);
-}
-
-void FaultInjectingFileSystem::requireDirectory(const std::string& path) {
-  call(Service::Look, path);
-  target_.requireDirectory(path);
-}
-
-FileStatus FaultInjectingFileSystem::status(const std::string& path) {
-  call(Service::Look, path);
-  return target_.status(path);
-}
-
-std::vector<DirectoryEntry> FaultInjectingFileSystem::listDirectory(const std::string& path) {
-  call(Service::Look, path);
-  return target_.listDirectory(path);
-}
-
-FileStatus FaultInjectingFileSystem::inspectSource(const std::string& path) {
-  call(Service::Look, path);
-  return target_.inspectSource(path);
-}
-
-std::unique_ptr<ReadableFile> FaultInjectingFileSystem::openForReading(const std::string& path) {
-  call(Service::Look, path);
-  return target_.openForReading(path);
-}
-
-std::int64_t FaultInjectingFileSystem::timeGranularity(const std::string& directory) {
-  call(Service::Look, directory);
-  return target_.timeGranularity(directory);
-}
-
-void FaultInjectingFileSystem::requireWritable(const std::string& directory) {
-  call(Service::Look, directory);
-  target_.requireWritable(directory);
-}
-
-VolumeSpace FaultInjectingFileSystem::volumeSpace(const std::string& directory) {
-  call(Service::Look, directory);
-  return target_.volumeSpace(directory);
-}
-
-std::size_t FaultInjectingFileSystem::nameLimit(const std::string& directory) {
-  call(Service::Look, directory);
-  return target_.nameLimit(directory);
-}
-
-std::unique_ptr<DirectoryLock> FaultInjectingFileSystem::lockDirectory(
-    const std::string& directory) {
-  call(Service::Lock, directory);
-  return target_.lockDirectory(directory);
-}
-
-std::unique_ptr<WritableFile> FaultInjectingFileSystem::createNew(const std::string& path) {
-  call(Service::Open, path);
-  return std::make_unique<FaultyFile>(target_.createNew(path), path, *this);
-}
-
-void FaultInjectingFileSystem::makeDirectory(const std::string& path) {
-  call(Service::MakeDirectory, path);
-  target_.makeDirectory(path);
-}
-
-std::unique_ptr<OpenDirectory> FaultInjectingFileSystem::openDirectory(const std::string& path) {
-  call(Service::Open, path);
-  return target_.openDirectory(path);
-}
-
-void FaultInjectingFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
-                                        const std::string& name) {
-  call(Service::Copy, into.path() + "/" + name);
-  target_.copyInto(from, into, name);
-}
-
-void FaultInjectingFileSystem::rename(const std::string& from, const std::string& to) {
-  call(Service::Rename, to);
-  target_.rename(from, to);
-}
-
-bool FaultInjectingFileSystem::removeFile(const std::string& path) {
-  call(Service::Remove, path);
-  return target_.removeFile(path);
-}
-
-void FaultInjectingFileSystem::removeDirectory(const std::string& path) {
-  call(Service::Remove, path);
-  target_.removeDirectory(path);
-}
-
-std::unique_ptr<VolumeSync> FaultInjectingFileSystem::watchVolume(const std::string& directory) {
-  call(Service::Sync, directory);
-  return std::make_unique<FaultySync>(target_.watchVolume(directory), directory, *this);
-}
-
-void FaultInjectingFileSystem::syncDirectory(const std::string& directory) {
-  call(Service::Sync, directory);
-  target_.syncDirectory(directory);
 }
 
 }  // namespace kavo::testing

@@ -9,20 +9,9 @@
 
 namespace kavo::testing {
 
-// The services a fault can be injected into.
-enum class Service {
-  Look,  // requireDirectory, status, listDirectory, inspectSource, openForReading,
-         // timeGranularity, requireWritable, volumeSpace, nameLimit
-  Lock,  // lockDirectory
-  Open,  // createNew, openDirectory
-  Print,
-  Close,
-  MakeDirectory,
-  Copy,
-  Rename,
-  Remove,  // removeFile, removeDirectory
-  Sync,    // watchVolume, VolumeSync::sync, syncDirectory
-};
+// The services a fault can be injected into: the calls a forwarding file
+// system passes, and the files and volume syncs it hands out.
+using Service = FileCall;
 inline constexpr std::array kAllServices = {
     Service::Look,          Service::Lock, Service::Open,   Service::Print,  Service::Close,
     Service::MakeDirectory, Service::Copy, Service::Rename, Service::Remove, Service::Sync};
@@ -36,35 +25,21 @@ const char* nameOf(Service service);
 // then reports the failure, as a close that loses a late write-back does.
 class FaultInjectingFileSystem final : public ForwardingFileSystem {
  public:
-  FaultInjectingFileSystem(FileSystem& target, Service service, int failingCall, int errnoValue);
+  FaultInjectingFileSystem(FileSystem& target, Service service, int failingCall, int errnoValue)
+      : ForwardingFileSystem(target),
+        service_(service),
+        failingCall_(failingCall),
+        errno_(errnoValue) {}
 
   // Whether the fault has been injected.
   bool injected() const { return injected_; }
 
-  void requireDirectory(const std::string& path) override;
-  FileStatus status(const std::string& path) override;
-  std::vector<DirectoryEntry> listDirectory(const std::string& path) override;
-  FileStatus inspectSource(const std::string& path) override;
-  std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
-  std::int64_t timeGranularity(const std::string& directory) override;
-  void requireWritable(const std::string& directory) override;
-  VolumeSpace volumeSpace(const std::string& directory) override;
-  std::size_t nameLimit(const std::string& directory) override;
-  std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override;
   std::unique_ptr<WritableFile> createNew(const std::string& path) override;
-  void makeDirectory(const std::string& path) override;
-  std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override;
-  void copyInto(const std::string& from, const OpenDirectory& into,
-                const std::string& name) override;
-  void rename(const std::string& from, const std::string& to) override;
-  bool removeFile(const std::string& path) override;
-  void removeDirectory(const std::string& path) override;
   std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override;
-  void syncDirectory(const std::string& directory) override;
 
   // Counts a call of `service` and throws the injected error, naming `path`,
   // when it is the failing one.
-  void call(Service service, const std::string& path);
+  void passing(Service service, const std::string& path, const std::string& = {}) override;
   // Whether the next call of `service` is the failing one.
   bool failsNext(Service service) const;
 

@@ -6,7 +6,7 @@
 #include <QStyledItemDelegate>
 #include <vector>
 
-#include "platform/controls/directory_listing.h"
+#include "listing/directory_listing.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -71,15 +71,16 @@ QString shown(const std::string& bytes) {
 
 }  // namespace
 
-DirListBox::DirListBox(Guard guard, const std::string& startDirectory, QWidget* parent)
-    : QListWidget(parent), guard_(std::move(guard)) {
+DirListBox::DirListBox(FileSystem& files, Guard guard, const std::string& startDirectory,
+                       QWidget* parent)
+    : QListWidget(parent), files_(files), guard_(std::move(guard)) {
   setItemDelegate(new IndentingDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   const std::vector<std::string> parts = componentsOf(startDirectory, "/");
   const std::string start = joinComponents(parts, parts.size());
   std::vector<std::string> subdirectories;
   try {
-    subdirectories = listSubdirectories(start);
+    subdirectories = listSubdirectories(files_, start);
   } catch (const RunTimeError&) {
     // An unreadable start directory still shows where the program is.
   }
@@ -89,7 +90,7 @@ DirListBox::DirListBox(Guard guard, const std::string& startDirectory, QWidget* 
 void DirListBox::setPath(const std::string& path) {
   const std::vector<std::string> parts = componentsOf(path, path_);
   const std::string target = joinComponents(parts, parts.size());
-  const std::vector<std::string> subdirectories = listSubdirectories(target);
+  const std::vector<std::string> subdirectories = listSubdirectories(files_, target);
   const bool changed = target != path_;
   showDirectory(target, subdirectories);
   if (changed) emit change();

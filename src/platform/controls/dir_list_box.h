@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/services/file_system.h"
+
 namespace kavo {
 
 // The directory list: the open directory as the chain of its ancestors from
@@ -19,8 +21,9 @@ class DirListBox : public QListWidget {
   // the RunTimeError it may throw; the window supplies it.
   using Guard = std::function<void(const std::function<void()>&)>;
 
-  // Starts at `startDirectory`.
-  DirListBox(Guard guard, const std::string& startDirectory, QWidget* parent = nullptr);
+  // Starts at `startDirectory`; lists through `files`.
+  DirListBox(FileSystem& files, Guard guard, const std::string& startDirectory,
+             QWidget* parent = nullptr);
 
   // The open directory's full path, as bytes.
   const std::string& path() const { return path_; }
@@ -41,6 +44,7 @@ class DirListBox : public QListWidget {
   void openHighlighted();
   void showDirectory(const std::string& path, const std::vector<std::string>& subdirectories);
 
+  FileSystem& files_;
   Guard guard_;
   std::string path_;
 };

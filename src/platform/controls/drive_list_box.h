@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls/drives.h"
+#include "listing/drives.h"
 
 namespace kavo {
 

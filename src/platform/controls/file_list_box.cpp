@@ -2,14 +2,14 @@
 
 #include <QStringList>
 
-#include "platform/controls/directory_listing.h"
-#include "platform/controls/file_pattern.h"
+#include "listing/directory_listing.h"
+#include "listing/file_pattern.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
 
-FileListBox::FileListBox(const std::string& startDirectory, QWidget* parent)
-    : QListWidget(parent), directory_(startDirectory) {
+FileListBox::FileListBox(FileSystem& files, const std::string& startDirectory, QWidget* parent)
+    : QListWidget(parent), files_(files), directory_(startDirectory) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
   try {
@@ -33,7 +33,7 @@ void FileListBox::reread() {
   // Emptied first, so that a directory that cannot be read lists nothing.
   clear();
   entries_.clear();
-  entries_ = listFiles(directory_, FilePattern(pattern_));
+  entries_ = listFiles(files_, directory_, FilePattern(pattern_));
   QStringList shown;
   shown.reserve(static_cast<qsizetype>(entries_.size()));
   for (const std::string& name : entries_)

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/services/file_system.h"
+
 namespace kavo {
 
 // The file list: the names, without directory, of the regular files in its
@@ -14,8 +16,8 @@ class FileListBox : public QListWidget {
   Q_OBJECT
 
  public:
-  // Starts at `startDirectory` with the pattern "*.*".
-  explicit FileListBox(const std::string& startDirectory, QWidget* parent = nullptr);
+  // Starts at `startDirectory` with the pattern "*.*"; lists through `files`.
+  FileListBox(FileSystem& files, const std::string& startDirectory, QWidget* parent = nullptr);
 
   const std::string& directory() const { return directory_; }
   const std::string& pattern() const { return pattern_; }
@@ -35,6 +37,7 @@ class FileListBox : public QListWidget {
  private:
   void reread();
 
+  FileSystem& files_;
   std::string directory_;
   std::string pattern_ = "*.*";
   std::vector<std::string> entries_;

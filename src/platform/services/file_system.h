@@ -1,12 +1,40 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kavo {
+
+// What stands at a path.
+enum class FileType { Missing, Regular, Directory, SymbolicLink, Other };
+
+struct FileStatus {
+  FileType type = FileType::Missing;
+  std::uint64_t size = 0;
+  std::uint64_t device = 0;  // device and inode tell one file from another
+  std::uint64_t inode = 0;
+  std::uint64_t links = 0;           // hard links to it
+  std::int64_t modifiedSeconds = 0;  // last change of its bytes, since 1970
+  std::uint32_t modifiedNanoseconds = 0;
+  // Looked at with Look::Access: 0 when this process may read the file, or
+  // make and remove entries in the directory; else the operating system's
+  // reason (an errno value) why not.
+  int accessDenied = 0;
+
+  bool sameFileAs(const FileStatus& other) const {
+    return type != FileType::Missing && device == other.device && inode == other.inode;
+  }
+};
+
+// One entry of a directory: its name and what stands there.
+struct DirectoryEntry {
+  std::string name;
+  FileStatus status;
+};
 
 // A file opened for writing. Every call either succeeds or throws RunTimeError
 // naming the file and the operating system's reason.
@@ -26,10 +54,17 @@ class WritableFile {
 // RunTimeError naming the file and the operating system's reason.
 class ReadableFile {
  public:
+  explicit ReadableFile(FileStatus status) : status_(status) {}
   virtual ~ReadableFile() = default;
 
   // Reads up to `size` bytes into `buffer`; returns how many, 0 at the end.
   virtual std::size_t read(char* buffer, std::size_t size) = 0;
+
+  // What the file was when it was opened.
+  const FileStatus& status() const { return status_; }
+
+ private:
+  FileStatus status_;
 };
 
 // Makes what was written to one volume durable. Opened before the writes it
@@ -61,86 +96,61 @@ class DirectoryLock {
   virtual ~DirectoryLock() = default;
 };
 
-// What stands at a path.
-enum class FileType { Missing, Regular, Directory, SymbolicLink, Other };
-
-struct FileStatus {
-  FileType type = FileType::Missing;
-  std::uint64_t size = 0;
-  std::uint64_t device = 0;  // device and inode tell one file from another
-  std::uint64_t inode = 0;
-  std::uint64_t links = 0;           // hard links to it
-  std::int64_t modifiedSeconds = 0;  // last change of its bytes, since 1970
-  std::uint32_t modifiedNanoseconds = 0;
-
-  bool sameFileAs(const FileStatus& other) const {
-    return type != FileType::Missing && device == other.device && inode == other.inode;
-  }
-};
-
-// One entry of a directory: its name and what stands there, a symbolic
-// link not followed.
-struct DirectoryEntry {
-  std::string name;
-  FileStatus status;
-};
-
 // The kinds of file system that limit what a copy may be: the FAT family
 // of players' drives and cards (names without some characters; on FAT, files
 // under 4 GiB), and everything else.
 enum class VolumeFormat { Other, Fat, ExFat };
 
-// The room on the volume that holds a directory.
-struct VolumeSpace {
-  bool known = false;           // some file systems do not report it
+// What the volume that holds a directory is and takes.
+struct VolumeFacts {
+  bool spaceKnown = false;      // some file systems do not report their space
   std::uint64_t blockSize = 0;  // the unit a file's space is taken in
   std::uint64_t available = 0;  // bytes the user may still write
+  // The longest file name, in bytes, that the volume accepts.
+  std::size_t nameLimit = std::numeric_limits<std::size_t>::max();
+  // The step, in nanoseconds, in which the volume keeps a file's
+  // modification time: 2 s on FAT, 1 where times are kept to the
+  // nanosecond. Two times closer than this may be the same time.
+  std::int64_t timeGranularity = 1;
   VolumeFormat format = VolumeFormat::Other;
 };
 
-// The file services the export relies on from its host, one small virtual
-// per service. Paths are byte strings with "/" as separator. Every failure
-// throws RunTimeError.
+// How status() looks at a path.
+enum class Look {
+  Entry,   // what stands at the path itself, a symbolic link not followed
+  Target,  // what links lead to (a dangling link is Missing)
+  Access,  // as Target, and whether this process may use it (accessDenied)
+};
+
+// How much a listing tells of each entry.
+enum class Listing {
+  Statuses,  // each entry's status, a symbolic link not followed
+  Types,     // only each entry's type, links followed (a dangling link is
+             // Missing), from the directory alone where the volume tells it
+};
+
+// The file services the program relies on from its host: primitives only,
+// one small virtual each; what to make of them is the caller's. Paths are
+// byte strings with "/" as separator. Every failure throws RunTimeError
+// naming the path and the operating system's reason.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
   // --- Looking, changing nothing.
 
-  // Fails unless the path names an existing directory.
-  virtual void requireDirectory(const std::string& path) = 0;
+  virtual VolumeFacts volume(const std::string& directory) = 0;
 
-  // What stands at the path itself, a symbolic link not followed; Missing
-  // when nothing does.
-  virtual FileStatus status(const std::string& path) = 0;
-
-  // Whether anything, even a dangling link, stands at the path.
-  bool exists(const std::string& path) { return status(path).type != FileType::Missing; }
+  // What stands at the path; Missing when nothing does.
+  virtual FileStatus status(const std::string& path, Look look = Look::Entry) = 0;
 
   // The entries of a directory, "." and ".." left out, sorted by name.
-  virtual std::vector<DirectoryEntry> listDirectory(const std::string& path) = 0;
-
-  // Checks that a file to be copied can be: it must be a regular file
-  // (links followed), refused without being opened otherwise, and it must
-  // open for reading. Returns what the open file is.
-  virtual FileStatus inspectSource(const std::string& path) = 0;
+  virtual std::vector<DirectoryEntry> listDirectory(const std::string& path,
+                                                    Listing listing = Listing::Statuses) = 0;
 
   // Opens a regular file (links followed) to read it; anything else is
   // refused without being opened.
   virtual std::unique_ptr<ReadableFile> openForReading(const std::string& path) = 0;
-
-  // The step, in nanoseconds, in which the directory's volume keeps a file's
-  // modification time: 2 s on FAT, 1 where times are kept to the
-  // nanosecond. Two times closer than this may be the same time.
-  virtual std::int64_t timeGranularity(const std::string& directory) = 0;
-
-  // Fails unless this process may create and remove entries in the directory.
-  virtual void requireWritable(const std::string& directory) = 0;
-
-  virtual VolumeSpace volumeSpace(const std::string& directory) = 0;
-
-  // The longest file name, in bytes, that the directory's volume accepts.
-  virtual std::size_t nameLimit(const std::string& directory) = 0;
 
   // --- Claiming.
 
@@ -163,28 +173,13 @@ class FileSystem {
 
   // Copies the bytes of a regular file to a new file `name` in `into`, with
   // the source's modification time; fails when anything stands there
-  // already. A source that is not a regular file
-  // (a FIFO, a device, a directory) is refused without being read, and one
-  // whose size or times changed while it was copied fails the copy ("Changed
-  // while it was copied"), since the copy then holds neither the old bytes
-  // nor the new. Safe to call from several threads at once.
+  // already. A source that is not a regular file (a FIFO, a device, a
+  // directory) is refused without being read, and one whose size or times
+  // changed while it was copied fails the copy ("Changed while it was
+  // copied"), since the copy then holds neither the old bytes nor the new.
+  // Safe to call from several threads at once.
   virtual void copyInto(const std::string& from, const OpenDirectory& into,
                         const std::string& name) = 0;
-
-  // How many copies are best kept in flight at once. Creating many small
-  // files mostly waits on the file system, not the processor, so a disk
-  // gains from several; a file system that must see them in order says 1.
-  virtual std::size_t copiesAtOnce() const = 0;
-
-  // copyInto, to the path `to`.
-  void copyFile(const std::string& from, const std::string& to) {
-    const std::size_t slash = to.rfind('/');
-    const std::string directory = slash == std::string::npos ? "."
-                                  : slash == 0               ? "/"
-                                                             : to.substr(0, slash);
-    copyInto(from, *openDirectory(directory),
-             slash == std::string::npos ? to : to.substr(slash + 1));
-  }
 
   // Gives a file another name in the same volume, replacing a file that has
   // that name (the entry is replaced, never written through).
@@ -204,5 +199,11 @@ class FileSystem {
   // Makes the directory's entries (names made, renamed, removed) durable.
   virtual void syncDirectory(const std::string& directory) = 0;
 };
+
+// Whether anything, even a dangling link, stands at the path.
+bool exists(FileSystem& files, const std::string& path);
+
+// FileSystem::copyInto, to the path `to`.
+void copyFile(FileSystem& files, const std::string& from, const std::string& to);
 
 }  // namespace kavo

@@ -4,58 +4,96 @@
 
 namespace kavo {
 
-// Passes every call to another file system. Wrappers that change a few
-// services (fault injection, recording, a dry run) derive from it and
-// override only those.
+// What a file-system call does, as a wrapper sees it pass.
+enum class FileCall {
+  Look,           // volume, status, listDirectory, openForReading
+  Lock,           // lockDirectory
+  Open,           // createNew, openDirectory
+  Print,          // WritableFile::print (seen by wrappers of the file)
+  Close,          // WritableFile::close (likewise)
+  MakeDirectory,  // makeDirectory
+  Copy,           // copyInto
+  Rename,         // rename
+  Remove,         // removeFile, removeDirectory
+  Sync,           // watchVolume, VolumeSync::sync, syncDirectory
+};
+
+// Passes every call to another file system, each through one place first,
+// passing(), as LevelDB's fault-injection environment does. A wrapper that
+// watches or fails calls (a recording double, fault injection) overrides
+// passing() alone, and wraps the files it hands out where it must see their
+// calls too.
 class ForwardingFileSystem : public FileSystem {
  public:
   explicit ForwardingFileSystem(FileSystem& target) : target_(target) {}
 
-  void requireDirectory(const std::string& path) override { target_.requireDirectory(path); }
-  FileStatus status(const std::string& path) override { return target_.status(path); }
-  std::vector<DirectoryEntry> listDirectory(const std::string& path) override {
-    return target_.listDirectory(path);
+  VolumeFacts volume(const std::string& directory) override {
+    passing(FileCall::Look, directory);
+    return target_.volume(directory);
   }
-  FileStatus inspectSource(const std::string& path) override { return target_.inspectSource(path); }
+  FileStatus status(const std::string& path, Look look = Look::Entry) override {
+    passing(FileCall::Look, path);
+    return target_.status(path, look);
+  }
+  std::vector<DirectoryEntry> listDirectory(const std::string& path,
+                                            Listing listing = Listing::Statuses) override {
+    passing(FileCall::Look, path);
+    return target_.listDirectory(path, listing);
+  }
   std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
+    passing(FileCall::Look, path);
     return target_.openForReading(path);
   }
-  std::int64_t timeGranularity(const std::string& directory) override {
-    return target_.timeGranularity(directory);
-  }
-  void requireWritable(const std::string& directory) override {
-    target_.requireWritable(directory);
-  }
-  VolumeSpace volumeSpace(const std::string& directory) override {
-    return target_.volumeSpace(directory);
-  }
-  std::size_t nameLimit(const std::string& directory) override {
-    return target_.nameLimit(directory);
-  }
   std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override {
+    passing(FileCall::Lock, directory);
     return target_.lockDirectory(directory);
   }
   std::unique_ptr<WritableFile> createNew(const std::string& path) override {
+    passing(FileCall::Open, path);
     return target_.createNew(path);
   }
-  void makeDirectory(const std::string& path) override { target_.makeDirectory(path); }
+  void makeDirectory(const std::string& path) override {
+    passing(FileCall::MakeDirectory, path);
+    target_.makeDirectory(path);
+  }
   std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override {
+    passing(FileCall::Open, path);
     return target_.openDirectory(path);
   }
   void copyInto(const std::string& from, const OpenDirectory& into,
                 const std::string& name) override {
+    passing(FileCall::Copy, into.path() + "/" + name, from);
     target_.copyInto(from, into, name);
   }
-  std::size_t copiesAtOnce() const override { return target_.copiesAtOnce(); }
-  void rename(const std::string& from, const std::string& to) override { target_.rename(from, to); }
-  bool removeFile(const std::string& path) override { return target_.removeFile(path); }
-  void removeDirectory(const std::string& path) override { target_.removeDirectory(path); }
+  void rename(const std::string& from, const std::string& to) override {
+    passing(FileCall::Rename, to, from);
+    target_.rename(from, to);
+  }
+  bool removeFile(const std::string& path) override {
+    passing(FileCall::Remove, path);
+    return target_.removeFile(path);
+  }
+  void removeDirectory(const std::string& path) override {
+    passing(FileCall::Remove, path);
+    target_.removeDirectory(path);
+  }
   std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override {
+    passing(FileCall::Sync, directory);
     return target_.watchVolume(directory);
   }
-  void syncDirectory(const std::string& directory) override { target_.syncDirectory(directory); }
+  void syncDirectory(const std::string& directory) override {
+    passing(FileCall::Sync, directory);
+    target_.syncDirectory(directory);
+  }
 
  protected:
+  // Called before each call is passed on, with the path it works on (a
+  // copy's or a rename's new path) and, for a copy or a rename, the path it
+  // comes from. Throwing here fails the call before it does anything. Calls
+  // may come from several threads at once.
+  virtual void passing(FileCall /*call*/, const std::string& /*path*/,
+                       const std::string& /*from*/ = {}) {}
+
   FileSystem& target_;
 };
 

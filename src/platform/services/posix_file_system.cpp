@@ -141,7 +141,8 @@ void copyThroughBuffer(int in, int out, const std::string& from, const std::stri
 
 class PosixReadableFile final : public ReadableFile {
  public:
-  PosixReadableFile(int fd, std::string path) : descriptor_(fd), path_(std::move(path)) {}
+  PosixReadableFile(int fd, std::string path, const struct stat& status)
+      : ReadableFile(statusOf(status)), descriptor_(fd), path_(std::move(path)) {}
 
   std::size_t read(char* buffer, std::size_t size) override {
     for (;;) {
@@ -276,12 +277,10 @@ std::string fuseTypeOf(const std::string& directory) {
   return type.starts_with("fuse.") ? type.substr(5) : type;
 }
 
-// Whether a volume is one of the FAT family. A FAT volume mounted through
-// FUSE (fusefat, a stand-in some players use) says so only in the mount table.
-VolumeFormat formatOf(const std::string& directory) {
-  struct statfs volume {};
-  if (::statfs(directory.c_str(), &volume) != 0) return VolumeFormat::Other;
-  const long type = static_cast<long>(volume.f_type);
+// Whether a volume is one of the FAT family, by the type statfs gives. A FAT
+// volume mounted through FUSE (fusefat, a stand-in some players use) says so
+// only in the mount table.
+VolumeFormat formatOf(const std::string& directory, long type) {
   if (type == kFatMagic) return VolumeFormat::Fat;
   if (type == kExFatMagic) return VolumeFormat::ExFat;
   if (type != kFuseMagic) return VolumeFormat::Other;
@@ -290,6 +289,25 @@ VolumeFormat formatOf(const std::string& directory) {
   if (fuse.find("fat") != std::string::npos || fuse.find("msdos") != std::string::npos)
     return VolumeFormat::Fat;
   return VolumeFormat::Other;
+}
+
+// What an entry of an open directory is, links followed, from the directory
+// alone where it tells (Missing for a dangling link or a vanished entry).
+FileType typeOf(int directory, const dirent& entry) {
+  switch (entry.d_type) {
+    case DT_REG:
+      return FileType::Regular;
+    case DT_DIR:
+      return FileType::Directory;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+      struct stat status {};
+      if (::fstatat(directory, entry.d_name, &status, 0) != 0) return FileType::Missing;
+      return statusOf(status).type;
+    }
+    default:
+      return FileType::Other;
+  }
 }
 
 // Whether a file's size or times differ between two looks at it.
@@ -303,20 +321,53 @@ bool changedBetween(const struct stat& before, const struct stat& after) {
 
 }  // namespace
 
-void PosixFileSystem::requireDirectory(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) fail(errno, path, PathRole::Directory);
-  if (!S_ISDIR(status.st_mode)) fail(ENOTDIR, path, PathRole::Directory);
+VolumeFacts PosixFileSystem::volume(const std::string& directory) {
+  struct statvfs space {};
+  if (::statvfs(directory.c_str(), &space) != 0) fail(errno, directory, PathRole::Directory);
+  struct statfs kind {};
+  if (::statfs(directory.c_str(), &kind) != 0) fail(errno, directory, PathRole::Directory);
+  VolumeFacts facts;
+  // A file system that reports no blocks at all (some FUSE ones) does not
+  // tell its space; nothing can be concluded from its zeros.
+  facts.spaceKnown = space.f_blocks > 0;
+  // The allocation unit: a FAT volume's cluster.
+  facts.blockSize = space.f_frsize ? space.f_frsize : space.f_bsize;
+  facts.available = static_cast<std::uint64_t>(space.f_bavail) * facts.blockSize;
+  errno = 0;
+  const long limit = ::pathconf(directory.c_str(), _PC_NAME_MAX);
+  if (limit >= 0)
+    facts.nameLimit = static_cast<std::size_t>(limit);
+  else if (errno != 0)
+    fail(errno, directory, PathRole::Directory);
+  // FAT keeps modification times in steps of 2 s, and exFAT's drivers may
+  // too; a FUSE file system does not say what it stands in front of, and
+  // players' drives mounted through FUSE are mostly FAT.
+  const long type = static_cast<long>(kind.f_type);
+  if (type == kFatMagic || type == kExFatMagic || type == kFuseMagic)
+    facts.timeGranularity = 2'000'000'000;
+  facts.format = formatOf(directory, type);
+  return facts;
 }
 
-FileStatus PosixFileSystem::status(const std::string& path) {
+FileStatus PosixFileSystem::status(const std::string& path, Look look) {
   struct stat status {};
-  if (::lstat(path.c_str(), &status) == 0) return statusOf(status);
-  if (errno == ENOENT) return {};
-  fail(errno, path, PathRole::Directory);
+  const int looked =
+      look == Look::Entry ? ::lstat(path.c_str(), &status) : ::stat(path.c_str(), &status);
+  if (looked != 0) {
+    if (errno == ENOENT) return {};
+    fail(errno, path, PathRole::Directory);
+  }
+  FileStatus result = statusOf(status);
+  if (look == Look::Access) {
+    // A file is to be read; a directory is to have entries made and removed.
+    const int wanted = S_ISDIR(status.st_mode) ? W_OK | X_OK : R_OK;
+    if (::faccessat(AT_FDCWD, path.c_str(), wanted, AT_EACCESS) != 0) result.accessDenied = errno;
+  }
+  return result;
 }
 
-std::vector<DirectoryEntry> PosixFileSystem::listDirectory(const std::string& path) {
+std::vector<DirectoryEntry> PosixFileSystem::listDirectory(const std::string& path,
+                                                           Listing listing) {
   Descriptor fd(openDirectoryDescriptor(path));
   DIR* dir = ::fdopendir(fd.get());
   if (!dir) fail(errno, path, PathRole::Directory);
@@ -332,6 +383,10 @@ std::vector<DirectoryEntry> PosixFileSystem::listDirectory(const std::string& pa
     }
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
+    if (listing == Listing::Types) {
+      entries.push_back({name, {typeOf(::dirfd(dir), *entry)}});
+      continue;
+    }
     struct stat status {};
     if (::fstatat(::dirfd(dir), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
       fail(errno, path + "/" + name);
@@ -342,53 +397,10 @@ std::vector<DirectoryEntry> PosixFileSystem::listDirectory(const std::string& pa
   return entries;
 }
 
-FileStatus PosixFileSystem::inspectSource(const std::string& path) {
-  struct stat status {};
-  Descriptor in(openSource(path, status));
-  return statusOf(status);
-}
-
 std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(const std::string& path) {
   struct stat status {};
-  return std::make_unique<PosixReadableFile>(openSource(path, status), path);
-}
-
-std::int64_t PosixFileSystem::timeGranularity(const std::string& directory) {
-  // FAT keeps modification times in steps of 2 s, and exFAT's drivers may
-  // too; a FUSE file system does not say what it stands in front of, and
-  // players' drives mounted through FUSE are mostly FAT.
-  constexpr std::int64_t kTwoSeconds = 2'000'000'000;
-  struct statfs volume {};
-  if (::statfs(directory.c_str(), &volume) != 0) fail(errno, directory, PathRole::Directory);
-  const long type = static_cast<long>(volume.f_type);
-  return type == kFatMagic || type == kExFatMagic || type == kFuseMagic ? kTwoSeconds : 1;
-}
-
-void PosixFileSystem::requireWritable(const std::string& directory) {
-  if (::faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-    fail(errno, directory, PathRole::Directory);
-}
-
-VolumeSpace PosixFileSystem::volumeSpace(const std::string& directory) {
-  struct statvfs volume {};
-  if (::statvfs(directory.c_str(), &volume) != 0) fail(errno, directory, PathRole::Directory);
-  VolumeSpace space;
-  space.format = formatOf(directory);
-  // A file system that reports no blocks at all (some FUSE ones) does not
-  // tell its space; nothing can be concluded from its zeros.
-  space.known = volume.f_blocks > 0;
-  const std::uint64_t unit = volume.f_frsize ? volume.f_frsize : volume.f_bsize;
-  space.blockSize = unit;
-  space.available = static_cast<std::uint64_t>(volume.f_bavail) * unit;
-  return space;
-}
-
-std::size_t PosixFileSystem::nameLimit(const std::string& directory) {
-  errno = 0;
-  long limit = ::pathconf(directory.c_str(), _PC_NAME_MAX);
-  if (limit >= 0) return static_cast<std::size_t>(limit);
-  if (errno == 0) return std::numeric_limits<std::size_t>::max();  // no limit
-  fail(errno, directory, PathRole::Directory);
+  const int fd = openSource(path, status);
+  return std::make_unique<PosixReadableFile>(fd, path, status);
 }
 
 std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(const std::string& directory) {

@@ -13,26 +13,17 @@ namespace kavo {
 // (see interruption.h).
 class PosixFileSystem final : public FileSystem {
  public:
-  // Copies in flight at once on a local disk, chosen by measurement: 4 beat
-  // 1, 2 and 8 on thousands of small files on a 2-core machine.
-  static constexpr std::size_t kCopiesAtOnce = 4;
-
-  void requireDirectory(const std::string& path) override;
-  FileStatus status(const std::string& path) override;
-  std::vector<DirectoryEntry> listDirectory(const std::string& path) override;
-  FileStatus inspectSource(const std::string& path) override;
+  VolumeFacts volume(const std::string& directory) override;
+  FileStatus status(const std::string& path, Look look = Look::Entry) override;
+  std::vector<DirectoryEntry> listDirectory(const std::string& path,
+                                            Listing listing = Listing::Statuses) override;
   std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
-  std::int64_t timeGranularity(const std::string& directory) override;
-  void requireWritable(const std::string& directory) override;
-  VolumeSpace volumeSpace(const std::string& directory) override;
-  std::size_t nameLimit(const std::string& directory) override;
   std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override;
   std::unique_ptr<WritableFile> createNew(const std::string& path) override;
   void makeDirectory(const std::string& path) override;
   std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override;
   void copyInto(const std::string& from, const OpenDirectory& into,
                 const std::string& name) override;
-  std::size_t copiesAtOnce() const override { return kCopiesAtOnce; }
   void rename(const std::string& from, const std::string& to) override;
   bool removeFile(const std::string& path) override;
   void removeDirectory(const std::string& path) override;

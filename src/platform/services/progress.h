@@ -1,14 +1,12 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 
 namespace kavo {
 
 // Shows how far a long task has come. The task reports each step before it
-// runs it; a step that may block for long runs through wait(), so that a
-// display can stay alive meanwhile.
+// runs it.
 class Progress {
  public:
   virtual ~Progress() = default;
@@ -17,10 +15,6 @@ class Progress {
   // `done` of `total` units are behind.
   virtual void step(const std::string& text, const std::string& detail, std::size_t done,
                     std::size_t total) = 0;
-
-  // Runs `work` and returns when it is over; its exception propagates. The
-  // task waits either way, so the order of effects does not change.
-  virtual void wait(const std::function<void()>& work) { work(); }
 
   // The task is over, or is about to report; whatever was shown goes away.
   virtual void finish() = 0;

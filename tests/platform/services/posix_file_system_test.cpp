@@ -43,17 +43,17 @@ TEST_F(PosixFileSystemTest, CopiesBytesExactlyToANewFileOnly) {
                                   randomBytes(19 * 1024 * 1024 + 17)};
   for (const std::string& bytes : contents) {
     writeFile(dir / "from", bytes);
-    files.copyFile(dir / "from", dir / "to");
+    copyFile(files, dir / "from", dir / "to");
     EXPECT_EQ(readFile(dir / "to"), bytes) << bytes.size() << " bytes";
     // Nothing that stands at the copy's path is replaced or written through.
-    auto error = errorOf([&] { files.copyFile(dir / "from", dir / "to"); });
+    auto error = errorOf([&] { copyFile(files, dir / "from", dir / "to"); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->reason(), "File exists");
     ASSERT_EQ(::unlink((dir / "to").c_str()), 0);
   }
   writeFile(dir / "target", "kept");
   ASSERT_EQ(::symlink("target", (dir / "link").c_str()), 0);
-  EXPECT_TRUE(errorOf([&] { files.copyFile(dir / "from", dir / "link"); }));
+  EXPECT_TRUE(errorOf([&] { copyFile(files, dir / "from", dir / "link"); }));
   EXPECT_EQ(readFile(dir / "target"), "kept");
 }
 
@@ -65,7 +65,7 @@ TEST_F(PosixFileSystemTest, ACopyKeepsItsSourcesModificationTime) {
     const struct timespec times[2] = {{1'000'000'000, 0}, {1'234'567'890, 123'456'789}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "old.sms").c_str(), times, 0), 0);
     makeDirectories(dir / "out");
-    files.copyFile(dir / "old.sms", dir / "out/0.SMS");
+    copyFile(files, dir / "old.sms", dir / "out/0.SMS");
     const auto entries = files.listDirectory(dir / "out");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, "0.SMS");
@@ -91,7 +91,7 @@ TEST_F(PosixFileSystemTest, ASourceThatChangesWhileItIsCopiedFailsTheCopy) {
       ::close(fd);
     });
     try {
-      files.copyFile(dir / "growing.sms", dir / "copy");
+      copyFile(files, dir / "growing.sms", dir / "copy");
     } catch (const RunTimeError& raised) {
       error = raised;
     }
@@ -107,9 +107,9 @@ TEST_F(PosixFileSystemTest, ASourceThatChangesWhileItIsCopiedFailsTheCopy) {
 TEST_F(PosixFileSystemTest, CopiesThroughASymlinkToARegularFile) {
   writeFile(dir / "real.sms", "rom");
   ASSERT_EQ(::symlink("real.sms", (dir / "link.sms").c_str()), 0);
-  files.copyFile(dir / "link.sms", dir / "copy");
+  copyFile(files, dir / "link.sms", dir / "copy");
   EXPECT_EQ(readFile(dir / "copy"), "rom");
-  EXPECT_EQ(files.inspectSource(dir / "link.sms").size, 3u);
+  EXPECT_EQ(files.openForReading(dir / "link.sms")->status().size, 3u);
 }
 
 TEST_F(PosixFileSystemTest, RefusesSourcesThatAreNotRegularFilesWithoutReading) {
@@ -131,13 +131,13 @@ TEST_F(PosixFileSystemTest, RefusesSourcesThatAreNotRegularFilesWithoutReading) 
   for (const Case& c : cases) {
     for (bool copy : {false, true}) {
       auto error = errorOf([&] {
-        copy ? files.copyFile(c.source, dir / "copy") : (void)files.inspectSource(c.source);
+        copy ? copyFile(files, c.source, dir / "copy") : (void)files.openForReading(c.source);
       });
       ASSERT_TRUE(error);
       EXPECT_EQ(error->number(), c.number) << c.source;
       EXPECT_EQ(error->path(), c.source);
       EXPECT_EQ(error->reason(), c.reason);
-      EXPECT_FALSE(files.exists(dir / "copy")) << c.source;
+      EXPECT_FALSE(exists(files, dir / "copy")) << c.source;
     }
   }
 }
@@ -185,14 +185,14 @@ TEST_F(PosixFileSystemTest, RenameReplacesTheEntryNeverWhatALinkPointsTo) {
   EXPECT_FALSE(files.removeFile(dir / "FILES.TXT"));
   files.makeDirectory(dir / "ROMS0");
   files.removeDirectory(dir / "ROMS0");
-  EXPECT_FALSE(files.exists(dir / "ROMS0"));
+  EXPECT_FALSE(exists(files, dir / "ROMS0"));
 }
 
 TEST_F(PosixFileSystemTest, DirectoriesAreMadeOnceAndChecked) {
   files.makeDirectory(dir / "ROMS0");
-  files.requireDirectory(dir / "ROMS0");
-  files.requireWritable(dir / "ROMS0");
-  EXPECT_TRUE(files.exists(dir / "ROMS0"));
+  const FileStatus made = files.status(dir / "ROMS0", Look::Access);
+  EXPECT_EQ(made.type, FileType::Directory);
+  EXPECT_EQ(made.accessDenied, 0);
 
   auto twice = errorOf([&] { files.makeDirectory(dir / "ROMS0"); });
   ASSERT_TRUE(twice);
@@ -205,7 +205,7 @@ TEST_F(PosixFileSystemTest, DirectoriesAreMadeOnceAndChecked) {
   EXPECT_EQ(orphan->path(), dir / "none/ROMS0");
 
   writeFile(dir / "plain", "");
-  auto notDirectory = errorOf([&] { files.requireDirectory(dir / "plain"); });
+  auto notDirectory = errorOf([&] { files.status(dir / "plain/ROMS0"); });
   ASSERT_TRUE(notDirectory);
   EXPECT_EQ(notDirectory->number(), ErrorNumber::PathNotFound);
   EXPECT_EQ(notDirectory->reason(), "Not a directory");
@@ -238,14 +238,14 @@ TEST_F(PosixFileSystemTest, OnFuseARemovedFileIsGoneWhenTheRemovalReturns) {
   auto volume = testing::MountedVolume::fat32(dir / "usb", dir / "fat.img", 64);
   if (!volume.mounted()) GTEST_SKIP() << volume.why();
   // It says what it stands for in the mount table only.
-  EXPECT_EQ(files.volumeSpace(dir / "usb").format, VolumeFormat::Fat);
-  EXPECT_EQ(files.volumeSpace(dir.path()).format, VolumeFormat::Other);
+  EXPECT_EQ(files.volume(dir / "usb").format, VolumeFormat::Fat);
+  EXPECT_EQ(files.volume(dir.path()).format, VolumeFormat::Other);
   writeFile(dir / "rom", std::string(100, 'r'));
   const std::string group = dir / "usb/ROMS0", index = dir / "usb/FILES.TXT.new";
   for (int i = 0; i < 1000; ++i) {
     SCOPED_TRACE("round " + std::to_string(i));
     files.makeDirectory(group);
-    files.copyFile(dir / "rom", group + "/0.SMS");
+    copyFile(files, dir / "rom", group + "/0.SMS");
     EXPECT_TRUE(files.removeFile(group + "/0.SMS"));
     files.removeDirectory(group);  // fails while anything is left in it
     files.createNew(index)->close();

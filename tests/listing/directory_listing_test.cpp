@@ -1,9 +1,11 @@
-#include "platform/controls/directory_listing.h"
+#include "listing/directory_listing.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "listing/list_order.h"
+#include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "support/error_of.h"
 #include "support/temp_directory.h"
@@ -24,6 +26,7 @@ TEST(ListOrder, IgnoresAsciiCaseAndBreaksTiesByBytes) {
 
 TEST(DirectoryListing, ListsOnlyVisibleRegularFilesAndLinksToThem) {
   TempDirectory dir;
+  PosixFileSystem files;
   writeFile(dir / "Zelda.gg", "z");
   writeFile(dir / "alpha.SMS", "a");
   writeFile(dir / "README", "r");
@@ -36,18 +39,19 @@ TEST(DirectoryListing, ListsOnlyVisibleRegularFilesAndLinksToThem) {
   ASSERT_EQ(::symlink("folder.sms", (dir / "dirlink").c_str()), 0);
   ASSERT_EQ(::mkfifo((dir / "pipe.sms").c_str(), 0600), 0);
 
-  EXPECT_EQ(listFiles(dir.path(), FilePattern("*.*")),
+  EXPECT_EQ(listFiles(files, dir.path(), FilePattern("*.*")),
             (Names{"alpha.SMS", "bad\xff.sms", "link.gg", "README", "Zelda.gg"}));
-  EXPECT_EQ(listFiles(dir.path(), FilePattern("*.sms; *.gg")),
+  EXPECT_EQ(listFiles(files, dir.path(), FilePattern("*.sms; *.gg")),
             (Names{"alpha.SMS", "bad\xff.sms", "link.gg", "Zelda.gg"}));
-  EXPECT_EQ(listSubdirectories(dir.path()), (Names{"dirlink", "folder.sms"}));
+  EXPECT_EQ(listSubdirectories(files, dir.path()), (Names{"dirlink", "folder.sms"}));
 }
 
 TEST(DirectoryListing, AMissingDirectoryIsARunTimeErrorNamingIt) {
   TempDirectory dir;
-  for (auto list : {+[](const std::string& d) { listFiles(d, FilePattern("*.*")); },
-                    +[](const std::string& d) { listSubdirectories(d); }}) {
-    const auto error = testing::errorOf([&] { list(dir / "gone"); });
+  PosixFileSystem files;
+  for (auto list : {+[](FileSystem&f, const std::string&d) { listFiles(f, d, FilePattern("*.*")); },
+                    +[](FileSystem&f, const std::string&d) { listSubdirectories(f, d); }}) {
+    const auto error = testing::errorOf([&] { list(files, dir / "gone"); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number(), ErrorNumber::PathNotFound);
     EXPECT_EQ(error->path(), dir / "gone");

@@ -1,4 +1,4 @@
-#include "platform/controls/file_pattern.h"
+#include "listing/file_pattern.h"
 
 #include <gtest/gtest.h>
 

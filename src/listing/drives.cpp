@@ -1,4 +1,4 @@
-#include "platform/controls/drives.h"
+#include "listing/drives.h"
 
 #include <algorithm>
 #include <set>

@@ -1,0 +1,414 @@
+#include "export/export_plan.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "export/copy_workers.h"
+#include "export/export_checks.h"
+#include "export/rom_layout.h"
+#include "platform/services/interruption.h"
+#include "platform/services/run_time_error.h"
+#include "text/counts.h"
+
+namespace kavo {
+
+namespace {
+
+using layout::joinPath;
+
+// A refusal that a replace would not meet.
+[[noreturn]] void refuseReplaceable(const RunTimeError& error) {
+  ExportFailure failure(error, kCheckingDestination, /*refused=*/true);
+  failure.setReplaceable();
+  throw failure;
+}
+
+// What an interrupted export leaves beside the index: plain files under the
+// index's waiting names. Anything else there is the user's.
+std::vector<std::string> leftoverFiles(FileSystem& files, const ExportPaths& paths) {
+  std::vector<std::string> found;
+  for (const Waiting which : {Waiting::Staged, Waiting::Retired}) {
+    const std::string path = paths.index(which);
+    const FileStatus status = files.status(path);
+    if (status.type == FileType::Missing) continue;
+    if (status.type != FileType::Regular)
+      throw ForeignEntry(ErrorNumber::PathFileAccessError, path,
+                         "Is not what an interrupted export left");
+    found.push_back(path);
+  }
+  return found;
+}
+
+// A replace must not take away the index or the sources: neither may lie in
+// a folder it renames or removes (an earlier group, or what an interrupted
+// export left).
+void requireOutsideWhatIsReplaced(const ExportRequest& request, const ExportPlan& plan,
+                                  const FileStatus& indexDirectory, FileSystem& files) {
+  const FileStatus sourceDirectory = files.status(joinPath(request.source, "."));
+  for (const auto* groups : {&plan.earlier.groups, &plan.leftovers.groups}) {
+    for (const FoundGroup& group : *groups) {
+      if (group.status.sameFileAs(indexDirectory))
+        throw RunTimeError(ErrorNumber::PathFileAccessError, plan.paths.index(),
+                           "Lies in a folder this export replaces or removes");
+      if (group.status.sameFileAs(sourceDirectory))
+        throw RunTimeError(ErrorNumber::PathFileAccessError, request.source,
+                           "Is a folder this export replaces or removes");
+    }
+  }
+}
+
+// A plain export is refused by what an earlier export left: say what is in
+// the way and, of what an interrupted export left, what to remove (never an
+// earlier layout that stands complete, nor the one earlier index there is).
+void refuseWhatIsInTheWay(const ExportRequest& request, const ExportPaths& paths,
+                          std::vector<std::string> leftovers, bool onlyEarlierIndex,
+                          const std::optional<EarlierLayout>& earlier, FileSystem& files) {
+  if (earlier)
+    for (const FoundGroup& group : earlier->leftovers)
+      leftovers.push_back(joinPath(request.destination, group.name));
+  std::vector<std::string> groups;
+  for (const std::string& group : layout::groupDirectoryNames(request.names.size())) {
+    std::string path = joinPath(request.destination, group);
+    if (exists(files, path)) groups.push_back(std::move(path));
+  }
+  if (!leftovers.empty()) {
+    RunTimeError error(ErrorNumber::PathFileAccessError, leftovers.front(),
+                       "Left by an interrupted export");
+    std::string note;
+    if (onlyEarlierIndex) {
+      std::erase(leftovers, paths.index(Waiting::Retired));
+      const std::string& index = paths.index();
+      note = paths.index(Waiting::Retired) + " is the earlier index: rename it " +
+             index.substr(index.rfind('/') + 1) +
+             (leftovers.empty() ? " to export again." : ", and ");
+    }
+    if (!leftovers.empty())
+      note += (note.empty() ? "Remove " : "remove ") + listOf(leftovers) + " to export again.";
+    error.setNote(note);
+    if (earlier) refuseReplaceable(error);
+    throw error;
+  }
+  if (!groups.empty()) {
+    RunTimeError error(ErrorNumber::PathFileAccessError, groups.front(), "File exists");
+    if (groups.size() > 1)
+      error.setNote("Also in the way: " +
+                    listOf(std::vector<std::string>(groups.begin() + 1, groups.end())) + ".");
+    if (earlier && !earlier->groups.empty()) refuseReplaceable(error);
+    throw error;
+  }
+}
+
+// What earlier exports left in the destination. For a plain export,
+// nothing the export makes may be there already: not a group directory,
+// and not what an interrupted export left. A replace takes an earlier
+// layout, as long as every group directory is wholly this program's, and
+// clears what an interrupted export left, putting back an earlier index
+// that stands only under its waiting name.
+void checkEarlierExports(const ExportRequest& request, ExportPlan& plan,
+                         const IndexPlace& index, FileSystem& files) {
+  std::optional<EarlierLayout> earlier;
+  try {
+    earlier = findEarlierLayout(files, request.destination);
+  } catch (const ForeignEntry&) {
+    // Not ours: a replace is refused; a plain export is refused below for
+    // what stands in its way, as it would be anyway.
+    if (request.replace) throw;
+  }
+  std::vector<std::string> leftovers = leftoverFiles(files, plan.paths);
+  // Interrupted between the index's two renames, an export leaves the
+  // earlier index under its waiting name only.
+  const std::string earlierIndex = plan.paths.index(Waiting::Retired);
+  const bool onlyEarlierIndex =
+      !plan.replacesIndex && std::count(leftovers.begin(), leftovers.end(), earlierIndex);
+  if (!request.replace)
+    refuseWhatIsInTheWay(request, plan.paths, leftovers, onlyEarlierIndex, earlier, files);
+
+  if (onlyEarlierIndex) {
+    plan.leftovers.restoresIndex = plan.replacesIndex = true;
+    std::erase(leftovers, earlierIndex);
+  }
+  plan.leftovers.files = std::move(leftovers);
+  plan.leftovers.groups = std::move(earlier->leftovers);
+  earlier->leftovers.clear();
+  plan.earlier = std::move(*earlier);
+  plan.staged = !plan.earlier.groups.empty();
+  requireOutsideWhatIsReplaced(request, plan, index.directory, files);
+}
+
+// The records of the earlier index at the index path, when it is one this
+// program wrote and nothing says the layout beside it is incomplete.
+std::optional<std::vector<EarlierRecord>> readEarlierIndex(const ExportPlan& plan,
+                                                           FileSystem& files) {
+  // An index of a few hundred thousand games is a few megabytes; anything
+  // much larger is not one.
+  constexpr std::size_t kLargestIndex = 64 * 1024 * 1024;
+  const Leftovers& left = plan.leftovers;
+  if (!plan.replacesIndex || left.restoresIndex || !left.files.empty() || !left.groups.empty())
+    return std::nullopt;
+  std::unique_ptr<ReadableFile> file = files.openForReading(plan.paths.index());
+  std::string bytes;
+  char piece[64 * 1024];
+  while (const std::size_t got = file->read(piece, sizeof piece)) {
+    throwIfInterrupted();
+    bytes.append(piece, got);
+    if (bytes.size() > kLargestIndex) return std::nullopt;
+  }
+  return parseEarlierIndex(bytes);
+}
+
+// Whether two files hold the same bytes.
+bool sameBytes(FileSystem& files, const std::string& a, const std::string& b) {
+  constexpr std::size_t kPiece = 256 * 1024;
+  std::unique_ptr<ReadableFile> first = files.openForReading(a);
+  std::unique_ptr<ReadableFile> second = files.openForReading(b);
+  std::vector<char> one(kPiece), other(kPiece);
+  for (;;) {
+    throwIfInterrupted();
+    const std::size_t got = first->read(one.data(), kPiece);
+    std::size_t filled = 0;
+    while (filled < got) {
+      const std::size_t more = second->read(other.data() + filled, got - filled);
+      if (more == 0) return false;
+      filled += more;
+    }
+    if (got == 0) return second->read(other.data(), 1) == 0;
+    if (std::memcmp(one.data(), other.data(), got) != 0) return false;
+  }
+}
+
+// Whether two modification times are the same, as a volume that keeps
+// them in steps of `granularity` nanoseconds can tell.
+bool sameTime(const FileStatus& a, const FileStatus& b, std::int64_t granularity) {
+  constexpr std::int64_t kBillion = 1'000'000'000;
+  // Whole seconds first: times far apart would overflow in nanoseconds.
+  const std::int64_t seconds = a.modifiedSeconds - b.modifiedSeconds;
+  if (seconds > granularity / kBillion + 1 || -seconds > granularity / kBillion + 1)
+    return false;
+  const std::int64_t apart = seconds * kBillion + a.modifiedNanoseconds -
+                             static_cast<std::int64_t>(b.modifiedNanoseconds);
+  return (apart < 0 ? -apart : apart) < std::max<std::int64_t>(granularity, 1);
+}
+
+// The files a replace removes or renames, by device and inode, with why
+// none of them may be a source: the earlier copies, and what an interrupted
+// export left.
+using ReplacedFiles = std::map<std::pair<std::uint64_t, std::uint64_t>, std::string>;
+
+ReplacedFiles replacedFiles(const ExportPlan& plan, FileSystem& files) {
+  ReplacedFiles replaced;
+  auto add = [&](const FileStatus& status, const char* why) {
+    replaced.emplace(std::pair{status.device, status.inode}, why);
+  };
+  constexpr char kLeftover[] = "Is in what an interrupted export left, which this export removes";
+  for (const FoundGroup& group : plan.earlier.groups)
+    for (const DirectoryEntry& copy : group.copies)
+      add(copy.status, "Is a copy in the layout this export replaces");
+  for (const FoundGroup& group : plan.leftovers.groups)
+    for (const DirectoryEntry& copy : group.copies) add(copy.status, kLeftover);
+  for (const std::string& path : plan.leftovers.files) add(files.status(path), kLeftover);
+  return replaced;
+}
+
+// What planning the copies needs beside the plan.
+struct CopyContext {
+  const IndexPlace& index;
+  const VolumeFacts& volume;
+  const ReplacedFiles& replaced;
+  // For a replace, each listed file's list index in the earlier index.
+  const std::vector<std::optional<std::size_t>>& earlierIndices;
+};
+
+// Decides copy j from its source's status: refused, reused or copied.
+void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const CopyContext& with,
+              FileSystem& files) {
+  const std::string sourcePath = plan.sourcePath(j);
+  if (source.sameFileAs(with.index.standing))
+    throw RunTimeError(ErrorNumber::PathFileAccessError, plan.paths.index(),
+                       "Is one of the files to export" +
+                           (sourcePath == plan.paths.index() ? "" : " (" + sourcePath + ")"));
+  if (const auto at = with.replaced.find({source.device, source.inode});
+      at != with.replaced.end())
+    throw RunTimeError(ErrorNumber::PathFileAccessError, sourcePath, at->second);
+  requireFatSize(with.volume.format, sourcePath, source.size);
+  PlannedCopy& copy = plan.copies[j];
+  copy.size = source.size;
+  if (!with.earlierIndices.empty() && with.earlierIndices[j]) {
+    const std::size_t before = *with.earlierIndices[j];
+    const std::size_t group = layout::groupNumberOf(before);
+    const std::string path = ExportPaths::copy(plan.paths.group(group), plan.request->names[j], before);
+    const DirectoryEntry* earlier =
+        plan.earlier.copy(group, layout::copyFileName(plan.request->names[j], before));
+    if (earlier && earlierCopyStillRight(files, path, earlier->status, sourcePath, source,
+                                         plan.request->compareBytes,
+                                         with.volume.timeGranularity)) {
+      copy.reusedFrom = path;
+      ++plan.reused;
+      return;
+    }
+  }
+  plan.bytes += source.size;
+}
+
+// Looks at every source and decides its copy. The sources are looked at a
+// few at a time, as the copies are made; each is judged in list order, so
+// the first problem in the list is the one reported, as if they had been
+// looked at one by one. Returns what the copies take on the destination's
+// volume.
+std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& files) {
+  const std::vector<std::string>& names = plan.request->names;
+  const std::size_t count = names.size();
+  constexpr std::size_t kInHand = 64;
+  // Made before the workers, so that it outlasts any look still running
+  // when a refusal leaves this scope.
+  std::vector<FileStatus> found(kInHand);
+  CopyWorkers lookers(plan.request->copiesAtOnce, kInHand);
+  CopyNames copyNames([&](std::size_t j) { return plan.sourcePath(j); });
+  std::uint64_t needed = 0;
+  std::size_t handedIn = 0;
+  for (std::size_t j = 0; j < count; ++j) {
+    throwIfInterrupted();  // looking at thousands of files on a slow drive takes a while
+    for (; handedIn < count && lookers.hasRoom(); ++handedIn)
+      lookers.handIn({handedIn, handedIn + 1},
+                     [&files, &found, k = handedIn, source = plan.sourcePath(handedIn)] {
+        found[k % kInHand] = lookAtSource(files, source);
+      });
+    const std::string copyPath = plan.copyPath(j);
+    requireFits(copyPath, with.volume.nameLimit);
+    requireFatName(with.volume.format, copyPath);
+    copyNames.take(j, layout::copyFileName(names[j], j));
+    const std::string source = plan.sourcePath(j);
+    if (source.size() >= PATH_MAX)
+      throw RunTimeError(ErrorNumber::BadFileName, source, "File name too long");
+    lookers.takeBackOldestInTurn();
+    planCopy(plan, j, found[j % kInHand], with, files);
+    if (plan.copies[j].reusedFrom.empty())
+      needed += roundUp(plan.copies[j].size, with.volume.blockSize);
+  }
+  return needed;
+}
+
+// The copies, the group directories (a block each) and the index fit on
+// their volumes. An earlier index stays until the new one is complete, so
+// it frees nothing.
+void checkSpace(ExportPlan& plan, const IndexPlace& index, const FileStatus& destination,
+                const VolumeFacts& volume, std::uint64_t needed, FileSystem& files) {
+  std::uint64_t indexBytes = 0;
+  for (std::size_t j = 0; j < plan.count(); ++j)
+    indexBytes += layout::record(plan.request->names[j], j).size();
+  indexBytes += layout::paddingLength(indexBytes);
+  needed += plan.groupCount() * volume.blockSize;
+  if (!volume.spaceKnown) plan.spaceUnchecked.push_back(plan.paths.destination());
+  if (index.directory.device == destination.device) {
+    requireRoom(volume, needed + roundUp(indexBytes, volume.blockSize), plan.paths.destination());
+    return;
+  }
+  requireRoom(volume, needed, plan.paths.destination());
+  const std::string& directory = plan.paths.indexDirectory();
+  const VolumeFacts indexVolume = files.volume(directory);
+  if (!indexVolume.spaceKnown) plan.spaceUnchecked.push_back(directory);
+  requireRoom(indexVolume, roundUp(indexBytes, indexVolume.blockSize), directory);
+}
+
+}  // namespace
+
+std::size_t ExportPlan::groupCount() const { return layout::groupCount(count()); }
+
+std::string ExportPlan::sourcePath(std::size_t listIndex) const {
+  return joinPath(request->source, request->names[listIndex]);
+}
+
+std::string ExportPlan::groupPath(std::size_t group) const {
+  return staged ? paths.group(group, Waiting::Staged) : paths.group(group);
+}
+
+std::string ExportPlan::copyPath(std::size_t listIndex) const {
+  return ExportPaths::copy(groupPath(layout::groupNumberOf(listIndex)),
+                           request->names[listIndex], listIndex);
+}
+
+std::string ExportPlan::finalCopyPath(std::size_t listIndex) const {
+  return ExportPaths::copy(finalGroupPath(layout::groupNumberOf(listIndex)),
+                           request->names[listIndex], listIndex);
+}
+
+std::vector<Rename> ExportPlan::swap() const {
+  std::vector<Rename> renames;
+  for (const FoundGroup& group : earlier.groups)
+    renames.push_back({paths.group(group.number), paths.group(group.number, Waiting::Retired)});
+  for (std::size_t group = 0; group < groupCount(); ++group)
+    renames.push_back({groupPath(group), finalGroupPath(group)});
+  return renames;
+}
+
+std::vector<RetiredGroup> ExportPlan::retired() const {
+  std::set<std::string> reusedCopies;
+  for (const PlannedCopy& copy : copies)
+    if (!copy.reusedFrom.empty()) reusedCopies.insert(copy.reusedFrom);
+  std::vector<RetiredGroup> groups;
+  for (const FoundGroup& group : earlier.groups) {
+    const std::string before = paths.group(group.number);
+    RetiredGroup& retiredGroup =
+        groups.emplace_back(RetiredGroup{paths.group(group.number, Waiting::Retired), {}});
+    for (const DirectoryEntry& copy : group.copies)
+      if (!reusedCopies.count(joinPath(before, copy.name)))
+        retiredGroup.copies.push_back(copy.name);
+  }
+  return groups;
+}
+
+std::size_t ExportPlan::removed() const { return earlier.copies() - reused; }
+
+std::string ExportPlan::index() const {
+  std::string bytes;
+  for (std::size_t j = 0; j < count(); ++j) bytes += layout::record(request->names[j], j);
+  bytes.append(layout::paddingLength(bytes.size()), ' ');
+  return bytes;
+}
+
+bool earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
+                           const FileStatus& copy, const std::string& sourcePath,
+                           const FileStatus& source, bool compareBytes,
+                           std::int64_t granularity) {
+  if (copy.size != source.size) return false;
+  return compareBytes ? sameBytes(files, copyPath, sourcePath)
+                      : sameTime(copy, source, granularity);
+}
+
+ExportPlan planExport(const ExportRequest& request, FileSystem& files, DirectoryClaims& claims) {
+  ExportPlan plan;
+  plan.request = &request;
+  plan.copies.resize(request.names.size());
+  refusedDuring(kCheckingNames, [&] { checkNames(request); });
+  const FileStatus destination = refusedDuring(
+      kCheckingDestination, [&] { return claimDestination(files, request.destination, claims); });
+  const IndexPlace index = refusedDuring(
+      kCheckingIndexPath, [&] { return checkIndexPath(request, destination, files, claims); });
+  plan.paths = index.paths;
+  plan.replacesIndex = index.standing.type == FileType::Regular;
+  refusedDuring(kCheckingDestination, [&] { checkEarlierExports(request, plan, index, files); });
+  // A replace looks for the earlier copies it can reuse, by the earlier
+  // index's names.
+  std::vector<std::optional<std::size_t>> earlierIndices;
+  if (plan.staged)
+    refusedDuring(kCheckingIndexPath, [&] {
+      if (const auto records = readEarlierIndex(plan, files))
+        earlierIndices = earlierListIndices(request.names, *records);
+    });
+  const ReplacedFiles replaced = refusedDuring(kCheckingDestination, [&] {
+    return request.replace ? replacedFiles(plan, files) : ReplacedFiles{};
+  });
+  const VolumeFacts volume =
+      refusedDuring(kCheckingSpace, [&] { return files.volume(request.destination); });
+  const CopyContext context{index, volume, replaced, earlierIndices};
+  const std::uint64_t needed =
+      refusedDuring(kCheckingSources, [&] { return planCopies(plan, context, files); });
+  refusedDuring(kCheckingSpace,
+                [&] { checkSpace(plan, index, destination, volume, needed, files); });
+  return plan;
+}
+
+}  // namespace kavo

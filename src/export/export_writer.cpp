@@ -1,0 +1,332 @@
+#include "export/export_writer.h"
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+#include "export/rom_layout.h"
+#include "platform/services/interruption.h"
+#include "platform/services/run_time_error.h"
+#include "text/counts.h"
+
+namespace kavo {
+
+namespace {
+
+// The steps of the writing, as a failure names them.
+constexpr char kClearing[] = "clearing what an interrupted export left";
+constexpr char kOpeningDrive[] = "opening the drive";
+constexpr char kCreatingIndex[] = "creating the index";
+constexpr char kMakingGroup[] = "creating a group directory";
+constexpr char kReusing[] = "moving an earlier copy";
+constexpr char kCopying[] = "copying";
+constexpr char kWritingIndex[] = "writing the index";
+constexpr char kFlushing[] = "writing to the drive";
+constexpr char kSwapping[] = "putting the new layout in place";
+constexpr char kReplacingIndex[] = "replacing the index";
+
+constexpr char kLeftAsItWas[] = "The destination was left as it was.";
+
+// Jobs handed to the workers and not yet recorded in the index, at most:
+// enough to keep every worker busy, few enough to keep memory flat.
+constexpr std::size_t kJobsInHand = 8;
+
+// A job holds the copies of one group up to about this many bytes, so that
+// a few large files are copied side by side rather than one after another.
+constexpr std::uint64_t kJobBytes = 32 * 1024 * 1024;
+
+// The index is written in pieces of about this size rather than a record
+// at a time: one system call per record costs as much as a small copy.
+constexpr std::size_t kIndexPiece = 64 * 1024;
+
+// A step of a phase failed; `note`, when there is one, says what became of
+// the destination better than taking back the undo log would.
+struct StepFailure {
+  RunTimeError error;
+  const char* step;
+  std::optional<std::string> note;
+};
+
+// Runs the work; whatever it throws fails the export at `step`, unless a
+// step inside it has already said where.
+template <typename Work>
+decltype(auto) during(const char* step, Work&& work) {
+  try {
+    return work();
+  } catch (const StepFailure&) {
+    throw;
+  } catch (...) {
+    throw StepFailure{currentRunTimeError(), step, std::nullopt};
+  }
+}
+
+// Goes on past a step that fails, noting it as "path (reason)".
+bool attempt(const std::function<void()>& step, std::vector<std::string>& failed) {
+  try {
+    step();
+    return true;
+  } catch (const RunTimeError& error) {
+    failed.push_back(error.path() + " (" + error.reason() + ")");
+    return false;
+  }
+}
+
+}  // namespace
+
+std::string copyingText(std::size_t number, std::size_t count) {
+  return "Copying " + std::to_string(number) + " of " + std::to_string(count);
+}
+
+ExportWriter::ExportWriter(const ExportPlan& plan, FileSystem& files, Progress& progress)
+    : plan_(plan),
+      files_(files),
+      progress_(progress),
+      undo_(files, plan.count(), [&plan](std::size_t j) { return plan.copyPath(j); }),
+      directories_(plan.groupCount()),
+      workers_(plan.request->copiesAtOnce, kJobsInHand) {}
+
+ExportSummary ExportWriter::run() {
+  try {
+    prepare();
+    copy();
+    commit();
+  } catch (const StepFailure& failed) {
+    throw takeBack(failed.error, failed.step, failed.note ? &*failed.note : nullptr);
+  }
+  undo_.forget();
+  ExportSummary summary = retire();
+  progress_.finish();
+  return summary;
+}
+
+void ExportWriter::prepare() {
+  clearLeftovers();
+  during(kOpeningDrive, [&] {
+    destinationVolume_ = files_.watchVolume(plan_.paths.destination());
+    indexVolume_ = files_.watchVolume(plan_.paths.indexDirectory());
+  });
+  during(kCreatingIndex, [&] { index_ = undo_.createNew(plan_.paths.index(Waiting::Staged)); });
+}
+
+// An earlier index that stands only under its waiting name takes its name
+// back first, and that reaches the drive before anything is removed; then
+// the staged and retired groups and the files beside the index go. Nothing
+// of this export is made yet, so a failure here says what clearing changed.
+void ExportWriter::clearLeftovers() {
+  const Leftovers& left = plan_.leftovers;
+  try {
+    if (left.restoresIndex) {
+      files_.rename(plan_.paths.index(Waiting::Retired), plan_.paths.index());
+      cleared_.indexPutBack = plan_.paths.index(Waiting::Retired);
+      files_.syncDirectory(plan_.paths.indexDirectory());
+    }
+    for (const FoundGroup& group : left.groups) {
+      const std::string directory = layout::joinPath(plan_.paths.destination(), group.name);
+      for (const DirectoryEntry& copy : group.copies)
+        files_.removeFile(layout::joinPath(directory, copy.name));
+      files_.removeDirectory(directory);
+      cleared_.removed.push_back(directory);
+    }
+    for (const std::string& path : left.files) {
+      files_.removeFile(path);
+      cleared_.removed.push_back(path);
+    }
+  } catch (...) {
+    std::optional<std::string> note;
+    if (!cleared_.empty())
+      note = "Of what an interrupted export left, " + clearedText() + "; nothing else was changed.";
+    throw StepFailure{currentRunTimeError(), kClearing, note};
+  }
+}
+
+// The copies are handed to the workers as jobs: runs of consecutive copies
+// in one group, a whole group of small files or a few large ones, each made
+// in order by one worker while the other workers fill other runs. Creating
+// small files in one folder from several threads at once only makes them
+// wait for each other; large files gain from being written side by side. A
+// group's directory is made before its first job is handed in, and a job's
+// records are written once all its copies are complete, in list order, so
+// the index never names a copy that is not whole.
+void ExportWriter::copy() {
+  during(kCopying, [&] {
+    for (std::size_t group = 0; group < plan_.groupCount(); ++group) {
+      throwIfInterrupted();
+      copyGroup(group);
+    }
+    while (workers_.inHand() > 0) recordOldestJob();
+    during(kWritingIndex, [&] {
+      recordUpTo(plan_.count());
+      records_.append(layout::paddingLength(recordBytes_), ' ');
+      index_->print(records_);
+      index_->close();
+    });
+  });
+}
+
+void ExportWriter::copyGroup(std::size_t group) {
+  during(kMakingGroup, [&] {
+    undo_.makeDirectory(plan_.groupPath(group));
+    directories_[group] = files_.openDirectory(plan_.groupPath(group));
+  });
+  const std::size_t groupEnd = std::min((group + 1) * layout::kGroupSize, plan_.count());
+  undo_.expectCopies(group * layout::kGroupSize, groupEnd);
+  for (std::size_t first = group * layout::kGroupSize; first < groupEnd;) {
+    // An earlier copy that is still right is moved to its new place, no
+    // byte written; the copies between are made by the workers.
+    if (const std::string& earlier = plan_.copies[first].reusedFrom; !earlier.empty()) {
+      during(kReusing, [&] { undo_.rename(earlier, plan_.copyPath(first)); });
+      ++first;
+      continue;
+    }
+    std::size_t end = first;
+    for (std::uint64_t bytes = 0;
+         end < groupEnd && bytes < kJobBytes && plan_.copies[end].reusedFrom.empty(); ++end)
+      bytes += plan_.copies[end].size;
+    handIn(first, end);
+    first = end;
+  }
+}
+
+void ExportWriter::handIn(std::size_t first, std::size_t end) {
+  // After a failure nothing more is handed in; taking back the oldest job
+  // then throws it.
+  while (!workers_.hasRoom() || workers_.failed()) recordOldestJob();
+  const OpenDirectory& directory = *directories_[layout::groupNumberOf(first)];
+  workers_.handIn({first, end}, [this, &directory, first, end] {
+    for (std::size_t j = first; j < end; ++j)
+      undo_.copy(j, plan_.sourcePath(j), directory,
+                 layout::copyFileName(plan_.request->names[j], j));
+  });
+}
+
+void ExportWriter::recordOldestJob() {
+  const JobRange oldest = workers_.oldest();
+  progress_.step(copyingText(oldest.first + 1, plan_.count()),
+                 plan_.request->names[oldest.first], oldest.first, plan_.count());
+  workers_.takeBackOldest();
+  during(kWritingIndex, [&] { recordUpTo(oldest.end); });
+}
+
+void ExportWriter::recordUpTo(std::size_t end) {
+  for (; recorded_ < end; ++recorded_) {
+    const std::string record = layout::record(plan_.request->names[recorded_], recorded_);
+    records_ += record;
+    recordBytes_ += record.size();
+  }
+  if (records_.size() >= kIndexPiece) {
+    index_->print(records_);
+    records_.clear();
+  }
+}
+
+// Users pull the drive the moment success is reported, so the copies, the
+// directories and the new index reach it first; only then do a replace's
+// staged groups and the new index take their names, every rename taken back
+// after a failure, and that reaches the drive too before the earlier index
+// goes.
+void ExportWriter::commit() {
+  const ExportPaths& paths = plan_.paths;
+  during(kFlushing, [&] {
+    progress_.step(kFlushingText, paths.destination(), plan_.count(), plan_.count());
+    destinationVolume_->sync();
+    indexVolume_->sync();
+    throwIfInterrupted();
+  });
+  if (plan_.staged)
+    during(kSwapping, [&] {
+      for (const Rename& rename : plan_.swap()) undo_.rename(rename.from, rename.to);
+    });
+  during(kReplacingIndex, [&] {
+    if (plan_.replacesIndex) undo_.rename(paths.index(), paths.index(Waiting::Retired));
+    undo_.rename(paths.index(Waiting::Staged), paths.index());
+  });
+  during(kFlushing, [&] {
+    files_.syncDirectory(paths.indexDirectory());
+    if (plan_.staged) files_.syncDirectory(paths.destination());
+  });
+  during(kReplacingIndex, [&] {
+    if (plan_.replacesIndex) files_.removeFile(paths.index(Waiting::Retired));
+  });
+}
+
+// Once the new layout is in place, removes the earlier copies that nothing
+// reused and the retired group directories. The export is complete by then,
+// so what cannot be removed is reported, not taken back; a later replace
+// clears it.
+ExportSummary ExportWriter::retire() {
+  ExportSummary summary;
+  summary.indexPath = plan_.paths.index();
+  summary.files = plan_.count();
+  summary.groups = plan_.groupCount();
+  summary.bytes = plan_.bytes;
+  summary.replaced = plan_.staged;
+  summary.reused = plan_.reused;
+  summary.spaceUnchecked = plan_.spaceUnchecked;
+  if (!plan_.staged) return summary;
+  for (const RetiredGroup& group : plan_.retired()) {
+    bool emptied = true;
+    for (const std::string& name : group.copies) {
+      const std::string path = layout::joinPath(group.directory, name);
+      if (attempt([&] { files_.removeFile(path); }, summary.notRemoved))
+        ++summary.removed;
+      else
+        emptied = false;
+    }
+    if (emptied) attempt([&] { files_.removeDirectory(group.directory); }, summary.notRemoved);
+  }
+  attempt([&] { files_.syncDirectory(plan_.paths.destination()); }, summary.notRemoved);
+  return summary;
+}
+
+ExportFailure ExportWriter::takeBack(const RunTimeError& error, const char* step,
+                                     const std::string* note) {
+  ExportFailure failure(error, step, /*refused=*/false);
+  // Nothing may still be writing while the export is taken back, nor be
+  // held open: a FUSE volume keeps an open file it is asked to remove.
+  workers_.stop();
+  index_.reset();
+  directories_.clear();
+  progress_.step(kUndoingText, plan_.paths.destination(), 0, 0);
+  std::string said = note ? *note : undoEverything();
+  if (failure.number() == ErrorNumber::DiskFull)
+    for (const std::string& directory : plan_.spaceUnchecked)
+      said += "\nThe free space on " + directory +
+              " could not be checked before writing: its volume does not tell it.";
+  failure.setNote(said);
+  progress_.finish();
+  return failure;
+}
+
+// Takes back what the export made and flushes that too, so that a power cut
+// cannot bring it back; says how it went, and what clearing an interrupted
+// export's leftovers changed before, which is not taken back.
+std::string ExportWriter::undoEverything() {
+  std::vector<std::string> left = undo_.undo();
+  for (VolumeSync* volume : {destinationVolume_.get(), indexVolume_.get()})
+    if (volume) attempt([volume] { volume->sync(); }, left);
+  if (left.empty())
+    return cleared_.empty() ? kLeftAsItWas
+                            : "The destination was left as it was, but for what an interrupted "
+                              "export left: " +
+                                  clearedText() + ".";
+  std::string text = "Not everything this export made could be taken back:";
+  for (std::size_t i = 0; i < left.size() && i < 10; ++i) text += "\n" + left[i];
+  if (left.size() > 10) text += "\nand " + std::to_string(left.size() - 10) + " more";
+  if (!cleared_.empty())
+    text += "\nBefore that, of what an interrupted export left, " + clearedText() + ".";
+  return text;
+}
+
+// "FILES.TXT.simplekavo-old was put back as FILES.TXT, and ROMS1.simplekavo-new
+// was removed"
+std::string ExportWriter::clearedText() const {
+  std::string text;
+  if (!cleared_.indexPutBack.empty())
+    text = cleared_.indexPutBack + " was put back as " + plan_.paths.index();
+  if (!cleared_.removed.empty())
+    text += (text.empty() ? "" : ", and ") + listOf(cleared_.removed) +
+            (cleared_.removed.size() == 1 ? " was removed" : " were removed");
+  return text;
+}
+
+}  // namespace kavo

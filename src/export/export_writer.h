@@ -1,0 +1,86 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/copy_workers.h"
+#include "export/export_failure.h"
+#include "export/export_plan.h"
+#include "export/export_summary.h"
+#include "export/undo_log.h"
+#include "platform/services/file_system.h"
+#include "platform/services/progress.h"
+
+namespace kavo {
+
+// What the progress says while the export writes, takes back, and copies
+// the k-th file (counted from 1): "Copying k of N".
+inline constexpr char kFlushingText[] = "Writing to the drive";
+inline constexpr char kUndoingText[] = "Removing what this export made";
+std::string copyingText(std::size_t number, std::size_t count);
+
+// Carries out an export's plan in four phases:
+// - prepare: take back what an interrupted export left (a replace), start
+//   watching the volumes, create the new index beside the index;
+// - copy: make each group's directory, move the reused earlier copies into
+//   it, hand the rest to the workers as jobs, and write each copy's record
+//   once it is complete, in list order;
+// - commit: flush the copies, the directories and the new index to the
+//   drive, swap a replace's staged groups in, let the new index take the
+//   index's name, and flush that too;
+// - retire: remove what a replace left of the earlier layout.
+// Every change up to the commit's end is made through the undo log, so that
+// a failure in any phase, an interruption included, takes back exactly what
+// this export made and throws ExportFailure naming the phase's step. What
+// retire cannot remove is named in the summary instead: the new layout is
+// complete by then.
+class ExportWriter {
+ public:
+  ExportWriter(const ExportPlan& plan, FileSystem& files, Progress& progress);
+
+  ExportSummary run();
+
+ private:
+  // What clearing an interrupted export's leftovers changed, for the
+  // message after a later failure.
+  struct Cleared {
+    std::string indexPutBack;  // the index's waiting name, once it is back
+    std::vector<std::string> removed;
+    bool empty() const { return indexPutBack.empty() && removed.empty(); }
+  };
+
+  void prepare();
+  void clearLeftovers();
+  void copy();
+  void copyGroup(std::size_t group);
+  void handIn(std::size_t first, std::size_t end);
+  void recordOldestJob();
+  void recordUpTo(std::size_t end);
+  void commit();
+  ExportSummary retire();
+
+  ExportFailure takeBack(const RunTimeError& error, const char* step,
+                         const std::string* note);
+  std::string undoEverything();
+  std::string clearedText() const;
+
+  const ExportPlan& plan_;
+  FileSystem& files_;
+  Progress& progress_;
+  UndoLog undo_;
+  Cleared cleared_;
+  std::unique_ptr<VolumeSync> destinationVolume_, indexVolume_;
+  std::unique_ptr<WritableFile> index_;
+  // Each group's directory, opened once it is made, for the workers to make
+  // copies in.
+  std::vector<std::unique_ptr<OpenDirectory>> directories_;
+  std::string records_;        // written to the index a piece at a time
+  std::uint64_t recordBytes_ = 0;
+  std::size_t recorded_ = 0;   // copies whose records are in records_
+  // Last, so that it goes first: nothing may still run when what the jobs
+  // use goes.
+  CopyWorkers workers_;
+};
+
+}  // namespace kavo

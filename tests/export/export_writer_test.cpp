@@ -1,0 +1,428 @@
+// What an export leaves on the drive: the layout and index byte for byte, a
+// replace exactly what a fresh export makes, and after a failure part-way
+// the destination as it was, or the message names what could not be.
+#include "export/export_writer.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+
+#include "export/rom_layout.h"
+#include "export/rom_set_export.h"
+#include "platform/services/run_time_error.h"
+#include "support/export_fixture.h"
+#include "support/fault_injecting_file_system.h"
+#include "support/watching_file_system.h"
+
+namespace kavo {
+namespace {
+
+using testing::ExportFixture;
+using testing::FaultInjectingFileSystem;
+using testing::games;
+using testing::Names;
+using testing::readFile;
+using testing::romBytes;
+using testing::Service;
+using testing::snapshot;
+using testing::TempDirectory;
+using testing::Tree;
+using testing::WatchingFileSystem;
+using testing::writeFile;
+
+struct timespec modified(const std::string& path) {
+  struct stat status {};
+  EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+  return status.st_mtim;
+}
+
+void setModified(const std::string& path, struct timespec when) {
+  const struct timespec times[2] = {when, when};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+TEST_F(ExportFixture, WorkedExampleEndToEnd) {
+  addRoms({"Alpha.sms", "Beta Game.gg"});
+  const ExportSummary result = exportRomSet(request({"Alpha.sms", "Beta Game.gg"}), files);
+  EXPECT_EQ(result.indexPath, destination + "/FILES.TXT");
+  EXPECT_EQ(result.files, 2u);
+  EXPECT_EQ(result.groups, 1u);
+  EXPECT_EQ(result.bytes, romBytes("Alpha.sms").size() + romBytes("Beta Game.gg").size());
+
+  const std::string index = "Alpha.sms,ROMS0\\0.sms\nBeta Game.gg,ROMS0\\1.gg\n  ";
+  EXPECT_EQ(index.size(), 48u);
+  EXPECT_EQ(snapshot(destination), (Tree{{"FILES.TXT", index},
+                                         {"ROMS0", "<dir>"},
+                                         {"ROMS0/0.SMS", romBytes("Alpha.sms")},
+                                         {"ROMS0/1.GG", romBytes("Beta Game.gg")}}));
+}
+
+// An earlier index is replaced whole, nothing left beside it; names are
+// bytes on disk and Windows-1252 in the index; the answer's file name is
+// upper-cased, its directory kept.
+TEST_F(ExportFixture, TheIndexIsReplacedWholeInWindows1252WhereTheAnswerSays) {
+  const Names names = {"Caf\u00e9.sms", "\xff\xfe.gg", "README"};
+  addRoms(names);
+  writeFile(destination + "/FILES.TXT", "an earlier index, longer than the new one will be");
+  writeFile(destination + "/notes.txt", "the user's own");
+  ASSERT_EQ(exportRomSet(request(names), files).files, 3u);
+  EXPECT_EQ(snapshot(destination),
+            (Tree{{"FILES.TXT",  // 59 bytes of records, 5 spaces
+                   "Caf\xe9.sms,ROMS0\\0.sms\n\xff\xfe.gg,ROMS0\\1.gg\nREADME,ROMS0\\2README\n     "},
+                  {"notes.txt", "the user's own"},
+                  {"ROMS0", "<dir>"},
+                  {"ROMS0/0.SMS", romBytes(names[0])},
+                  {"ROMS0/1.GG", romBytes(names[1])},
+                  {"ROMS0/2README", romBytes(names[2])}}));
+
+  testing::makeDirectories(root / "Index Here");
+  ExportRequest elsewhere = request({"README"}, false, root / "other");
+  testing::makeDirectories(elsewhere.destination);
+  elsewhere.indexPath = root / "Index Here/files.txt";
+  EXPECT_EQ(exportRomSet(elsewhere, files).indexPath, root / "Index Here/FILES.TXT");
+  EXPECT_EQ(snapshot(root / "Index Here"),
+            (Tree{{"FILES.TXT", "README,ROMS0\\0README\n" + std::string(11, ' ')}}));
+  EXPECT_EQ(proposedIndexPath("/media/usb"), "/media/usb/FILES.TXT");
+  EXPECT_EQ(proposedIndexPath("/"), "//FILES.TXT");
+}
+
+TEST_F(ExportFixture, GroupsOfThirtyWithALastEmptyGroupOnMultiples) {
+  const struct {
+    std::size_t count;
+    std::vector<std::size_t> filesPerGroup;
+  } cases[] = {{0, {0}}, {30, {30, 0}}, {31, {30, 1}}, {60, {30, 30, 0}}};
+  for (const auto& c : cases) {
+    TempDirectory scratch;
+    ExportRequest job{scratch / "out", source, {}, scratch / "out/FILES.TXT"};
+    testing::makeDirectories(job.destination);
+    std::string expectedRecords;
+    for (std::size_t j = 0; j < c.count; ++j) {
+      job.names.push_back("Game " + std::to_string(j) + ".sms");
+      expectedRecords += layout::record(job.names.back(), j);
+    }
+    addRoms(job.names);
+    ASSERT_EQ(exportRomSet(job, files).groups, c.filesPerGroup.size());
+
+    Tree tree = snapshot(job.destination);
+    std::vector<std::size_t> filesPerGroup(c.filesPerGroup.size());
+    for (std::size_t j = 0; j < c.count; ++j) {
+      const std::string copy = "ROMS" + std::to_string(j / 30) + "/" + std::to_string(j) + ".SMS";
+      EXPECT_EQ(tree[copy], romBytes(job.names[j]));
+      ++filesPerGroup[j / 30];
+    }
+    for (std::size_t group = 0; group < filesPerGroup.size(); ++group)
+      EXPECT_EQ(tree["ROMS" + std::to_string(group)], "<dir>");
+    EXPECT_EQ(filesPerGroup, c.filesPerGroup) << c.count << " names";
+    EXPECT_EQ(tree.size(), 1 + c.filesPerGroup.size() + c.count) << "nothing else is made";
+    EXPECT_EQ(tree["FILES.TXT"],
+              expectedRecords + std::string(layout::paddingLength(expectedRecords.size()), ' '));
+  }
+}
+
+// Records the copies instead of making them, and answers for sources that
+// are not there: forty thousand real copies would time the disk rather than
+// test the count.
+class RecordingCopies final : public ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  std::vector<std::pair<std::string, std::string>> copies;
+  std::unique_ptr<ReadableFile> openForReading(const std::string&) override {
+    struct Source final : ReadableFile {
+      using ReadableFile::ReadableFile;
+      std::size_t read(char*, std::size_t) override { return 0; }
+    };
+    FileStatus status;
+    status.type = FileType::Regular;
+    status.inode = ++inodes_;
+    status.size = 1000;
+    return std::make_unique<Source>(status);
+  }
+  void copyInto(const std::string& from, const OpenDirectory& into,
+                const std::string& name) override {
+    std::lock_guard lock(mutex_);
+    copies.emplace_back(from, into.path() + "/" + name);
+  }
+
+ private:
+  std::atomic<std::uint64_t> inodes_ = 0;
+  std::mutex mutex_;
+};
+
+TEST_F(ExportFixture, FortyThousandNamesAreAllExported) {
+  Names names;
+  for (int j = 0; j < 40'000; ++j) names.push_back("Game " + std::to_string(j) + ".gg");
+  RecordingCopies recording(files);
+  const ExportSummary result = exportRomSet(request(names), recording);
+  EXPECT_EQ(result.files, 40'000u);
+  EXPECT_EQ(result.bytes, 40'000'000u);
+
+  ASSERT_EQ(recording.copies.size(), 40'000u);
+  // Copies run side by side, so they may finish in any order.
+  std::sort(recording.copies.begin(), recording.copies.end());
+  EXPECT_TRUE(std::binary_search(
+      recording.copies.begin(), recording.copies.end(),
+      std::make_pair(source + "/Game 39999.gg", destination + "/ROMS1333/39999.GG")));
+  EXPECT_EQ(std::unique(recording.copies.begin(), recording.copies.end()), recording.copies.end());
+  const std::string index = readFile(destination + "/FILES.TXT");
+  EXPECT_EQ(std::count(index.begin(), index.end(), '\n'), 40'000);
+  EXPECT_NE(index.find("\nGame 39999.gg,ROMS1333\\39999.gg\n"), std::string::npos);
+  EXPECT_EQ(index.size() % 16, 0u);
+  EXPECT_TRUE(exists(files, destination + "/ROMS1333"));
+  EXPECT_FALSE(exists(files, destination + "/ROMS1334"));
+}
+
+// A full disk from copy 35 on, and a flush that fails: the message names
+// the step, the path and the reason, and everything made is taken back.
+TEST_F(ExportFixture, AFailurePartWayTakesBackWhatItMade) {
+  const Names names = games(0, 40);
+  addRoms(names);
+  writeFile(destination + "/FILES.TXT", "an earlier index");
+  const Tree before = snapshot(root.path());
+  WatchingFileSystem full(files, [&](FileCall call, const std::string& path, const std::string&) {
+    if (call == FileCall::Copy && std::stoi(path.substr(path.rfind('/') + 1)) >= 35)
+      throw errorFromErrno(ENOSPC, path);
+  });
+  FaultInjectingFileSystem flush(files, Service::Sync, 3, EIO);  // the first sync of a volume
+  const struct {
+    FileSystem& through;
+    ErrorNumber number;
+    std::string path, step, message;
+  } cases[] = {
+      {full, ErrorNumber::DiskFull, destination + "/ROMS1/35.SMS", "copying",
+       "Run-time error '61':\n\nDisk full\n\n" + destination +
+           "/ROMS1/35.SMS: No space left on device\n\nThe destination was left as it was."},
+      {flush, ErrorNumber::DeviceIoError, destination, "writing to the drive",
+       "Run-time error '57':\n\nDevice I/O error\n\n" + destination +
+           ": Input/output error\n\nThe destination was left as it was."},
+  };
+  for (const auto& c : cases) {
+    auto error = failure(request(names), c.through);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number(), c.number);
+    EXPECT_EQ(error->path(), c.path);
+    EXPECT_EQ(error->step(), c.step);
+    EXPECT_FALSE(error->refused());
+    EXPECT_EQ(error->message(), c.message);
+    EXPECT_EQ(snapshot(root.path()), before);
+  }
+}
+
+// The drive went away after two copies: what is still there is named, the
+// last made first (the next group's directory, made before the failure was
+// taken back, too); copies never started are not named. One copy at a time,
+// so that which ones were made is known.
+TEST_F(ExportFixture, WhatCouldNotBeTakenBackIsNamed) {
+  const Names names = games(0, 40);
+  addRoms(names);
+  writeFile(destination + "/FILES.TXT", "an earlier index");
+  WatchingFileSystem pulled(files, [&](FileCall call, const std::string& path,
+                                       const std::string&) {
+    if ((call == FileCall::Copy && std::stoi(path.substr(path.rfind('/') + 1)) >= 2) ||
+        call == FileCall::Remove)
+      throw errorFromErrno(EIO, path);
+  });
+  ExportRequest oneAtATime = request(names);
+  oneAtATime.copiesAtOnce = 1;
+  auto error = failure(oneAtATime, pulled);
+  ASSERT_TRUE(error);
+  const std::string io = " (Input/output error)\n";
+  EXPECT_EQ(error->note() + "\n", "Not everything this export made could be taken back:\n" +
+                                      destination + "/ROMS1" + io + destination +
+                                      "/ROMS0/2.SMS" + io + destination +
+                                      "/ROMS0/1.SMS" + io + destination + "/ROMS0/0.GG" + io +
+                                      destination + "/ROMS0" + io + destination +
+                                      "/FILES.TXT.simplekavo-new" + io);
+  EXPECT_EQ(readFile(destination + "/FILES.TXT"), "an earlier index");
+}
+
+// A game added in the middle shifts every later index by one: the earlier
+// copies are moved, keeping their times, and only the new one is written.
+TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
+  Names names = games(0, 70);  // three groups
+  addRoms(names);
+  exportRomSet(request(names), files);
+  EXPECT_EQ(modified(source + "/Game 012.gg").tv_nsec,
+            modified(destination + "/ROMS0/12.GG").tv_nsec);
+
+  // "Game 010a" sorts after "Game 010": every later index shifts by one.
+  names.insert(names.begin() + 11, "Game 010a.sms");
+  addRoms({"Game 010a.sms"});
+  std::atomic<std::uint64_t> copied = 0;
+  WatchingFileSystem counting(files, [&](FileCall call, const std::string&,
+                                         const std::string& from) {
+    if (call == FileCall::Copy) copied += std::filesystem::file_size(from);
+  });
+  const ExportSummary result = exportRomSet(request(names, true), counting);
+
+  EXPECT_EQ(snapshot(destination), freshExport(names));
+  EXPECT_EQ(copied, romBytes("Game 010a.sms").size());
+  EXPECT_TRUE(result.replaced);
+  EXPECT_EQ(result.files, 71u);
+  EXPECT_EQ(result.reused, 70u);
+  EXPECT_EQ(result.removed, 0u);
+  EXPECT_EQ(result.bytes, romBytes("Game 010a.sms").size());
+  EXPECT_TRUE(result.notRemoved.empty());
+  // A moved copy keeps its time; the new one has its source's.
+  for (const auto& [copy, name] : {std::pair{"/ROMS2/69.SMS", "Game 068.sms"},
+                                   std::pair{"/ROMS0/11.SMS", "Game 010a.sms"}}) {
+    EXPECT_EQ(modified(destination + copy).tv_sec, modified(source + "/" + name).tv_sec);
+    EXPECT_EQ(modified(destination + copy).tv_nsec, modified(source + "/" + name).tv_nsec);
+  }
+}
+
+// Each case changes the sources or the layout after a first export of 65
+// games and replaces: the result is a fresh export's (or, where the quick
+// check is fooled, that with the earlier copy's bytes), and only the copies
+// not reused are written.
+TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
+  const std::string changed = "Game 031.sms";
+  auto rewrite = [&](bool sameTime) {
+    return [&, sameTime] {
+      const struct timespec before = modified(source + "/" + changed);
+      writeFile(source + "/" + changed, "ROM:" + romBytes(changed).substr(4));
+      if (sameTime) setModified(source + "/" + changed, before);
+      else setModified(source + "/" + changed, {std::time(nullptr) + 10, 0});
+    };
+  };
+  const struct {
+    const char* what;
+    Names names;  // listed in the replace
+    std::function<void()> change;
+    bool compareBytes;
+    std::size_t reused, removed;
+    bool keepsEarlierBytes = false;  // of the changed game
+  } cases[] = {
+      {"games removed",
+       [] {
+         Names n = games(0, 65);
+         n.erase(n.begin() + 3, n.begin() + 40);
+         return n;
+       }(),
+       [] {}, false, 28, 37},
+      {"bytes changed, newer time", games(0, 65), rewrite(false), false, 64, 1},
+      {"bytes changed, same time, compared by bytes", games(0, 65), rewrite(true), true, 64, 1},
+      {"bytes changed, same time: the quick check trusts size and time", games(0, 65),
+       rewrite(true), false, 65, 0, true},
+      {"size changed", games(0, 65),
+       [&] { writeFile(source + "/Game 000.gg", "shorter"); }, false, 64, 1},
+      {"an empty list", {}, [] {}, false, 0, 65},
+      {"more groups", games(0, 95), [] {}, false, 65, 0},
+      {"no earlier index: nothing is reused", games(0, 65),
+       [&] { std::filesystem::remove(destination + "/FILES.TXT"); }, false, 0, 65},
+      {"nothing to replace: a plain export", games(0, 31),
+       [&] {
+         for (const char* group : {"/ROMS0", "/ROMS1", "/ROMS2", "/FILES.TXT"})
+           std::filesystem::remove_all(destination + group);
+       },
+       false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(destination);
+    std::filesystem::remove_all(source);
+    testing::makeDirectories(destination);
+    testing::makeDirectories(source);
+    addRoms(games(0, 95));
+    exportRomSet(request(games(0, 65)), files);
+    writeFile(destination + "/keep.txt", "the user's own file");
+    c.change();
+
+    std::atomic<std::uint64_t> copied = 0;
+    WatchingFileSystem counting(files, [&](FileCall call, const std::string&,
+                                           const std::string& from) {
+      if (call == FileCall::Copy) copied += std::filesystem::file_size(from);
+    });
+    ExportRequest replace = request(c.names, true);
+    replace.compareBytes = c.compareBytes;
+    const ExportSummary result = exportRomSet(replace, counting);
+    Tree expected = freshExport(c.names);
+    expected["keep.txt"] = "the user's own file";
+    if (c.keepsEarlierBytes) expected["ROMS1/31.SMS"] = romBytes(changed);
+    EXPECT_EQ(snapshot(destination), expected);
+    EXPECT_EQ(result.reused, c.reused);
+    EXPECT_EQ(result.removed, c.removed);
+    EXPECT_EQ(copied, result.bytes);
+  }
+}
+
+// What an interrupted replace leaves refuses a plain export, which names
+// only the leftovers to remove, and is cleared by a replace, which then
+// trusts nothing of the earlier layout; clearing that fails part-way says
+// what it removed.
+TEST_F(ExportFixture, AnInterruptedReplacesLeftoversAreClearedAndNothingReused) {
+  const Names names = games(0, 35);
+  addRoms(names);
+  exportRomSet(request(names), files);
+  testing::makeDirectories(destination + "/ROMS1.simplekavo-new");
+  writeFile(destination + "/ROMS1.simplekavo-new/31.SMS", "part of a copy");
+  testing::makeDirectories(destination + "/ROMS0.simplekavo-old");
+  writeFile(destination + "/FILES.TXT.simplekavo-new", "part of an index");
+
+  auto refused = failure(request(names), files);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->reason(), "Left by an interrupted export");
+  EXPECT_TRUE(refused->replaceable());
+  EXPECT_EQ(refused->note(), "Remove " + destination + "/FILES.TXT.simplekavo-new, " + destination +
+                                 "/ROMS0.simplekavo-old, " + destination +
+                                 "/ROMS1.simplekavo-new to export again.");
+
+  Tree before = snapshot(destination);
+  FaultInjectingFileSystem failingRemove(files, Service::Remove, 2, EIO);
+  auto failed = failure(request(names, true), failingRemove);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->step(), "clearing what an interrupted export left");
+  EXPECT_EQ(failed->note(), "Of what an interrupted export left, " + destination +
+                                "/ROMS0.simplekavo-old was removed; nothing else was changed.");
+  before.erase("ROMS0.simplekavo-old");
+  EXPECT_EQ(snapshot(destination), before);
+
+  EXPECT_EQ(exportRomSet(request(names, true), files).reused, 0u);
+  EXPECT_EQ(snapshot(destination), freshExport(names));
+}
+
+// Interrupted between the index's two renames, an export leaves the earlier
+// index only under its waiting name. A plain export says so; a replace
+// puts it back before it removes anything, and a replace that then fails
+// says what it changed rather than that nothing was.
+TEST_F(ExportFixture, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
+  const Names names = games(0, 35);
+  addRoms(names);
+  exportRomSet(request(names), files);
+  const std::string index = destination + "/FILES.TXT";
+  const std::string earlierIndex = readFile(index);
+  std::filesystem::rename(index, index + ".simplekavo-old");
+  writeFile(index + ".simplekavo-new", "the index of the interrupted export");
+
+  auto refused = failure(request(names), files);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->note(), index + ".simplekavo-old is the earlier index: rename it FILES.TXT, "
+                                     "and remove " +
+                                 index + ".simplekavo-new to export again.");
+
+  FaultInjectingFileSystem failingCopy(files, Service::Copy, 1, ENOSPC);
+  auto failed = failure(request(names, true), failingCopy);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->step(), "copying");
+  EXPECT_EQ(failed->note(),
+            "The destination was left as it was, but for what an interrupted export left: " +
+                index + ".simplekavo-old was put back as " + index + ", and " + index +
+                ".simplekavo-new was removed.");
+  EXPECT_EQ(readFile(index), earlierIndex);
+  EXPECT_FALSE(exists(files, index + ".simplekavo-old"));
+
+  // The earlier layout and its index are whole again, so a replace reuses
+  // every copy.
+  EXPECT_EQ(exportRomSet(request(names, true), files).reused, names.size());
+  EXPECT_EQ(snapshot(destination), freshExport(names));
+}
+
+}  // namespace
+}  // namespace kavo

@@ -1,0 +1,53 @@
+#include "support/export_fixture.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "export/rom_set_export.h"
+#include "support/error_of.h"
+
+namespace kavo::testing {
+
+std::string romBytes(const std::string& name) { return "rom:" + name + std::string(100, '\x01'); }
+
+Names games(int from, int to) {
+  Names names;
+  for (int i = from; i < to; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Game %03d.%s", i, i % 3 ? "sms" : "gg");
+    names.push_back(name);
+  }
+  return names;
+}
+
+ExportFixture::ExportFixture() {
+  makeDirectories(source);
+  makeDirectories(destination);
+}
+
+void ExportFixture::addRoms(const Names& names) {
+  for (const std::string& name : names) writeFile(source + "/" + name, romBytes(name));
+}
+
+ExportRequest ExportFixture::request(Names names, bool replace, const std::string& into) const {
+  const std::string& where = into.empty() ? destination : into;
+  ExportRequest request{where, source, std::move(names), where + "/FILES.TXT"};
+  request.replace = replace;
+  return request;
+}
+
+Tree ExportFixture::freshExport(const Names& names) {
+  const std::string fresh = root / "fresh";
+  makeDirectories(fresh);
+  exportRomSet(request(names, false, fresh), files);
+  Tree tree = snapshot(fresh);
+  std::filesystem::remove_all(fresh);
+  return tree;
+}
+
+std::optional<ExportFailure> ExportFixture::failure(const ExportRequest& request,
+                                                    FileSystem& through) {
+  return errorOf<ExportFailure>([&] { exportRomSet(request, through); });
+}
+
+}  // namespace kavo::testing

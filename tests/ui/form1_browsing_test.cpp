@@ -1,0 +1,137 @@
+// Browsing the source and the destination, and the filter.
+#include <QtTest>
+
+#include "ui/gui_test_base.h"
+
+namespace kavo {
+
+using namespace testing;
+
+class Form1BrowsingTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void theFilterAppliesTheTextAsItWasWhenTicked() {
+    Session s;
+    QCheckBox* check1 = s.check1();
+    check1->setFocus();
+    QTest::keyClick(check1, Qt::Key_Space);
+    QCOMPARE(s.file1()->entries(), kRomFiles);
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QCOMPARE(s.file1()->entries(), kAllFiles);
+
+    QTest::mouseClick(check1, Qt::LeftButton);
+    s.txtFilter()->setText("*.txt");
+    QCOMPARE(s.file1()->entries(), kRomFiles);  // editing alone changes nothing
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QCOMPARE(s.file1()->entries(), Names{"notes.txt"});
+
+    // Opening another directory keeps the pattern in force.
+    s.open(s.dirList("Dir1"), s.roms + "/more");
+    QCOMPARE(s.file1()->directory(), s.roms + "/more");
+    QCOMPARE(s.file1()->entries(), Names{});
+    s.open(s.dirList("Dir1"), s.roms);
+
+    s.txtFilter()->clear();
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QCOMPARE(s.file1()->pattern(), std::string());
+    QCOMPARE(s.file1()->entries(), kAllFiles);
+  }
+
+  void directoryListsHighlightWithArrowsAndOpenWithEnter() {
+    Session s;
+    DirListBox* dir1 = s.dirList("Dir1");
+    dir1->setFocus();
+    QTest::keyClick(dir1, Qt::Key_Down);
+    QCOMPARE(dir1->currentItem()->text(), QString("Extra"));
+    QCOMPARE(dir1->path(), s.roms);  // only highlighted
+    QCOMPARE(s.file1()->directory(), s.roms);
+    QTest::keyClick(dir1, Qt::Key_Return);
+    QCOMPARE(dir1->path(), s.roms + "/Extra");
+    QCOMPARE(s.file1()->directory(), s.roms + "/Extra");
+    QCOMPARE(dir1->currentItem()->text(), QString("Extra"));
+
+    // The destination list moves alone.
+    DirListBox* dir2 = s.dirList("Dir2");
+    s.open(dir2, s.dir.path());
+    QCOMPARE(dir2->path(), s.dir.path());
+    QCOMPARE(s.file1()->directory(), s.roms + "/Extra");
+
+    // Double-clicking an ancestor opens it.
+    const QRect rect = dir1->visualItemRect(dir1->item(0));
+    QTest::mouseDClick(dir1->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(dir1->path(), std::string("/"));
+    QCOMPARE(s.file1()->directory(), std::string("/"));
+  }
+
+  void drivesMoveTheirDirectoryListAndTheSourceFileList() {
+    Session s;
+    makeDirectories(s.dir / "card/games");
+    writeFile(s.dir / "card/Alpha.sms", "a");
+    // A mount point may itself look like a labelled one.
+    makeDirectories(s.dir / "odd [name]");
+    const std::vector<Drive> drives = {{"/", "/"},
+                                       {s.dir / "card [GAMES]", s.dir / "card"},
+                                       {s.dir.path(), s.dir.path()},
+                                       {s.dir / "odd [name] [LBL]", s.dir / "odd [name]"}};
+    DriveListBox* drive1 = s.drive("Drive1");
+    DriveListBox* drive2 = s.drive("Drive2");
+    drive1->setDrives(drives);
+    drive2->setDrives(drives);
+    QCOMPARE(drive1->drive(), s.dir.path());  // the drive of the start directory
+
+    // Up picks the card: one step moves Dir1 to its mount point and File1 with it.
+    drive1->setFocus();
+    QTest::keyClick(drive1, Qt::Key_Up);
+    QCOMPARE(drive1->drive(), s.dir / "card [GAMES]");
+    QCOMPARE(s.dirList("Dir1")->path(), s.dir / "card");
+    QCOMPARE(s.file1()->entries(), Names{"Alpha.sms"});
+    QCOMPARE(s.dirList("Dir2")->path(), s.roms);
+
+    drive2->setFocus();
+    QTest::keyClick(drive2, Qt::Key_Up);
+    QCOMPARE(s.dirList("Dir2")->path(), s.dir / "card");
+    QCOMPARE(s.file1()->directory(), s.dir / "card");
+
+    QTest::keyClick(drive2, Qt::Key_Down);
+    QTest::keyClick(drive2, Qt::Key_Down);
+    QCOMPARE(drive2->drive(), s.dir / "odd [name] [LBL]");
+    QCOMPARE(s.dirList("Dir2")->path(), s.dir / "odd [name]");
+    QCOMPARE(s.dialogs.messages.size(), size_t(0));
+  }
+
+  void anUnreadableDriveOrDirectoryIsReportedAndTheWindowStays() {
+    Session s;
+    const std::vector<Drive> drives = {
+        {"/", "/"}, {s.dir.path(), s.dir.path()}, {s.dir / "reader [SD]", s.dir / "reader"}};
+    for (const char* name : {"Drive1", "Drive2"}) {
+      DriveListBox* drive = s.drive(name);
+      drive->setDrives(drives);
+      drive->setFocus();
+      QTest::keyClick(drive, Qt::Key_Down);    // the card reader holds no medium
+      QCOMPARE(drive->drive(), s.dir.path());  // back where its list still is
+    }
+    QCOMPARE(s.dialogs.messages.size(), size_t(2));
+    QVERIFY(s.dialogs.messages[0].text.starts_with("Run-time error '76':"));
+    QVERIFY(s.dialogs.messages[0].text.find(s.dir / "reader") != std::string::npos);
+
+    // A directory that went away after it was listed.
+    QVERIFY(::rmdir((s.roms + "/Extra").c_str()) == 0);
+    s.open(s.dirList("Dir1"), s.roms + "/Extra");
+    QCOMPARE(s.dialogs.messages.size(), size_t(3));
+
+    QCOMPARE(s.dirList("Dir1")->path(), s.roms);
+    QCOMPARE(s.dirList("Dir2")->path(), s.roms);
+    QCOMPARE(s.file1()->entries(), kAllFiles);
+    QCOMPARE(s.programEnd.ends, 0);
+    QVERIFY(s.form->isVisible());
+  }
+
+};
+
+}  // namespace kavo
+
+QTEST_MAIN(kavo::Form1BrowsingTest)
+#include "form1_browsing_test.moc"

@@ -1,0 +1,352 @@
+// "Save FILES.TXT": the prompt, the export, its question, progress and messages.
+#include <QtTest>
+#include <condition_variable>
+#include <mutex>
+#include <sstream>
+
+#include "cli/export_command.h"
+#include "export/rom_set_export.h"
+#include "platform/qt/qt_progress.h"
+#include "support/mounted_volume.h"
+
+#include "ui/gui_test_base.h"
+
+namespace kavo {
+
+using namespace testing;
+
+class Form1ExportTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // "Save FILES.TXT" asks where the index goes, proposing FILES.TXT in the
+  // destination, exports there, reports success with the application's title
+  // and ends the program.
+  void saveAsksWhereThenExportsReportsAndEnds() {
+    Session s;
+    const std::string out = s.dir / "out";
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    s.dialogs.answers = {out + "/files.txt"};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+
+    QCOMPARE(s.dialogs.prompts.size(), size_t(1));
+    QCOMPARE(s.dialogs.prompts[0].title, std::string("Save FILES.TXT"));
+    QCOMPARE(s.dialogs.prompts[0].prompt,
+             std::string("Where would you like FILES.TXT to be saved?  ie. C:\\"));
+    QCOMPARE(s.dialogs.prompts[0].proposed, out + "/FILES.TXT");
+    QCOMPARE(s.dialogs.messages.size(), size_t(1));
+    QCOMPARE(s.dialogs.messages[0].text, std::string("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.dialogs.messages[0].title, std::string());
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(s.programEnd.lastStatus, 0);
+    QCOMPARE(snapshot(out).size(), size_t(1 + 1 + kAllFiles.size()));
+    QVERIFY(readFile(out + "/FILES.TXT").starts_with("alex kidd.SMS,ROMS0\\0.SMS\n"));
+  }
+
+  // An empty answer (Cancel, or the text cleared) changes nothing, reports
+  // nothing and keeps the window open; a destination at the root is proposed
+  // with a doubled slash.
+  void anEmptyAnswerChangesNothing() {
+    Session s;
+    writeFile(s.roms + "/FILES.TXT", "an earlier index");
+    const auto before = snapshot(s.dir.path());
+    s.dialogs.answers = {""};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QVERIFY(snapshot(s.dir.path()) == before);
+    QCOMPARE(s.dialogs.messages.size(), size_t(0));
+    QCOMPARE(s.programEnd.ends, 0);
+    QVERIFY(s.form->isVisible());
+
+    s.open(s.dirList("Dir2"), "/");
+    s.dialogs.answers = {""};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.prompts.at(1).proposed, std::string("//FILES.TXT"));
+    QCOMPARE(s.programEnd.ends, 0);
+  }
+
+  // A failed export reports its run-time error, never success, and ends the
+  // program with a failure status.
+  void aFailedExportReportsItsErrorAndNoSuccess() {
+    Session s;
+    const std::string out = s.dir / "out";
+    makeDirectories(out + "/ROMS0");
+    writeFile(out + "/ROMS0/notes.txt", "not a copy");
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    s.dialogs.answers = {out + "/FILES.TXT"};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.messages.size(), size_t(1));
+    QVERIFY2(s.dialogs.messages[0].text.starts_with("Run-time error '75':"),
+             s.dialogs.messages[0].text.c_str());
+    QVERIFY(s.dialogs.messages[0].text.find(out + "/ROMS0") != std::string::npos);
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(s.programEnd.lastStatus, 1);
+  }
+
+  // A destination holding an earlier export's layout: the window asks
+  // before anything is written. No leaves everything as it was and the
+  // window open; Yes replaces the layout with what a fresh export makes and
+  // ends with the completion message.
+  void anEarlierLayoutIsReplacedOnlyWhenTheUserSaysYes() {
+    Session s;
+    const std::string out = s.dir / "out", fresh = s.dir / "fresh";
+    makeDirectories(fresh);
+    exportRomSet({out, s.roms, {"Sonic.sms", "Zelda.gg"}, out + "/FILES.TXT"}, s.files);
+    exportRomSet({fresh, s.roms, kAllFiles, fresh + "/FILES.TXT"}, s.files);
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    const auto before = snapshot(s.dir.path());
+
+    s.dialogs.answers = {out + "/FILES.TXT"};
+    s.dialogs.replies = {false};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.questions.size(), size_t(1));
+    QCOMPARE(s.dialogs.questions[0].title, std::string("SimpleKAVO"));
+    QCOMPARE(s.dialogs.questions[0].text,
+             out +
+                 " already holds a layout of 2 games in ROMS0 to ROMS0. Replace it with "
+                 "the 6 games listed?");
+    QVERIFY(snapshot(s.dir.path()) == before);
+    QCOMPARE(s.dialogs.messages.size(), size_t(0));
+    QCOMPARE(s.programEnd.ends, 0);
+    QVERIFY(s.form->isVisible());
+
+    s.dialogs.answers = {out + "/FILES.TXT"};
+    s.dialogs.replies = {true};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.messages.size(), size_t(1));
+    QCOMPARE(s.dialogs.messages[0].text, std::string("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(s.programEnd.lastStatus, 0);
+    QVERIFY(snapshot(out) == snapshot(fresh));
+  }
+
+  // The same through Qt's own dialogs: the question is a modal box between
+  // the prompt and the completion message, and pressing Enter on it is No.
+  void theReplaceQuestionIsAModalBoxAndEnterIsNo() {
+    Session s(Session::RealDialogs);
+    const std::string out = s.dir / "out";
+    exportRomSet({out, s.roms, {"Zelda.gg"}, out + "/FILES.TXT"}, s.files);
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    const auto before = snapshot(out);
+    QString completion;
+    for (bool yes : {false, true}) {
+      QString question, title;
+      whenModalShown([&](QWidget* modal) {
+        auto* prompt = qobject_cast<QInputDialog*>(modal);
+        QVERIFY(prompt);
+        prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        whenModalShown([&](QWidget* next) {
+          auto* box = qobject_cast<QMessageBox*>(next);
+          QVERIFY(box);
+          question = box->text();
+          title = box->windowTitle();
+          if (!yes) {
+            QTest::keyClick(box, Qt::Key_Return);
+            return;
+          }
+          box->button(QMessageBox::Yes)->click();
+          whenModalShown([&](QWidget* last) {
+            auto* message = qobject_cast<QMessageBox*>(last);
+            QVERIFY(message);
+            completion = message->text();
+            message->button(QMessageBox::Ok)->click();
+          });
+        });
+      });
+      QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+      QVERIFY2(question.endsWith("holds a layout of 1 game in ROMS0 to ROMS0. Replace it with "
+                                 "the 6 games listed?"),
+               qPrintable(question));
+      QCOMPARE(title, QString("SimpleKAVO"));
+      if (!yes) {
+        QVERIFY(snapshot(out) == before);
+        QCOMPARE(s.programEnd.ends, 0);
+      }
+    }
+    QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(readFile(out + "/ROMS0/5.GG"), std::string("rom:Zelda.gg"));
+  }
+
+
+  // The second folder's name is not UTF-8 (a card written elsewhere): the
+  // proposal, accepted as it stands, keeps the folder's own bytes.
+  void anExportThroughTheWindowWritesTheLayout() {
+    for (const char* folder : {"out", "Carte m\xe9moire"}) {
+      Session s(Session::RealDialogs);
+      const std::string out = s.dir / folder;
+      makeDirectories(out);
+      s.open(s.dirList("Dir2"), s.dir.path());
+      s.open(s.dirList("Dir2"), out);
+      QTest::mouseClick(s.check1(), Qt::LeftButton);
+
+      QString proposed, completion;
+      acceptPromptThenReadMessage(proposed, completion);
+      QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+
+      QCOMPARE(proposed, QFile::decodeName(QByteArray::fromStdString(out + "/FILES.TXT")));
+      QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
+      QCOMPARE(s.programEnd.ends, 1);
+      QCOMPARE(s.programEnd.lastStatus, 0);
+      const std::string records =
+          "alex kidd.SMS,ROMS0\\0.SMS\nlink.sms,ROMS0\\1.sms\n"
+          "Sonic.sms,ROMS0\\2.sms\nZelda.gg,ROMS0\\3.gg\n";
+      QCOMPARE(records.size(), size_t(89));
+      QCOMPARE(readFile(out + "/FILES.TXT"), records + std::string(7, ' '));
+      QCOMPARE(readFile(out + "/ROMS0/0.SMS"), std::string("rom:alex kidd.SMS"));
+      QCOMPARE(readFile(out + "/ROMS0/1.SMS"), std::string("rom:Sonic.sms"));
+      QCOMPARE(readFile(out + "/ROMS0/2.SMS"), std::string("rom:Sonic.sms"));
+      QCOMPARE(readFile(out + "/ROMS0/3.GG"), std::string("rom:Zelda.gg"));
+    }
+  }
+
+  // 200 copies, let through one at a time from the window's thread while
+  // the export runs on its own: the progress dialog is up and modal, says
+  // how far the export has come, the window goes on painting, and the bytes
+  // are those the command line writes for the same folder, with no dialog
+  // anywhere.
+  void aLongExportShowsItsProgressAndWritesWhatTheCommandLineWrites() {
+    Session s(Session::Watched);
+    const std::string many = s.dir / "many", out = s.dir / "out", byCli = s.dir / "cli";
+    makeDirectories(many);
+    makeDirectories(byCli);
+    for (int i = 0; i < 200; ++i)
+      writeFile(many + "/Game " + std::to_string(i) + (i % 3 ? ".sms" : ".GG"),
+                "rom " + std::to_string(i));
+    s.open(s.dirList("Dir1"), s.dir.path());
+    s.open(s.dirList("Dir1"), many);
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+
+    struct Gate {
+      std::mutex mutex;
+      std::condition_variable opened;
+      int released = 0, passed = 0;
+      void pass() {
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [&] { return passed < released; });
+        ++passed;
+      }
+      void release(int copies) {
+        std::lock_guard lock(mutex);
+        released += copies;
+        opened.notify_all();
+      }
+    } gate;
+    s.onCopy = [&] { gate.pass(); };  // on the export's threads
+
+    struct Sighting {
+      QString text, detail;
+      bool modal;
+    };
+    std::vector<Sighting> seen;
+    int paints = 0;
+    PaintCounter counter(paints);
+    s.form->installEventFilter(&counter);
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<ProgressDialog*>(top); dialog && dialog->isVisible())
+          if (seen.empty() || seen.back().text != dialog->text())
+            seen.push_back(
+                {dialog->text(), dialog->detail(), QApplication::activeModalWidget() == dialog});
+      s.form->update();
+      gate.release(1);
+    });
+    tick.start(2);
+    QString proposed, completion;
+    acceptPromptThenReadMessage(proposed, completion);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    tick.stop();
+    gate.release(1000);  // should the export have stopped early
+    QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
+    // Shown at the timer's rate: some of the copies, in order.
+    QVERIFY2(seen.size() >= 2, qPrintable(QString::number(seen.size())));
+    int last = 0;
+    for (const Sighting& sighting : seen) {
+      QVERIFY(sighting.modal);
+      if (sighting.text == "Writing to the drive") {  // the flush, after the copies
+        QCOMPARE(sighting.detail, QString::fromStdString(out));
+        last = 201;
+        continue;
+      }
+      QVERIFY(last <= 200);
+      QRegularExpressionMatch m =
+          QRegularExpression("^Copying (\\d+) of 200$").match(sighting.text);
+      QVERIFY2(m.hasMatch(), qPrintable(sighting.text));
+      QVERIFY(m.captured(1).toInt() >= last);
+      last = m.captured(1).toInt();
+      QVERIFY(sighting.detail.startsWith("Game "));
+    }
+    QVERIFY(paints >= 3);
+    QVERIFY(!QApplication::activeModalWidget());
+
+    std::string args[] = {"simplekavo-export", many, byCli};
+    char* argv[] = {args[0].data(), args[1].data(), args[2].data(), nullptr};
+    std::ostringstream cliOut, cliErr;
+    QCOMPARE(runExportCommand(3, argv, cliOut, cliErr), int(kExported));
+    const auto tree = snapshot(out);
+    QCOMPARE(tree.size(), size_t(200 + 7 + 1));  // copies, ROMS0..ROMS6, index
+    QVERIFY(tree == snapshot(byCli));
+  }
+
+  // No doubles at all: the index at the proposed path is a link to a device,
+  // which is never written through; the refusal ends the program with a
+  // failure status and changes nothing.
+  void aRefusedExportIsReportedAndEndsTheProgram() {
+    Session s(Session::RealHost);
+    QVERIFY(::symlink("/dev/full", (s.roms + "/FILES.TXT").c_str()) == 0);
+    const auto before = snapshot(s.dir.path());
+    QString proposed, error;
+    acceptPromptThenReadMessage(proposed, error);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(error, QString::fromStdString("Run-time error '75':\n\nPath/File access error\n\n" +
+                                           s.roms + "/FILES.TXT: Is a symbolic link"));
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(snapshot(s.dir.path()) == before);
+  }
+
+  // No doubles either: a destination on a real disk that is full.
+  void aFullDiskIsReportedBeforeAnythingIsWritten() {
+    Session s(Session::RealHost);
+    const std::string out = s.dir / "out";
+    auto volume = MountedVolume::tmpfs(out, 64 * 1024);
+    if (!volume.mounted()) QSKIP(volume.why().c_str());
+    writeFile(out + "/filler", std::string(64 * 1024, 'f'));
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    const auto before = snapshot(s.dir.path());
+    QString proposed, error;
+    acceptPromptThenReadMessage(proposed, error);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QVERIFY2(error.startsWith(QString::fromStdString("Run-time error '61':\n\nDisk full\n\n" + out +
+                                                     ": Needs ")),
+             qPrintable(error));
+    QVERIFY2(error.endsWith(" free"), qPrintable(error));
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(snapshot(s.dir.path()) == before);
+  }
+
+  // The prompt's own example is not a place for the index: the run-time
+  // error is shown, the program ends with a failure status, nothing is made.
+  void answeringThePromptsExampleCreatesNothing() {
+    Session s(Session::RealDialogs);
+    const auto before = snapshot(s.dir.path());
+    QString error;
+    typeAnswerThenReadMessage("C:\\", error);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(error, QString("Run-time error '52':\n\nBad file name or number\n\nC:\\: "
+                            "Not a full path to a file, such as /media/usb/FILES.TXT"));
+    QCOMPARE(s.programEnd.ends, 1);
+    QCOMPARE(s.programEnd.lastStatus, 1);
+    QVERIFY(snapshot(s.dir.path()) == before);
+  }
+};
+
+}  // namespace kavo
+
+QTEST_MAIN(kavo::Form1ExportTest)
+#include "form1_export_test.moc"

@@ -1,0 +1,173 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "platform/controls/dir_list_box.h"
+#include "platform/controls/drive_list_box.h"
+#include "platform/controls/file_list_box.h"
+#include "platform/qt/qt_program_end.h"
+#include "platform/services/posix_file_system.h"
+#include "support/modal_dialog.h"
+#include "support/scripted_dialogs.h"
+#include "support/temp_directory.h"
+#include "support/watching_file_system.h"
+#include "ui/form1.h"
+
+// What the window's tests share: a run of the program in a fresh folder of
+// ROM files, reached control by control as a user would, and the answers to
+// Qt's own dialogs.
+namespace kavo::testing {
+
+using Names = std::vector<std::string>;
+
+// A run of the program started in a fresh folder of ROM files.
+struct Session {
+  TempDirectory dir;
+  std::string roms = dir / "roms";
+  PosixFileSystem files;
+  ScriptedDialogs dialogs;
+  RecordingProgramEnd programEnd;
+  QtProgramEnd realEnd;
+  std::function<void()> onCopy = [] {};
+  WatchingFileSystem watchedFiles{files, [this](FileCall call, const std::string&,
+                                                const std::string&) {
+                                    if (call == FileCall::Copy) onCopy();
+                                  }};
+  std::unique_ptr<Form1> form;
+
+  // Scripted: the test's dialogs and a recorded end. RealDialogs: Qt's
+  // dialogs, answered from a timer. RealHost: Qt's dialogs and the real end.
+  // Watched: as RealDialogs, with onCopy run before every copy and the
+  // progress dialog shown from the first step.
+  enum Kind { Scripted, RealDialogs, RealHost, Watched };
+
+  const Kind kind;
+
+  explicit Session(Kind kind = Scripted) : kind(kind) {
+    makeDirectories(roms + "/more");
+    makeDirectories(roms + "/Extra");
+    makeDirectories(roms + "/.cache");
+    makeDirectories(dir / "out");
+    for (const char* name :
+         {"Sonic.sms", "alex kidd.SMS", "Zelda.gg", "README", "notes.txt", ".hidden.sms"})
+      writeFile(roms + "/" + name, std::string("rom:") + name);
+    writeFile(roms + "/more/Columns.gg", "rom:Columns");
+    writeFile(roms + "/more/manual.pdf", "pdf");
+    ::mkfifo((roms + "/pipe.sms").c_str(), 0600);
+    ::symlink("Sonic.sms", (roms + "/link.sms").c_str());
+    ::symlink("missing.gg", (roms + "/dangling.gg").c_str());
+    form =
+        std::make_unique<Form1>(kind == Watched ? static_cast<FileSystem&>(watchedFiles) : files,
+                                kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,
+                                roms, kind == Scripted ? &dialogs : nullptr);
+    if (kind == Watched) form->setProgressDelay(std::chrono::milliseconds(0));
+    form->show();
+    form->activateWindow();
+    if (!QTest::qWaitForWindowActive(form.get())) qWarning("window not active");
+  }
+  ~Session() {
+    form.reset();
+    // The real program end leaves every event loop for good, dialogs' too;
+    // starting and stopping the application's own loop once clears that for
+    // the tests that follow.
+    if (kind == RealHost) {
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+      QApplication::exec();
+    }
+  }
+
+  template <typename Control>
+  Control* get(const char* name) const {
+    auto* control = form->findChild<Control*>(name);
+    if (!control) qFatal("no control %s", name);
+    return control;
+  }
+  DriveListBox* drive(const char* name) const { return get<DriveListBox>(name); }
+  DirListBox* dirList(const char* name) const { return get<DirListBox>(name); }
+  FileListBox* file1() const { return get<FileListBox>("File1"); }
+  QCheckBox* check1() const { return get<QCheckBox>("Check1"); }
+  QLineEdit* txtFilter() const { return get<QLineEdit>("txtFilter"); }
+  QPushButton* button(const char* name) const { return get<QPushButton>(name); }
+
+  // Highlights the entry of a directory list that opens `path` and presses
+  // Enter on it, as a user does from the keyboard.
+  void open(DirListBox* list, const std::string& path) const {
+    list->setFocus();
+    QListWidgetItem* target = nullptr;
+    for (int row = 0; row < list->count(); ++row)
+      if (list->item(row)->data(Qt::UserRole).toByteArray().toStdString() == path)
+        target = list->item(row);
+    if (!target) qFatal("no entry for %s", path.c_str());
+    list->setCurrentItem(target);
+    QTest::keyClick(list, Qt::Key_Return);
+  }
+};
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(int& count) : count_(count) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count_;
+    return false;
+  }
+
+ private:
+  int& count_;
+};
+
+// Answers the export's prompt with OK, keeping the proposed path, then
+// reads the message box that follows and closes it with OK.
+inline void acceptPromptThenReadMessage(QString& proposed, QString& message) {
+  whenModalShown([&](QWidget* modal) {
+    auto* prompt = qobject_cast<QInputDialog*>(modal);
+    QVERIFY(prompt);
+    proposed = prompt->textValue();
+    prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    whenModalShown([&](QWidget* next) {
+      auto* box = qobject_cast<QMessageBox*>(next);
+      QVERIFY(box);
+      message = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+  });
+}
+
+// Types `answer` into the export's prompt and presses OK, then reads the
+// message box that follows and closes it with OK.
+inline void typeAnswerThenReadMessage(const QString& answer, QString& message) {
+  whenModalShown([answer, &message](QWidget* modal) {
+    auto* prompt = qobject_cast<QInputDialog*>(modal);
+    QVERIFY(prompt);
+    auto* edit = prompt->findChild<QLineEdit*>();
+    QVERIFY(edit);
+    edit->selectAll();
+    QTest::keyClicks(edit, answer);
+    prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    whenModalShown([&message](QWidget* next) {
+      auto* box = qobject_cast<QMessageBox*>(next);
+      QVERIFY(box);
+      message = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+  });
+}
+
+inline const Names kAllFiles = {"alex kidd.SMS", "link.sms",  "notes.txt",
+                         "README",        "Sonic.sms", "Zelda.gg"};
+inline const Names kRomFiles = {"alex kidd.SMS", "link.sms", "Sonic.sms", "Zelda.gg"};
+
+}  // namespace kavo::testing
