@@ -45,8 +45,8 @@ void printPlan(const ExportPlan& plan, std::ostream& out,
   if (plan.staged)
     for (const RetiredGroup& group : plan.retired())
       for (const std::string& name : group.copies)
-        out << "remove "
-            << shown(joinPath(*nameWaitingAs(group.directory, Waiting::Retired), name)) << '\n';
+        out << "remove " << shown(joinPath(*nameWaitingAs(group.directory, Waiting::Retired), name))
+            << '\n';
   const std::string index = plan.index();
   const std::size_t records = index.find_last_of('\n') + 1;  // 0 when none
   out << "write " << shown(plan.paths.index()) << " (" << index.size() << " bytes), records:\n"

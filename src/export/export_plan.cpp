@@ -108,8 +108,8 @@ void refuseWhatIsInTheWay(const ExportRequest& request, const ExportPaths& paths
 // layout, as long as every group directory is wholly this program's, and
 // clears what an interrupted export left, putting back an earlier index
 // that stands only under its waiting name.
-void checkEarlierExports(const ExportRequest& request, ExportPlan& plan,
-                         const IndexPlace& index, FileSystem& files) {
+void checkEarlierExports(const ExportRequest& request, ExportPlan& plan, const IndexPlace& index,
+                         FileSystem& files) {
   std::optional<EarlierLayout> earlier;
   try {
     earlier = findEarlierLayout(files, request.destination);
@@ -186,10 +186,9 @@ bool sameTime(const FileStatus& a, const FileStatus& b, std::int64_t granularity
   constexpr std::int64_t kBillion = 1'000'000'000;
   // Whole seconds first: times far apart would overflow in nanoseconds.
   const std::int64_t seconds = a.modifiedSeconds - b.modifiedSeconds;
-  if (seconds > granularity / kBillion + 1 || -seconds > granularity / kBillion + 1)
-    return false;
-  const std::int64_t apart = seconds * kBillion + a.modifiedNanoseconds -
-                             static_cast<std::int64_t>(b.modifiedNanoseconds);
+  if (seconds > granularity / kBillion + 1 || -seconds > granularity / kBillion + 1) return false;
+  const std::int64_t apart =
+      seconds * kBillion + a.modifiedNanoseconds - static_cast<std::int64_t>(b.modifiedNanoseconds);
   return (apart < 0 ? -apart : apart) < std::max<std::int64_t>(granularity, 1);
 }
 
@@ -230,8 +229,7 @@ void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const C
     throw RunTimeError(ErrorNumber::PathFileAccessError, plan.paths.index(),
                        "Is one of the files to export" +
                            (sourcePath == plan.paths.index() ? "" : " (" + sourcePath + ")"));
-  if (const auto at = with.replaced.find({source.device, source.inode});
-      at != with.replaced.end())
+  if (const auto at = with.replaced.find({source.device, source.inode}); at != with.replaced.end())
     throw RunTimeError(ErrorNumber::PathFileAccessError, sourcePath, at->second);
   requireFatSize(with.volume.format, sourcePath, source.size);
   PlannedCopy& copy = plan.copies[j];
@@ -239,12 +237,12 @@ void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const C
   if (!with.earlierIndices.empty() && with.earlierIndices[j]) {
     const std::size_t before = *with.earlierIndices[j];
     const std::size_t group = layout::groupNumberOf(before);
-    const std::string path = ExportPaths::copy(plan.paths.group(group), plan.request->names[j], before);
+    const std::string path =
+        ExportPaths::copy(plan.paths.group(group), plan.request->names[j], before);
     const DirectoryEntry* earlier =
         plan.earlier.copy(group, layout::copyFileName(plan.request->names[j], before));
     if (earlier && earlierCopyStillRight(files, path, earlier->status, sourcePath, source,
-                                         plan.request->compareBytes,
-                                         with.volume.timeGranularity)) {
+                                         plan.request->compareBytes, with.volume.timeGranularity)) {
       copy.reusedFrom = path;
       ++plan.reused;
       return;
@@ -274,8 +272,8 @@ std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& 
     for (; handedIn < count && lookers.hasRoom(); ++handedIn)
       lookers.handIn({handedIn, handedIn + 1},
                      [&files, &found, k = handedIn, source = plan.sourcePath(handedIn)] {
-        found[k % kInHand] = lookAtSource(files, source);
-      });
+                       found[k % kInHand] = lookAtSource(files, source);
+                     });
     const std::string copyPath = plan.copyPath(j);
     requireFits(copyPath, with.volume.nameLimit);
     requireFatName(with.volume.format, copyPath);
@@ -326,8 +324,8 @@ std::string ExportPlan::groupPath(std::size_t group) const {
 }
 
 std::string ExportPlan::copyPath(std::size_t listIndex) const {
-  return ExportPaths::copy(groupPath(layout::groupNumberOf(listIndex)),
-                           request->names[listIndex], listIndex);
+  return ExportPaths::copy(groupPath(layout::groupNumberOf(listIndex)), request->names[listIndex],
+                           listIndex);
 }
 
 std::string ExportPlan::finalCopyPath(std::size_t listIndex) const {
@@ -369,10 +367,9 @@ std::string ExportPlan::index() const {
   return bytes;
 }
 
-bool earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
-                           const FileStatus& copy, const std::string& sourcePath,
-                           const FileStatus& source, bool compareBytes,
-                           std::int64_t granularity) {
+bool earlierCopyStillRight(FileSystem& files, const std::string& copyPath, const FileStatus& copy,
+                           const std::string& sourcePath, const FileStatus& source,
+                           bool compareBytes, std::int64_t granularity) {
   if (copy.size != source.size) return false;
   return compareBytes ? sameBytes(files, copyPath, sourcePath)
                       : sameTime(copy, source, granularity);

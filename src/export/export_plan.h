@@ -27,8 +27,8 @@ class DirectoryClaims {
 // One listed file as the export will make its copy: copied from its source,
 // or an earlier copy that is still right moved into place.
 struct PlannedCopy {
-  std::uint64_t size = 0;   // the source's
-  std::string reusedFrom;   // the earlier copy moved to its place; empty: copied
+  std::uint64_t size = 0;  // the source's
+  std::string reusedFrom;  // the earlier copy moved to its place; empty: copied
 };
 
 // What an interrupted export left, taken back before a replace starts.
@@ -127,9 +127,8 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
 // the same bytes when they are to be compared, or else the same
 // modification time as the volume that holds the copy can tell
 // (`granularity` nanoseconds), as rsync's quick check.
-bool earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
-                           const FileStatus& copy, const std::string& sourcePath,
-                           const FileStatus& source, bool compareBytes,
-                           std::int64_t granularity);
+bool earlierCopyStillRight(FileSystem& files, const std::string& copyPath, const FileStatus& copy,
+                           const std::string& sourcePath, const FileStatus& source,
+                           bool compareBytes, std::int64_t granularity);
 
 }  // namespace kavo

@@ -201,8 +201,8 @@ void ExportWriter::handIn(std::size_t first, std::size_t end) {
 
 void ExportWriter::recordOldestJob() {
   const JobRange oldest = workers_.oldest();
-  progress_.step(copyingText(oldest.first + 1, plan_.count()),
-                 plan_.request->names[oldest.first], oldest.first, plan_.count());
+  progress_.step(copyingText(oldest.first + 1, plan_.count()), plan_.request->names[oldest.first],
+                 oldest.first, plan_.count());
   workers_.takeBackOldest();
   during(kWritingIndex, [&] { recordUpTo(oldest.end); });
 }

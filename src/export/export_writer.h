@@ -60,8 +60,7 @@ class ExportWriter {
   void commit();
   ExportSummary retire();
 
-  ExportFailure takeBack(const RunTimeError& error, const char* step,
-                         const std::string* note);
+  ExportFailure takeBack(const RunTimeError& error, const char* step, const std::string* note);
   std::string undoEverything();
   std::string clearedText() const;
 
@@ -75,9 +74,9 @@ class ExportWriter {
   // Each group's directory, opened once it is made, for the workers to make
   // copies in.
   std::vector<std::unique_ptr<OpenDirectory>> directories_;
-  std::string records_;        // written to the index a piece at a time
+  std::string records_;  // written to the index a piece at a time
   std::uint64_t recordBytes_ = 0;
-  std::size_t recorded_ = 0;   // copies whose records are in records_
+  std::size_t recorded_ = 0;  // copies whose records are in records_
   // Last, so that it goes first: nothing may still run when what the jobs
   // use goes.
   CopyWorkers workers_;

@@ -74,14 +74,15 @@ TEST_F(ExportFixture, TheIndexIsReplacedWholeInWindows1252WhereTheAnswerSays) {
   writeFile(destination + "/FILES.TXT", "an earlier index, longer than the new one will be");
   writeFile(destination + "/notes.txt", "the user's own");
   ASSERT_EQ(exportRomSet(request(names), files).files, 3u);
-  EXPECT_EQ(snapshot(destination),
-            (Tree{{"FILES.TXT",  // 59 bytes of records, 5 spaces
-                   "Caf\xe9.sms,ROMS0\\0.sms\n\xff\xfe.gg,ROMS0\\1.gg\nREADME,ROMS0\\2README\n     "},
-                  {"notes.txt", "the user's own"},
-                  {"ROMS0", "<dir>"},
-                  {"ROMS0/0.SMS", romBytes(names[0])},
-                  {"ROMS0/1.GG", romBytes(names[1])},
-                  {"ROMS0/2README", romBytes(names[2])}}));
+  EXPECT_EQ(
+      snapshot(destination),
+      (Tree{{"FILES.TXT",  // 59 bytes of records, 5 spaces
+             "Caf\xe9.sms,ROMS0\\0.sms\n\xff\xfe.gg,ROMS0\\1.gg\nREADME,ROMS0\\2README\n     "},
+            {"notes.txt", "the user's own"},
+            {"ROMS0", "<dir>"},
+            {"ROMS0/0.SMS", romBytes(names[0])},
+            {"ROMS0/1.GG", romBytes(names[1])},
+            {"ROMS0/2README", romBytes(names[2])}}));
 
   testing::makeDirectories(root / "Index Here");
   ExportRequest elsewhere = request({"README"}, false, root / "other");
@@ -223,8 +224,7 @@ TEST_F(ExportFixture, WhatCouldNotBeTakenBackIsNamed) {
   const Names names = games(0, 40);
   addRoms(names);
   writeFile(destination + "/FILES.TXT", "an earlier index");
-  WatchingFileSystem pulled(files, [&](FileCall call, const std::string& path,
-                                       const std::string&) {
+  WatchingFileSystem pulled(files, [&](FileCall call, const std::string& path, const std::string&) {
     if ((call == FileCall::Copy && std::stoi(path.substr(path.rfind('/') + 1)) >= 2) ||
         call == FileCall::Remove)
       throw errorFromErrno(EIO, path);
@@ -235,11 +235,10 @@ TEST_F(ExportFixture, WhatCouldNotBeTakenBackIsNamed) {
   ASSERT_TRUE(error);
   const std::string io = " (Input/output error)\n";
   EXPECT_EQ(error->note() + "\n", "Not everything this export made could be taken back:\n" +
-                                      destination + "/ROMS1" + io + destination +
-                                      "/ROMS0/2.SMS" + io + destination +
-                                      "/ROMS0/1.SMS" + io + destination + "/ROMS0/0.GG" + io +
-                                      destination + "/ROMS0" + io + destination +
-                                      "/FILES.TXT.simplekavo-new" + io);
+                                      destination + "/ROMS1" + io + destination + "/ROMS0/2.SMS" +
+                                      io + destination + "/ROMS0/1.SMS" + io + destination +
+                                      "/ROMS0/0.GG" + io + destination + "/ROMS0" + io +
+                                      destination + "/FILES.TXT.simplekavo-new" + io);
   EXPECT_EQ(readFile(destination + "/FILES.TXT"), "an earlier index");
 }
 
@@ -256,10 +255,11 @@ TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
   names.insert(names.begin() + 11, "Game 010a.sms");
   addRoms({"Game 010a.sms"});
   std::atomic<std::uint64_t> copied = 0;
-  WatchingFileSystem counting(files, [&](FileCall call, const std::string&,
-                                         const std::string& from) {
-    if (call == FileCall::Copy) copied += std::filesystem::file_size(from);
-  });
+  WatchingFileSystem counting(files,
+                              [&](FileCall call, const std::string&, const std::string& from) {
+                                if (call == FileCall::Copy)
+                                  copied += std::filesystem::file_size(from);
+                              });
   const ExportSummary result = exportRomSet(request(names, true), counting);
 
   EXPECT_EQ(snapshot(destination), freshExport(names));
@@ -271,8 +271,8 @@ TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
   EXPECT_EQ(result.bytes, romBytes("Game 010a.sms").size());
   EXPECT_TRUE(result.notRemoved.empty());
   // A moved copy keeps its time; the new one has its source's.
-  for (const auto& [copy, name] : {std::pair{"/ROMS2/69.SMS", "Game 068.sms"},
-                                   std::pair{"/ROMS0/11.SMS", "Game 010a.sms"}}) {
+  for (const auto& [copy, name] :
+       {std::pair{"/ROMS2/69.SMS", "Game 068.sms"}, std::pair{"/ROMS0/11.SMS", "Game 010a.sms"}}) {
     EXPECT_EQ(modified(destination + copy).tv_sec, modified(source + "/" + name).tv_sec);
     EXPECT_EQ(modified(destination + copy).tv_nsec, modified(source + "/" + name).tv_nsec);
   }
@@ -288,8 +288,10 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
     return [&, sameTime] {
       const struct timespec before = modified(source + "/" + changed);
       writeFile(source + "/" + changed, "ROM:" + romBytes(changed).substr(4));
-      if (sameTime) setModified(source + "/" + changed, before);
-      else setModified(source + "/" + changed, {std::time(nullptr) + 10, 0});
+      if (sameTime)
+        setModified(source + "/" + changed, before);
+      else
+        setModified(source + "/" + changed, {std::time(nullptr) + 10, 0});
     };
   };
   const struct {
@@ -311,8 +313,8 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
       {"bytes changed, same time, compared by bytes", games(0, 65), rewrite(true), true, 64, 1},
       {"bytes changed, same time: the quick check trusts size and time", games(0, 65),
        rewrite(true), false, 65, 0, true},
-      {"size changed", games(0, 65),
-       [&] { writeFile(source + "/Game 000.gg", "shorter"); }, false, 64, 1},
+      {"size changed", games(0, 65), [&] { writeFile(source + "/Game 000.gg", "shorter"); }, false,
+       64, 1},
       {"an empty list", {}, [] {}, false, 0, 65},
       {"more groups", games(0, 95), [] {}, false, 65, 0},
       {"no earlier index: nothing is reused", games(0, 65),
@@ -336,10 +338,11 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
     c.change();
 
     std::atomic<std::uint64_t> copied = 0;
-    WatchingFileSystem counting(files, [&](FileCall call, const std::string&,
-                                           const std::string& from) {
-      if (call == FileCall::Copy) copied += std::filesystem::file_size(from);
-    });
+    WatchingFileSystem counting(files,
+                                [&](FileCall call, const std::string&, const std::string& from) {
+                                  if (call == FileCall::Copy)
+                                    copied += std::filesystem::file_size(from);
+                                });
     ExportRequest replace = request(c.names, true);
     replace.compareBytes = c.compareBytes;
     const ExportSummary result = exportRomSet(replace, counting);
@@ -403,8 +406,9 @@ TEST_F(ExportFixture, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
 
   auto refused = failure(request(names), files);
   ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->note(), index + ".simplekavo-old is the earlier index: rename it FILES.TXT, "
-                                     "and remove " +
+  EXPECT_EQ(refused->note(), index +
+                                 ".simplekavo-old is the earlier index: rename it FILES.TXT, "
+                                 "and remove " +
                                  index + ".simplekavo-new to export again.");
 
   FaultInjectingFileSystem failingCopy(files, Service::Copy, 1, ENOSPC);

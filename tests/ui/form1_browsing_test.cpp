@@ -128,7 +128,6 @@ class Form1BrowsingTest : public QObject {
     QCOMPARE(s.programEnd.ends, 0);
     QVERIFY(s.form->isVisible());
   }
-
 };
 
 }  // namespace kavo

@@ -8,7 +8,6 @@
 #include "export/rom_set_export.h"
 #include "platform/qt/qt_progress.h"
 #include "support/mounted_volume.h"
-
 #include "ui/gui_test_base.h"
 
 namespace kavo {
@@ -170,7 +169,6 @@ class Form1ExportTest : public QObject {
     QCOMPARE(s.programEnd.ends, 1);
     QCOMPARE(readFile(out + "/ROMS0/5.GG"), std::string("rom:Zelda.gg"));
   }
-
 
   // The second folder's name is not UTF-8 (a card written elsewhere): the
   // proposal, accepted as it stands, keeps the folder's own bytes.

@@ -108,7 +108,6 @@ class Form1LayoutTest : public QObject {
     QCOMPARE(s.programEnd.ends, 2);  // Quit asks nothing
     QCOMPARE(s.dialogs.messages.size(), size_t(0));
   }
-
 };
 
 }  // namespace kavo

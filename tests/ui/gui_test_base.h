@@ -42,8 +42,8 @@ struct Session {
   RecordingProgramEnd programEnd;
   QtProgramEnd realEnd;
   std::function<void()> onCopy = [] {};
-  WatchingFileSystem watchedFiles{files, [this](FileCall call, const std::string&,
-                                                const std::string&) {
+  WatchingFileSystem watchedFiles{files,
+                                  [this](FileCall call, const std::string&, const std::string&) {
                                     if (call == FileCall::Copy) onCopy();
                                   }};
   std::unique_ptr<Form1> form;
@@ -167,7 +167,7 @@ inline void typeAnswerThenReadMessage(const QString& answer, QString& message) {
 }
 
 inline const Names kAllFiles = {"alex kidd.SMS", "link.sms",  "notes.txt",
-                         "README",        "Sonic.sms", "Zelda.gg"};
+                                "README",        "Sonic.sms", "Zelda.gg"};
 inline const Names kRomFiles = {"alex kidd.SMS", "link.sms", "Sonic.sms", "Zelda.gg"};
 
 }  // namespace kavo::testing

@@ -8,8 +8,9 @@ bool exists(FileSystem& files, const std::string& path) {
 
 void copyFile(FileSystem& files, const std::string& from, const std::string& to) {
   const std::size_t slash = to.rfind('/');
-  const std::string directory =
-      slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+  const std::string directory = slash == std::string::npos ? "."
+                                : slash == 0               ? "/"
+                                                           : to.substr(0, slash);
   files.copyInto(from, *files.openDirectory(directory),
                  slash == std::string::npos ? to : to.substr(slash + 1));
 }
