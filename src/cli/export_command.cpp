@@ -17,6 +17,7 @@
 #include "export/earlier_layout.h"
 #include "export/export_failure.h"
 #include "export/export_plan.h"
+#include "export/layout_check.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "listing/directory_listing.h"
@@ -32,7 +33,9 @@ namespace {
 
 constexpr char kProgram[] = "simplekavo-export";
 
-constexpr char kUsage[] = "Usage: simplekavo-export [OPTION]... SOURCE DEST\n";
+constexpr char kUsage[] =
+    "Usage: simplekavo-export [OPTION]... SOURCE DEST\n"
+    "  or:  simplekavo-export --check [OPTION]... [SOURCE] DEST\n";
 
 constexpr char kHelp[] =
     "Copy the ROM files in SOURCE into DEST as the directories ROMS0, ROMS1,\n"
@@ -47,8 +50,14 @@ constexpr char kHelp[] =
     "                        beside it, reuse the earlier copies that are still\n"
     "                        right, swap it in and remove what is left\n"
     "  -c, --checksum        with --replace, reuse an earlier copy only when its\n"
-    "                        bytes are the source's (default: when its size and\n"
-    "                        modification time are)\n"
+    "                        bytes as the drive returns them are the source's\n"
+    "                        (default: when the manifest says they are)\n"
+    "      --no-verify       do not read the copies back from the drive before\n"
+    "                        the new layout takes its place\n"
+    "  -k, --check           change nothing: read the layout in DEST back from\n"
+    "                        the drive and compare every copy with its manifest,\n"
+    "                        and, given SOURCE, with what an export of SOURCE\n"
+    "                        would write; list each difference\n"
     "  -n, --dry-run         print the directories, the copies and the index\n"
     "                        that the export would make, and change nothing\n"
     "  -q, --quiet           show no progress line on standard error\n"
@@ -59,19 +68,24 @@ constexpr char kHelp[] =
     "that is not a regular file are left out, and the names are numbered in\n"
     "order, ignoring case. Patterns are separated by \";\" and ignore case.\n"
     "\n"
-    "An export completes, flushed to the drive, or takes back what it made and\n"
-    "leaves DEST as it was; an earlier index is replaced only by a complete one.\n"
+    "An export completes, flushed to the drive and read back from it, or takes\n"
+    "back what it made and leaves DEST as it was; an earlier index is replaced\n"
+    "only by a complete one. Beside the layout it writes its manifest,\n"
+    "KAVOSUMS.TXT: each copy's size and the hash of its bytes.\n"
     "\n"
-    "To refresh a drive, export again with --replace. Every copy keeps its\n"
-    "source's modification time, so an earlier copy of a listed name with the\n"
-    "source's size and time is moved to its new place instead of written again\n"
-    "(as rsync's quick check; within 2 s on FAT). An earlier layout is replaced\n"
-    "only when its directories ROMSn hold nothing but copies this program made.\n"
+    "To refresh a drive, export again with --replace. An earlier copy of a\n"
+    "listed name is moved to its new place instead of written again when the\n"
+    "manifest says it holds the source's bytes (the source is the one it was\n"
+    "copied from, unchanged, or hashes alike); without a manifest its bytes are\n"
+    "compared. An earlier layout is replaced only when its directories ROMSn\n"
+    "hold nothing but copies this program made.\n"
     "\n"
     "Exit status:\n"
-    "  0    exported and flushed to the drive (with --dry-run: it would start)\n"
+    "  0    exported and flushed to the drive (with --dry-run: it would start;\n"
+    "       with --check: everything matches)\n"
     "  1    the export failed part-way; what it made was taken back (the\n"
-    "       message names anything that could not be)\n"
+    "       message names anything that could not be); with --check: something\n"
+    "       differs\n"
     "  2    the command line is wrong\n"
     "  3    refused before anything was written: SOURCE cannot be listed, DEST\n"
     "       is not a directory or another export is writing to it, a directory\n"
@@ -80,7 +94,8 @@ constexpr char kHelp[] =
     "       source cannot be read or lies in what a replace removes, two files\n"
     "       would take one copy name, a name is too long, holds a line break or\n"
     "       a character FAT does not take, a file is too large for FAT32, the\n"
-    "       drive has too little free space, or --replace lists no file\n"
+    "       drive has too little free space, or --replace lists no file; with\n"
+    "       --check: DEST holds no layout of this program's\n"
     "  4    exported and flushed to the drive, but the summary could not be\n"
     "       written to standard output (a closed pipe, a full disk)\n"
     "  130  interrupted by Ctrl-C (129: by SIGHUP, 143: by SIGTERM); what it\n"
@@ -93,6 +108,8 @@ struct Options {
   bool quiet = false;
   bool replace = false;
   bool checksum = false;
+  bool verify = true;
+  bool check = false;
   std::string source;
   std::string destination;
 };
@@ -110,12 +127,30 @@ std::string withoutTrailingSlashes(std::string path) {
   return path;
 }
 
+// SOURCE and DEST, or with --check DEST alone; what is wrong with them, or
+// nothing.
+std::string takeOperands(Options& options, int operands, char** argv) {
+  const int wanted = options.check && operands == 1 ? 1 : 2;
+  if (operands < wanted) return "SOURCE and DEST are both needed";
+  if (operands > wanted) return std::string("unexpected '") + argv[wanted] + "'";
+  if (wanted == 2) options.source = withoutTrailingSlashes(argv[0]);
+  options.destination = withoutTrailingSlashes(argv[wanted - 1]);
+  if ((wanted == 2 && options.source.empty()) || options.destination.empty())
+    return "SOURCE and DEST must not be empty";
+  if (options.checksum && !options.replace) return "--checksum needs --replace";
+  if (options.check && (options.replace || options.dryRun))
+    return "--check changes nothing: it takes neither --replace nor --dry-run";
+  return {};
+}
+
 Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
   static const option kLong[] = {{"filter", required_argument, nullptr, 'f'},
                                  {"index", required_argument, nullptr, 'i'},
                                  {"dry-run", no_argument, nullptr, 'n'},
                                  {"replace", no_argument, nullptr, 'r'},
                                  {"checksum", no_argument, nullptr, 'c'},
+                                 {"no-verify", no_argument, nullptr, 'N'},
+                                 {"check", no_argument, nullptr, 'k'},
                                  {"quiet", no_argument, nullptr, 'q'},
                                  {"help", no_argument, nullptr, 'h'},
                                  {"version", no_argument, nullptr, 'V'},
@@ -131,7 +166,7 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
   opterr = 0;  // problems are reported below, in our words
   for (;;) {
     int previous = optind;
-    int c = getopt_long(argc, argv, ":f:i:nrcqhV", kLong, nullptr);
+    int c = getopt_long(argc, argv, ":f:i:nrckqhV", kLong, nullptr);
     if (c == -1) break;
     switch (c) {
       case 'f':
@@ -149,6 +184,12 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
         break;
       case 'c':
         options.checksum = true;
+        break;
+      case 'N':
+        options.verify = false;
+        break;
+      case 'k':
+        options.check = true;
         break;
       case 'q':
         options.quiet = true;
@@ -168,14 +209,9 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
                    "'");
     }
   }
-  int operands = argc - optind;
-  if (operands < 2) return bad("SOURCE and DEST are both needed");
-  if (operands > 2) return bad(std::string("unexpected '") + argv[optind + 2] + "'");
-  options.source = withoutTrailingSlashes(argv[optind]);
-  options.destination = withoutTrailingSlashes(argv[optind + 1]);
-  if (options.source.empty() || options.destination.empty())
-    return bad("SOURCE and DEST must not be empty");
-  if (options.checksum && !options.replace) return bad("--checksum needs --replace");
+  if (const std::string problem = takeOperands(options, argc - optind, argv + optind);
+      !problem.empty())
+    return bad(problem);
   return {options, kExported};
 }
 
@@ -231,6 +267,7 @@ int dryRun(const ExportRequest& request, FileSystem& files, std::ostream& out,
   DirectoryClaims claims;
   const ExportPlan plan = planExport(request, files, claims);
   printPlan(plan, out, shown);
+  for (const std::string& note : plan.notes) out << "note: " << shown(note) << '\n';
   out << "Dry run: ";
   if (plan.staged)
     out << replacedText(plan.count(), plan.reused, plan.removed(), "would replace") << ", "
@@ -245,6 +282,8 @@ int dryRun(const ExportRequest& request, FileSystem& files, std::ostream& out,
 // The summary of a completed export.
 void printSummary(const ExportSummary& result, double seconds, std::ostream& out, std::ostream& err,
                   const std::function<std::string(std::string_view)>& shown) {
+  for (const std::string& note : result.notes)
+    err << kProgram << ": note: " << terminalSafe(note) << '\n';
   // The new layout is complete; what is left of the earlier one is only in
   // the way of the next export, which --replace clears.
   if (!result.notRemoved.empty()) {
@@ -259,6 +298,40 @@ void printSummary(const ExportSummary& result, double seconds, std::ostream& out
         << plural(result.groups, "group", "groups");
   out << ", " << result.bytes << " bytes, in " << std::fixed << std::setprecision(2) << seconds
       << " s; index " << shown(result.indexPath) << '\n';
+}
+
+// --check: reads the layout in DEST back and lists what differs.
+int checkWith(const Options& options, std::ostream& out, std::ostream& err, Terminal terminal) {
+  PosixFileSystem files;
+  std::optional<ExportRequest> against;
+  try {
+    if (!options.source.empty()) {
+      against = ExportRequest{
+          options.destination, options.source,
+          listFiles(files, options.source, FilePattern(options.filter)),
+          fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)))};
+    }
+    TerminalProgress shown(err, terminal.width);
+    SilentProgress silent;
+    const bool showProgress = terminal.isTerminal && !options.quiet;
+    const LayoutCheck check = checkLayout(files, options.destination, against ? &*against : nullptr,
+                                          showProgress ? static_cast<Progress&>(shown) : silent);
+    if (!check.ours) {
+      err << kProgram << ": " << terminalSafe(check.why) << '\n';
+      return kRefused;
+    }
+    for (const std::string& difference : check.differences)
+      out << (terminal.outIsTerminal ? terminalSafe(difference) : difference) << '\n';
+    out << "Checked " << counted(check.copies, "copy", "copies") << ": "
+        << (check.differences.empty()
+                ? std::string("all match")
+                : counted(check.differences.size(), "difference", "differences"))
+        << '\n';
+    return check.differences.empty() ? kExported : kFailed;
+  } catch (const RunTimeError& error) {
+    reportFailure(err, "checking", error);
+    return kRefused;
+  }
 }
 
 int exportWith(const Options& options, std::ostream& out, std::ostream& err, Terminal terminal) {
@@ -280,6 +353,7 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
         fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)));
     request.replace = options.replace;
     request.compareBytes = options.checksum;
+    request.verify = options.verify;
     if (options.dryRun) return dryRun(request, files, out, shownOnOut);
     TerminalProgress shown(err, terminal.width);
     SilentProgress silent;
@@ -312,7 +386,9 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
 int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
                      Terminal terminal) {
   Parsed parsed = parse(argc, argv, out, err);
-  int status = parsed.options ? exportWith(*parsed.options, out, err, terminal) : parsed.status;
+  int status = !parsed.options         ? parsed.status
+               : parsed.options->check ? checkWith(*parsed.options, out, err, terminal)
+                                       : exportWith(*parsed.options, out, err, terminal);
   // What was printed is part of the result: a plan that could not be
   // written (a full disk, a closed pipe) is a failure. A summary that could
   // not be is said apart, since the layout is complete by then.
@@ -323,7 +399,7 @@ int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err
         << ": writing to standard output: " << (errno != 0 ? std::strerror(errno) : "write error")
         << '\n';
     if (status != kExported) return status;
-    if (parsed.options && !parsed.options->dryRun) {
+    if (parsed.options && !parsed.options->dryRun && !parsed.options->check) {
       err << kProgram
           << ": the export is complete and flushed to the drive; only its summary "
              "was lost\n";

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "export/manifest.h"
 #include "export/rom_layout.h"
 #include "platform/services/run_time_error.h"
 
@@ -40,6 +41,8 @@ std::string ExportPaths::group(std::size_t number) const {
 std::string ExportPaths::group(std::size_t number, Waiting which) const {
   return waitingName(group(number), which);
 }
+
+std::string ExportPaths::manifest() const { return layout::joinPath(destination_, kManifestName); }
 
 std::string ExportPaths::copy(const std::string& groupDirectory, std::string_view name,
                               std::size_t listIndex) {

@@ -39,6 +39,10 @@ class ExportPaths {
   static std::string copy(const std::string& groupDirectory, std::string_view name,
                           std::size_t listIndex);
 
+  // The manifest (see manifest.h), and under its waiting names.
+  std::string manifest() const;
+  std::string manifest(Waiting which) const { return waitingName(manifest(), which); }
+
   const std::string& index() const { return index_; }
   const std::string& indexDirectory() const { return indexDirectory_; }
   // The new index while the records are written, and an earlier one while

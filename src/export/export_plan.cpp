@@ -31,8 +31,9 @@ using layout::joinPath;
 // index's waiting names. Anything else there is the user's.
 std::vector<std::string> leftoverFiles(FileSystem& files, const ExportPaths& paths) {
   std::vector<std::string> found;
-  for (const Waiting which : {Waiting::Staged, Waiting::Retired}) {
-    const std::string path = paths.index(which);
+  for (const std::string& path :
+       {paths.index(Waiting::Staged), paths.index(Waiting::Retired),
+        paths.manifest(Waiting::Staged), paths.manifest(Waiting::Retired)}) {
     const FileStatus status = files.status(path);
     if (status.type == FileType::Missing) continue;
     if (status.type != FileType::Regular)
@@ -102,6 +103,21 @@ void refuseWhatIsInTheWay(const ExportRequest& request, const ExportPaths& paths
   }
 }
 
+// Whether a manifest of this program's stands in the destination: what
+// stands under its name must be one, or nothing.
+bool checkManifest(FileSystem& files, const std::string& path) {
+  const FileStatus status = files.status(path);
+  if (status.type == FileType::Missing) return false;
+  bool ours = false;
+  if (status.type == FileType::Regular) {
+    char start[64] = {};
+    ours = isOurManifest({start, files.openForReading(path)->read(start, sizeof start)});
+  }
+  if (!ours)
+    throw ForeignEntry(ErrorNumber::PathFileAccessError, path, "Is not this program's manifest");
+  return true;
+}
+
 // What earlier exports left in the destination. For a plain export,
 // nothing the export makes may be there already: not a group directory,
 // and not what an interrupted export left. A replace takes an earlier
@@ -119,6 +135,7 @@ void checkEarlierExports(const ExportRequest& request, ExportPlan& plan, const I
     if (request.replace) throw;
   }
   std::vector<std::string> leftovers = leftoverFiles(files, plan.paths);
+  plan.replacesManifest = checkManifest(files, plan.paths.manifest());
   // Interrupted between the index's two renames, an export leaves the
   // earlier index under its waiting name only.
   const std::string earlierIndex = plan.paths.index(Waiting::Retired);
@@ -160,36 +177,30 @@ std::optional<std::vector<EarlierRecord>> readEarlierIndex(const ExportPlan& pla
   return parseEarlierIndex(bytes);
 }
 
-// Whether two files hold the same bytes.
-bool sameBytes(FileSystem& files, const std::string& a, const std::string& b) {
-  constexpr std::size_t kPiece = 256 * 1024;
-  std::unique_ptr<ReadableFile> first = files.openForReading(a);
-  std::unique_ptr<ReadableFile> second = files.openForReading(b);
-  std::vector<char> one(kPiece), other(kPiece);
-  for (;;) {
-    throwIfInterrupted();
-    const std::size_t got = first->read(one.data(), kPiece);
-    std::size_t filled = 0;
-    while (filled < got) {
-      const std::size_t more = second->read(other.data() + filled, got - filled);
-      if (more == 0) return false;
-      filled += more;
+// The earlier manifest's records of the earlier copies, by their paths in
+// the destination, when it is there and matches the layout: the same
+// copies, of the same sizes. Otherwise nothing is trusted of it, and a note
+// says why.
+std::map<std::string, ManifestEntry> trustedManifest(ExportPlan& plan, FileSystem& files) {
+  const std::string path = plan.paths.manifest();
+  const Leftovers& left = plan.leftovers;
+  if (!plan.replacesManifest || !left.files.empty() || !left.groups.empty()) return {};
+  const auto entries = readManifest(files, path);
+  std::map<std::string, ManifestEntry> recorded;
+  if (entries)
+    for (const ManifestEntry& entry : *entries) recorded.emplace(entry.copy, entry);
+  bool matches =
+      entries && recorded.size() == entries->size() && recorded.size() == plan.earlier.copies();
+  for (const FoundGroup& group : plan.earlier.groups)
+    for (const DirectoryEntry& copy : group.copies) {
+      const auto found = recorded.find(joinPath(group.name, copy.name));
+      matches = matches && found != recorded.end() && found->second.size == copy.status.size;
     }
-    if (got == 0) return second->read(other.data(), 1) == 0;
-    if (std::memcmp(one.data(), other.data(), got) != 0) return false;
-  }
-}
-
-// Whether two modification times are the same, as a volume that keeps
-// them in steps of `granularity` nanoseconds can tell.
-bool sameTime(const FileStatus& a, const FileStatus& b, std::int64_t granularity) {
-  constexpr std::int64_t kBillion = 1'000'000'000;
-  // Whole seconds first: times far apart would overflow in nanoseconds.
-  const std::int64_t seconds = a.modifiedSeconds - b.modifiedSeconds;
-  if (seconds > granularity / kBillion + 1 || -seconds > granularity / kBillion + 1) return false;
-  const std::int64_t apart =
-      seconds * kBillion + a.modifiedNanoseconds - static_cast<std::int64_t>(b.modifiedNanoseconds);
-  return (apart < 0 ? -apart : apart) < std::max<std::int64_t>(granularity, 1);
+  if (matches) return recorded;
+  plan.notes.push_back(
+      path + (entries ? " does not match the layout beside it" : " cannot be read as a manifest") +
+      "; the earlier copies are compared byte for byte");
+  return {};
 }
 
 // The files a replace removes or renames, by device and inode, with why
@@ -217,8 +228,10 @@ struct CopyContext {
   const IndexPlace& index;
   const VolumeFacts& volume;
   const ReplacedFiles& replaced;
-  // For a replace, each listed file's list index in the earlier index.
+  // For a replace, each listed file's list index in the earlier index, and
+  // what the earlier manifest recorded of each earlier copy.
   const std::vector<std::optional<std::size_t>>& earlierIndices;
+  const std::map<std::string, ManifestEntry>& recorded;
 };
 
 // Decides copy j from its source's status: refused, reused or copied.
@@ -234,16 +247,23 @@ void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const C
   requireFatSize(with.volume.format, sourcePath, source.size);
   PlannedCopy& copy = plan.copies[j];
   copy.size = source.size;
+  copy.source = SourceIdentity::of(source);
   if (!with.earlierIndices.empty() && with.earlierIndices[j]) {
     const std::size_t before = *with.earlierIndices[j];
     const std::size_t group = layout::groupNumberOf(before);
-    const std::string path =
-        ExportPaths::copy(plan.paths.group(group), plan.request->names[j], before);
-    const DirectoryEntry* earlier =
-        plan.earlier.copy(group, layout::copyFileName(plan.request->names[j], before));
-    if (earlier && earlierCopyStillRight(files, path, earlier->status, sourcePath, source,
-                                         plan.request->compareBytes, with.volume.timeGranularity)) {
+    const std::string name = layout::copyFileName(plan.request->names[j], before);
+    const DirectoryEntry* earlier = plan.earlier.copy(group, name);
+    const auto recorded = with.recorded.find(joinPath(layout::groupDirectoryName(group), name));
+    const std::string path = joinPath(plan.paths.group(group), name);
+    const std::optional<ContentHash> hash =
+        earlier
+            ? earlierCopyStillRight(files, path, earlier->status, sourcePath, source,
+                                    recorded == with.recorded.end() ? nullptr : &recorded->second,
+                                    plan.request->compareBytes)
+            : std::nullopt;
+    if (hash) {
       copy.reusedFrom = path;
+      copy.hash = *hash;
       ++plan.reused;
       return;
     }
@@ -289,16 +309,20 @@ std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& 
   return needed;
 }
 
-// The copies, the group directories (a block each) and the index fit on
-// their volumes. An earlier index stays until the new one is complete, so
-// it frees nothing.
+// The copies, the group directories (a block each), the manifest and the
+// index fit on their volumes. An earlier index or manifest stays until the
+// new one is complete, so it frees nothing.
 void checkSpace(ExportPlan& plan, const IndexPlace& index, const FileStatus& destination,
                 const VolumeFacts& volume, std::uint64_t needed, FileSystem& files) {
   std::uint64_t indexBytes = 0;
-  for (std::size_t j = 0; j < plan.count(); ++j)
+  std::vector<ManifestEntry> entries;
+  for (std::size_t j = 0; j < plan.count(); ++j) {
     indexBytes += layout::record(plan.request->names[j], j).size();
+    entries.push_back({plan.copyName(j), plan.copies[j].size, {}, plan.copies[j].source});
+  }
   indexBytes += layout::paddingLength(indexBytes);
   needed += plan.groupCount() * volume.blockSize;
+  needed += roundUp(manifestText(entries).size(), volume.blockSize);
   if (!volume.spaceKnown) plan.spaceUnchecked.push_back(plan.paths.destination());
   if (index.directory.device == destination.device) {
     requireRoom(volume, needed + roundUp(indexBytes, volume.blockSize), plan.paths.destination());
@@ -331,6 +355,11 @@ std::string ExportPlan::copyPath(std::size_t listIndex) const {
 std::string ExportPlan::finalCopyPath(std::size_t listIndex) const {
   return ExportPaths::copy(finalGroupPath(layout::groupNumberOf(listIndex)),
                            request->names[listIndex], listIndex);
+}
+
+std::string ExportPlan::copyName(std::size_t listIndex) const {
+  return joinPath(layout::groupDirectoryName(layout::groupNumberOf(listIndex)),
+                  layout::copyFileName(request->names[listIndex], listIndex));
 }
 
 std::vector<Rename> ExportPlan::swap() const {
@@ -367,12 +396,54 @@ std::string ExportPlan::index() const {
   return bytes;
 }
 
-bool earlierCopyStillRight(FileSystem& files, const std::string& copyPath, const FileStatus& copy,
-                           const std::string& sourcePath, const FileStatus& source,
-                           bool compareBytes, std::int64_t granularity) {
-  if (copy.size != source.size) return false;
-  return compareBytes ? sameBytes(files, copyPath, sourcePath)
-                      : sameTime(copy, source, granularity);
+std::optional<ContentHash> earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
+                                                 const FileStatus& copy,
+                                                 const std::string& sourcePath,
+                                                 const FileStatus& source,
+                                                 const ManifestEntry* recorded, bool compareBytes) {
+  if (copy.size != source.size) return std::nullopt;
+  if (compareBytes || !recorded)
+    return hashOfSame(files, copyPath, Reading::FromMedium, sourcePath);
+  if (SourceIdentity::of(source) == recorded->source) return recorded->hash;
+  if (hashOf(files, sourcePath) == recorded->hash) return recorded->hash;
+  return std::nullopt;
+}
+
+ContentHash hashOf(FileSystem& files, const std::string& path, Reading reading) {
+  constexpr std::size_t kPiece = 1024 * 1024;
+  std::unique_ptr<ReadableFile> file = files.openForReading(path, reading);
+  std::vector<char> piece(kPiece);
+  Hasher hasher;
+  while (const std::size_t got = file->read(piece.data(), kPiece)) {
+    throwIfInterrupted();
+    hasher.add(piece.data(), got);
+  }
+  return hasher.digest();
+}
+
+std::optional<ContentHash> hashOfSame(FileSystem& files, const std::string& path, Reading reading,
+                                      const std::string& other) {
+  constexpr std::size_t kPiece = 1024 * 1024;
+  std::unique_ptr<ReadableFile> first = files.openForReading(path, reading);
+  std::unique_ptr<ReadableFile> second = files.openForReading(other);
+  std::vector<char> one(kPiece), two(kPiece);
+  Hasher hasher;
+  for (;;) {
+    throwIfInterrupted();
+    const std::size_t got = first->read(one.data(), kPiece);
+    std::size_t filled = 0;
+    while (filled < got) {
+      const std::size_t more = second->read(two.data() + filled, got - filled);
+      if (more == 0) return std::nullopt;
+      filled += more;
+    }
+    if (got == 0) {
+      if (second->read(two.data(), 1) != 0) return std::nullopt;
+      return hasher.digest();
+    }
+    if (std::memcmp(one.data(), two.data(), got) != 0) return std::nullopt;
+    hasher.add(one.data(), got);
+  }
 }
 
 ExportPlan planExport(const ExportRequest& request, FileSystem& files, DirectoryClaims& claims) {
@@ -400,7 +471,10 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
   });
   const VolumeFacts volume =
       refusedDuring(kCheckingSpace, [&] { return files.volume(request.destination); });
-  const CopyContext context{index, volume, replaced, earlierIndices};
+  const auto recorded = refusedDuring(kCheckingDestination, [&] {
+    return plan.staged ? trustedManifest(plan, files) : std::map<std::string, ManifestEntry>{};
+  });
+  const CopyContext context{index, volume, replaced, earlierIndices, recorded};
   const std::uint64_t needed =
       refusedDuring(kCheckingSources, [&] { return planCopies(plan, context, files); });
   refusedDuring(kCheckingSpace,

@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "export/content_hash.h"
 #include "export/earlier_layout.h"
 #include "export/export_paths.h"
 #include "export/export_request.h"
+#include "export/manifest.h"
 #include "platform/services/file_system.h"
 
 namespace kavo {
@@ -29,6 +32,8 @@ class DirectoryClaims {
 struct PlannedCopy {
   std::uint64_t size = 0;  // the source's
   std::string reusedFrom;  // the earlier copy moved to its place; empty: copied
+  ContentHash hash;        // reused: of the earlier copy's bytes, the source's
+  SourceIdentity source;   // what the source was when it was looked at
 };
 
 // What an interrupted export left, taken back before a replace starts.
@@ -38,7 +43,7 @@ struct Leftovers {
   // first, before anything is removed.
   bool restoresIndex = false;
   std::vector<FoundGroup> groups;  // staged and retired groups
-  std::vector<std::string> files;  // beside the index
+  std::vector<std::string> files;  // beside the index and the manifest
 };
 
 // A rename of a replace's swap.
@@ -68,11 +73,17 @@ struct ExportPlan {
   // An earlier index stands at the index path (or will, once put back); the
   // new one takes its place by a rename.
   bool replacesIndex = false;
+  // A manifest of this program's stands in the destination; the new one
+  // takes its place as the index takes the index's.
+  bool replacesManifest = false;
   std::uint64_t bytes = 0;  // what the copies will write
   std::size_t reused = 0;   // copies that are earlier copies moved
   // The directories whose volume does not tell its free space, so that it
   // could not be checked.
   std::vector<std::string> spaceUnchecked;
+  // What the user should know of how the plan was made ("KAVOSUMS.TXT does
+  // not match the layout ...").
+  std::vector<std::string> notes;
 
   std::size_t count() const { return copies.size(); }
   std::size_t groupCount() const;
@@ -83,6 +94,8 @@ struct ExportPlan {
   // Where a copy is made, and the path it ends with.
   std::string copyPath(std::size_t listIndex) const;
   std::string finalCopyPath(std::size_t listIndex) const;
+  // The copy's path in the destination, as the manifest has it: "ROMS3/95.SMS".
+  std::string copyName(std::size_t listIndex) const;
   // Whether the group takes the place of an earlier one of its number.
   bool replacesGroup(std::size_t group) const { return earlier.group(group) != nullptr; }
   // The swap, in order: every earlier group to its retired name, then every
@@ -117,18 +130,31 @@ struct ExportPlan {
 //   name, and on a FAT volume no copy holds a character or a size FAT
 //   cannot keep;
 // - the volume has room for the copies, the directories and the index.
-// For a replace it also reads the earlier index, when no interrupted export
-// left anything, to find the earlier copies that are still right (see
-// earlierCopyStillRight) and can be moved instead of copied.
+// For a replace it also reads the earlier index and manifest, when no
+// interrupted export left anything, to find the earlier copies that are
+// still right (see earlierCopyStillRight) and can be moved instead of copied.
 // Throws ExportFailure, marked as refused, naming the step that found it.
 ExportPlan planExport(const ExportRequest& request, FileSystem& files, DirectoryClaims& claims);
 
-// Whether an earlier copy can stand for its source: the same size, and then
-// the same bytes when they are to be compared, or else the same
-// modification time as the volume that holds the copy can tell
-// (`granularity` nanoseconds), as rsync's quick check.
-bool earlierCopyStillRight(FileSystem& files, const std::string& copyPath, const FileStatus& copy,
-                           const std::string& sourcePath, const FileStatus& source,
-                           bool compareBytes, std::int64_t granularity);
+// Whether an earlier copy can stand for its source, and then the hash of
+// the bytes they share. It must have the source's size; then, with
+// `compareBytes` or without what the manifest `recorded` of it, its bytes
+// as the drive returns them are compared with the source's; else the
+// manifest must say it holds the bytes the source holds now: the source is
+// the one it was copied from, unchanged (its identity is the one recorded),
+// or the source's bytes, hashed on the computer, have the recorded hash.
+std::optional<ContentHash> earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
+                                                 const FileStatus& copy,
+                                                 const std::string& sourcePath,
+                                                 const FileStatus& source,
+                                                 const ManifestEntry* recorded, bool compareBytes);
+
+// The hash of a file's bytes; `reading` says where they come from.
+ContentHash hashOf(FileSystem& files, const std::string& path, Reading reading = Reading::Cached);
+
+// The hash of a file's bytes (from `reading`) when `other` holds the same
+// bytes; nothing when the two differ.
+std::optional<ContentHash> hashOfSame(FileSystem& files, const std::string& path, Reading reading,
+                                      const std::string& other);
 
 }  // namespace kavo

@@ -18,9 +18,12 @@ struct ExportRequest {
   // the new one is built beside it, reusing the earlier copies that are
   // still right, and swapped in.
   bool replace = false;
-  // An earlier copy is still right when its bytes are the source's, rather
-  // than when its size and modification time are.
+  // An earlier copy is still right when its bytes as the drive returns them
+  // are the source's, rather than when the manifest says they are.
   bool compareBytes = false;
+  // Every copy is read back from the drive and compared with its source
+  // before the new layout takes its place.
+  bool verify = true;
   // How many copies (and looks at sources) are in flight at once. Creating
   // many small files mostly waits on the file system, not the processor, so
   // a disk gains from several: 4 beat 1, 2 and 8 on thousands of small files

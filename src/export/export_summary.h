@@ -25,6 +25,8 @@ struct ExportSummary {
   // The directories whose volume does not tell its free space, which the
   // checks therefore could not compare with what the export needed.
   std::vector<std::string> spaceUnchecked;
+  // What the user should know of how the export decided (see ExportPlan).
+  std::vector<std::string> notes;
 };
 
 }  // namespace kavo

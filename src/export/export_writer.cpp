@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "export/manifest.h"
 #include "export/rom_layout.h"
 #include "platform/services/interruption.h"
 #include "platform/services/run_time_error.h"
@@ -22,10 +23,15 @@ constexpr char kReusing[] = "moving an earlier copy";
 constexpr char kCopying[] = "copying";
 constexpr char kWritingIndex[] = "writing the index";
 constexpr char kFlushing[] = "writing to the drive";
+constexpr char kVerifying[] = "verifying";
+constexpr char kWritingManifest[] = "writing the manifest";
 constexpr char kSwapping[] = "putting the new layout in place";
 constexpr char kReplacingIndex[] = "replacing the index";
 
 constexpr char kLeftAsItWas[] = "The destination was left as it was.";
+constexpr char kReadsBackDifferent[] =
+    "Reads back different from what was written: the drive may be failing, or smaller than it "
+    "claims";
 
 // Jobs handed to the workers and not yet recorded in the index, at most:
 // enough to keep every worker busy, few enough to keep memory flat.
@@ -75,6 +81,10 @@ bool attempt(const std::function<void()>& step, std::vector<std::string>& failed
 
 std::string copyingText(std::size_t number, std::size_t count) {
   return "Copying " + std::to_string(number) + " of " + std::to_string(count);
+}
+
+std::string verifyingText(std::size_t number, std::size_t count) {
+  return "Verifying " + std::to_string(number) + " of " + std::to_string(count);
 }
 
 ExportWriter::ExportWriter(const ExportPlan& plan, FileSystem& files, Progress& progress)
@@ -232,27 +242,131 @@ void ExportWriter::commit() {
     indexVolume_->sync();
     throwIfInterrupted();
   });
-  if (plan_.staged)
-    during(kSwapping, [&] {
-      for (const Rename& rename : plan_.swap()) undo_.rename(rename.from, rename.to);
-    });
+  verify();
+  writeManifest();
+  if (plan_.staged) swap();
   during(kReplacingIndex, [&] {
     if (plan_.replacesIndex) undo_.rename(paths.index(), paths.index(Waiting::Retired));
     undo_.rename(paths.index(Waiting::Staged), paths.index());
+    if (plan_.replacesManifest) undo_.rename(paths.manifest(), paths.manifest(Waiting::Retired));
+    undo_.rename(paths.manifest(Waiting::Staged), paths.manifest());
   });
   during(kFlushing, [&] {
     files_.syncDirectory(paths.indexDirectory());
-    if (plan_.staged) files_.syncDirectory(paths.destination());
-  });
-  during(kReplacingIndex, [&] {
-    if (plan_.replacesIndex) files_.removeFile(paths.index(Waiting::Retired));
+    if (paths.indexDirectory() != paths.destination()) files_.syncDirectory(paths.destination());
   });
 }
 
-// Once the new layout is in place, removes the earlier copies that nothing
-// reused and the retired group directories. The export is complete by then,
-// so what cannot be removed is reported, not taken back; a later replace
-// clears it.
+// Reads back every copy this export wrote from the drive itself, the page
+// cache passed by, and compares it with its source, a few copies at a time;
+// the hash of the bytes compared goes into the manifest, beside what the
+// plan knows of the copies it reused. Then the new index is read back too.
+// Without verification the sources are only hashed, on the computer.
+void ExportWriter::verify() {
+  during(kVerifying, [&] {
+    entries_.resize(plan_.count());
+    for (std::size_t j = 0; j < plan_.count(); ++j) {
+      const PlannedCopy& copy = plan_.copies[j];
+      entries_[j] = {plan_.copyName(j), copy.size, copy.hash, copy.source};
+    }
+    for (std::size_t first = 0; first < plan_.count();) {
+      if (!plan_.copies[first].reusedFrom.empty()) {
+        ++first;
+        continue;
+      }
+      std::size_t end = first;
+      for (std::uint64_t bytes = 0;
+           end < plan_.count() && bytes < kJobBytes && plan_.copies[end].reusedFrom.empty() &&
+           layout::groupNumberOf(end) == layout::groupNumberOf(first);
+           ++end)
+        bytes += plan_.copies[end].size;
+      while (!workers_.hasRoom() || workers_.failed()) verifyOldestJob();
+      workers_.handIn({first, end}, [this, first, end] {
+        for (std::size_t j = first; j < end; ++j) entries_[j].hash = verifyCopy(j);
+      });
+      first = end;
+    }
+    while (workers_.inHand() > 0) verifyOldestJob();
+    if (plan_.request->verify) readBack(plan_.paths.index(Waiting::Staged), plan_.index());
+  });
+}
+
+void ExportWriter::verifyOldestJob() {
+  const JobRange oldest = workers_.oldest();
+  if (plan_.request->verify)
+    progress_.step(verifyingText(oldest.first + 1, plan_.count()),
+                   plan_.request->names[oldest.first], oldest.first, plan_.count());
+  workers_.takeBackOldest();
+}
+
+// The hash of copy j's bytes, read back from the drive and found to be its
+// source's; or, without verification, of its source's.
+ContentHash ExportWriter::verifyCopy(std::size_t j) const {
+  const std::string source = plan_.sourcePath(j);
+  if (!plan_.request->verify) return hashOf(files_, source);
+  const std::string copy = plan_.copyPath(j);
+  if (const auto hash = hashOfSame(files_, copy, Reading::FromMedium, source)) return *hash;
+  // A source changed since it was looked at is not the drive's fault.
+  if (SourceIdentity::of(files_.status(source, Look::Target)) != plan_.copies[j].source)
+    throw RunTimeError(ErrorNumber::PathFileAccessError, source, "Changed while it was copied");
+  throw RunTimeError(ErrorNumber::DeviceIoError, copy, kReadsBackDifferent);
+}
+
+// Reads `path` back from the drive and compares it with what was written.
+void ExportWriter::readBack(const std::string& path, const std::string& written) const {
+  std::unique_ptr<ReadableFile> file = files_.openForReading(path, Reading::FromMedium);
+  std::string bytes(written.size() + 1, '\0');
+  std::size_t filled = 0;
+  while (const std::size_t got = file->read(bytes.data() + filled, bytes.size() - filled)) {
+    filled += got;
+    if (filled == bytes.size()) break;
+  }
+  if (std::string_view(bytes.data(), filled) != written)
+    throw RunTimeError(ErrorNumber::DeviceIoError, path, kReadsBackDifferent);
+}
+
+// The manifest goes beside the layout as the index does: under its staged
+// name, flushed and read back, to take its name with the index's.
+void ExportWriter::writeManifest() {
+  during(kWritingManifest, [&] {
+    const std::string text = manifestText(entries_);
+    const std::string path = plan_.paths.manifest(Waiting::Staged);
+    std::unique_ptr<WritableFile> manifest = undo_.createNew(path);
+    manifest->print(text);
+    manifest->close();
+    destinationVolume_->sync();
+    if (plan_.request->verify) readBack(path, text);
+  });
+}
+
+// The earlier groups step aside under their retired names and the staged
+// ones take the group names; then each group is listed again, since a file
+// system may mishandle a directory's rename (the FUSE stand-in for FAT32
+// loses its contents). A group that lost copies fails the export, and the
+// swap is taken back.
+void ExportWriter::swap() {
+  during(kSwapping, [&] {
+    for (const Rename& rename : plan_.swap()) undo_.rename(rename.from, rename.to);
+    for (std::size_t group = 0; group < plan_.groupCount(); ++group) {
+      std::vector<std::string> expected, found;
+      const std::size_t end = std::min((group + 1) * layout::kGroupSize, plan_.count());
+      for (std::size_t j = group * layout::kGroupSize; j < end; ++j)
+        expected.push_back(layout::copyFileName(plan_.request->names[j], j));
+      for (const DirectoryEntry& entry :
+           files_.listDirectory(plan_.finalGroupPath(group), Listing::Types))
+        found.push_back(entry.name);
+      std::sort(expected.begin(), expected.end());
+      if (found != expected)
+        throw RunTimeError(ErrorNumber::DeviceIoError, plan_.finalGroupPath(group),
+                           "Lost copies when it was renamed into place");
+    }
+  });
+}
+
+// Once the new layout is in place, removes the earlier index and manifest,
+// the earlier copies that nothing reused and the retired group directories.
+// The export is complete by then, so what cannot be removed is reported,
+// not taken back; a later replace clears it.
 ExportSummary ExportWriter::retire() {
   ExportSummary summary;
   summary.indexPath = plan_.paths.index();
@@ -262,7 +376,12 @@ ExportSummary ExportWriter::retire() {
   summary.replaced = plan_.staged;
   summary.reused = plan_.reused;
   summary.spaceUnchecked = plan_.spaceUnchecked;
-  if (!plan_.staged) return summary;
+  summary.notes = plan_.notes;
+  const ExportPaths& paths = plan_.paths;
+  if (plan_.replacesIndex)
+    attempt([&] { files_.removeFile(paths.index(Waiting::Retired)); }, summary.notRemoved);
+  if (plan_.replacesManifest)
+    attempt([&] { files_.removeFile(paths.manifest(Waiting::Retired)); }, summary.notRemoved);
   for (const RetiredGroup& group : plan_.retired()) {
     bool emptied = true;
     for (const std::string& name : group.copies) {
@@ -274,7 +393,9 @@ ExportSummary ExportWriter::retire() {
     }
     if (emptied) attempt([&] { files_.removeDirectory(group.directory); }, summary.notRemoved);
   }
-  attempt([&] { files_.syncDirectory(plan_.paths.destination()); }, summary.notRemoved);
+  attempt([&] { files_.syncDirectory(paths.destination()); }, summary.notRemoved);
+  if (paths.indexDirectory() != paths.destination())
+    attempt([&] { files_.syncDirectory(paths.indexDirectory()); }, summary.notRemoved);
   return summary;
 }
 

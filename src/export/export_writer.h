@@ -8,17 +8,20 @@
 #include "export/export_failure.h"
 #include "export/export_plan.h"
 #include "export/export_summary.h"
+#include "export/manifest.h"
 #include "export/undo_log.h"
 #include "platform/services/file_system.h"
 #include "platform/services/progress.h"
 
 namespace kavo {
 
-// What the progress says while the export writes, takes back, and copies
-// the k-th file (counted from 1): "Copying k of N".
+// What the progress says while the export writes, takes back, copies the
+// k-th file (counted from 1), "Copying k of N", and reads it back,
+// "Verifying k of N".
 inline constexpr char kFlushingText[] = "Writing to the drive";
 inline constexpr char kUndoingText[] = "Removing what this export made";
 std::string copyingText(std::size_t number, std::size_t count);
+std::string verifyingText(std::size_t number, std::size_t count);
 
 // Carries out an export's plan in four phases:
 // - prepare: take back what an interrupted export left (a replace), start
@@ -27,9 +30,12 @@ std::string copyingText(std::size_t number, std::size_t count);
 //   it, hand the rest to the workers as jobs, and write each copy's record
 //   once it is complete, in list order;
 // - commit: flush the copies, the directories and the new index to the
-//   drive, swap a replace's staged groups in, let the new index take the
-//   index's name, and flush that too;
-// - retire: remove what a replace left of the earlier layout.
+//   drive, read every copy and the index back from the drive and compare
+//   them with what was meant (unless the request says not to), write the
+//   manifest, swap a replace's staged groups in and check them, let the new
+//   index and manifest take their names, and flush that too;
+// - retire: remove the earlier index and manifest, and what a replace left
+//   of the earlier layout.
 // Every change up to the commit's end is made through the undo log, so that
 // a failure in any phase, an interruption included, takes back exactly what
 // this export made and throws ExportFailure naming the phase's step. What
@@ -58,6 +64,12 @@ class ExportWriter {
   void recordOldestJob();
   void recordUpTo(std::size_t end);
   void commit();
+  void verify();
+  void verifyOldestJob();
+  ContentHash verifyCopy(std::size_t listIndex) const;
+  void readBack(const std::string& path, const std::string& written) const;
+  void writeManifest();
+  void swap();
   ExportSummary retire();
 
   ExportFailure takeBack(const RunTimeError& error, const char* step, const std::string* note);
@@ -76,7 +88,8 @@ class ExportWriter {
   std::vector<std::unique_ptr<OpenDirectory>> directories_;
   std::string records_;  // written to the index a piece at a time
   std::uint64_t recordBytes_ = 0;
-  std::size_t recorded_ = 0;  // copies whose records are in records_
+  std::size_t recorded_ = 0;            // copies whose records are in records_
+  std::vector<ManifestEntry> entries_;  // what the manifest records of each copy
   // Last, so that it goes first: nothing may still run when what the jobs
   // use goes.
   CopyWorkers workers_;

@@ -234,6 +234,31 @@ TEST_F(ExportCommandTest, ReplaceRefreshesADriveAndSaysWhatItReused) {
   EXPECT_FALSE(std::filesystem::exists(dst + "/ROMS0/3.GG"));
 }
 
+// --check reads a layout back and compares it with its manifest and, given
+// the source, with what an export of it would write; it lists every
+// difference and changes nothing.
+TEST_F(ExportCommandTest, CheckListsWhatDiffersFromTheManifestAndTheSource) {
+  ASSERT_EQ(run({"-q", src, dst}).status, kExported);
+  Result intact = run({"--check", src, dst});
+  EXPECT_EQ(intact.status, kExported) << intact.err;
+  EXPECT_EQ(intact.out, "Checked 4 copies: all match\n");
+
+  writeFile(dst + "/ROMS0/2.SMS", "rom:Sonic.smX");  // the drive returns other bytes
+  writeFile(src + "/Zelda.gg", "rom:Zelda 2.gg");    // and the source has changed
+  const auto before = snapshot(dir.path());
+  Result differs = run({"--check", src, dst});
+  EXPECT_EQ(differs.status, kFailed);
+  EXPECT_EQ(differs.out, "different ROMS0/2.SMS\ndifferent ROMS0/3.GG (" + src +
+                             "/Zelda.gg)\nChecked 4 copies: 2 differences\n");
+  EXPECT_EQ(run({"--check", dst}).out, "different ROMS0/2.SMS\nChecked 4 copies: 1 difference\n");
+  EXPECT_EQ(snapshot(dir.path()), before);
+
+  Result none = run({"--check", src});
+  EXPECT_EQ(none.status, kRefused);
+  EXPECT_EQ(none.err,
+            "simplekavo-export: " + src + " holds no layout with a manifest of this program's\n");
+}
+
 // A plan over several groups lists each group's directory before its
 // copies and the copies in list order, as the export hands them in.
 TEST_F(ExportCommandTest, DryRunPlanKeepsTheListOrderAcrossGroups) {

@@ -331,6 +331,11 @@ TEST_F(ExportFixture, WhatAReplaceCannotTakeIsRefusedUntouched) {
       {"the index in a staged group", [] {}, true, source, names, "ROMS1.simplekavo-new/FILES.TXT",
        destination + "/ROMS1.simplekavo-new/FILES.TXT",
        "Lies in a folder this export replaces or removes"},
+      {"a file of the user's under the manifest's name",
+       [&] { writeFile(destination + "/KAVOSUMS.TXT", "my own checksums"); }, true, source, names,
+       "FILES.TXT", destination + "/KAVOSUMS.TXT", "Is not this program's manifest"},
+      {"the same, without --replace", [] {}, false, source, names, "FILES.TXT",
+       destination + "/KAVOSUMS.TXT", "Is not this program's manifest"},
       {"a folder of the user's where an interrupted export leaves a file",
        [&] {
          std::filesystem::remove(leftIndex);
@@ -401,24 +406,24 @@ TEST_F(ExportFixture, AnotherExportWritingToTheDestinationIsRefused) {
 }
 
 TEST_F(ExportFixture, TooLittleFreeSpaceIsRefusedWithWhatIsNeededAndFree) {
-  // Three copies of three blocks each, one group directory and an index of
-  // one block: 11 blocks.
+  // Three copies of three blocks each, one group directory, and an index
+  // and a manifest of one block each: 12 blocks.
   const Names names = {"A.sms", "B.sms", "C.sms"};
   for (const std::string& name : names) writeFile(source + "/" + name, std::string(9000, 'r'));
   const Tree before = snapshot(root.path());
   WatchingFileSystem volume(files, {});
-  std::uint64_t available = 11 * 4096 - 1;
+  std::uint64_t available = 12 * 4096 - 1;
   volume.adjustVolume = [&](VolumeFacts& facts) { facts = {true, 4096, available}; };
   auto error = failure(request(names), volume);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->number(), ErrorNumber::DiskFull);
   EXPECT_EQ(error->path(), destination);
-  EXPECT_EQ(error->reason(), "Needs 45,056 bytes (44.0 KiB); 45,055 bytes (44.0 KiB) free");
+  EXPECT_EQ(error->reason(), "Needs 49,152 bytes (48.0 KiB); 49,151 bytes (48.0 KiB) free");
   EXPECT_EQ(error->step(), "checking free space");
   EXPECT_TRUE(error->refused());
   EXPECT_EQ(snapshot(root.path()), before);
 
-  available = 11 * 4096;
+  available = 12 * 4096;
   EXPECT_EQ(exportRomSet(request(names), volume).files, 3u);
 }
 
@@ -472,7 +477,7 @@ TEST(ExportChecksOnAFullDisk, ShortByOneBlockIsRefusedAndARealTmpfsAgrees) {
       EXPECT_EQ(snapshot(root / "usb"), before);
     } else {
       exportTo(root / "usb");
-      EXPECT_EQ(snapshot(root / "usb").size(), before.size() + names.size() + 2);
+      EXPECT_EQ(snapshot(root / "usb").size(), before.size() + names.size() + 3);
     }
   }
 }

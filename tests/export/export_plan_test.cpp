@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <functional>
+#include <optional>
 
 #include "export/rom_set_export.h"
 #include "support/export_fixture.h"
@@ -25,55 +27,65 @@ void setModified(const std::string& path, std::time_t seconds, long nanoseconds 
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
-// The one predicate: the size first, then the bytes when asked, else the
-// time as the copy's volume keeps it.
-TEST_F(ExportFixture, AnEarlierCopyIsStillRightBySizeThenBytesOrTime) {
+// The one predicate: the size first; then, without a record of the copy
+// or when asked, the bytes as the drive returns them; else the record: the
+// source unchanged since, or its bytes hashed to the recorded hash.
+TEST_F(ExportFixture, AnEarlierCopyIsStillRightBySizeThenRecordOrBytes) {
   writeFile(source + "/rom", "the bytes");
   writeFile(destination + "/copy", "the bytes");
   writeFile(destination + "/other", "the BYTES");
-  setModified(source + "/rom", 1'700'000'000, 500'000'000);
-  setModified(destination + "/copy", 1'700'000'001, 400'000'000);
   const FileStatus rom = files.status(source + "/rom");
+  const ContentHash bytes = hashOf(files, source + "/rom");
+  const ManifestEntry same{"ROMS0/0", 9, bytes, SourceIdentity::of(rom)};
+  ManifestEntry moved = same;  // another file now, with the same bytes
+  moved.source.inode += 1;
+  ManifestEntry changed = moved;  // and other bytes
+  changed.hash.low += 1;
+  ManifestEntry trusted = changed;  // the source as recorded: its record is trusted
+  trusted.source = SourceIdentity::of(rom);
   const struct {
     const char* copy;
     std::uint64_t size;
+    const ManifestEntry* recorded;
     bool compareBytes;
-    std::int64_t granularity;
-    bool right;
+    std::optional<ContentHash> hash;
   } cases[] = {
-      {"copy", 9, false, 1, false},              // 0.9 s apart, kept to the nanosecond
-      {"copy", 9, false, 2'000'000'000, true},   // within FAT's 2 s
-      {"copy", 8, false, 2'000'000'000, false},  // another size
-      {"copy", 9, true, 1, true},                // the same bytes, whatever the time
-      {"other", 9, true, 2'000'000'000, false},  // other bytes
+      {"copy", 8, &same, false, std::nullopt},      // another size
+      {"copy", 9, nullptr, false, bytes},           // no record: the same bytes
+      {"other", 9, nullptr, false, std::nullopt},   // no record: other bytes
+      {"other", 9, &same, true, std::nullopt},      // asked to compare the bytes
+      {"other", 9, &trusted, false, changed.hash},  // the record is believed
+      {"other", 9, &moved, false, bytes},           // a moved source, hashed
+      {"copy", 9, &changed, false, std::nullopt},   // a changed source, hashed
   };
   for (const auto& c : cases) {
     FileStatus copy = files.status(destination + "/" + c.copy);
     copy.size = c.size;
     EXPECT_EQ(earlierCopyStillRight(files, destination + "/" + c.copy, copy, source + "/rom", rom,
-                                    c.compareBytes, c.granularity),
-              c.right)
-        << c.copy << " " << c.size << " " << c.compareBytes << " " << c.granularity;
+                                    c.recorded, c.compareBytes),
+              c.hash)
+        << c.copy << " " << c.size << " " << (c.recorded ? c.recorded->source.inode : 0);
   }
 }
 
 // On the file system of players' USB drives, which keeps times in steps of
-// 2 s: copies made there are recognised as unchanged, and a changed source
-// is not. Only the plan is made here: the FUSE stand-in for FAT32 loses a
-// renamed directory's contents, so the swap is tested on the local disk.
-TEST_F(ExportFixture, OnFat32UnchangedCopiesAreRecognisedWithinTwoSeconds) {
+// 2 s: copies made there are recognised as unchanged by the manifest, and a
+// source with other bytes of the same size and time is not. Only the plan
+// is made here: the FUSE stand-in for FAT32 loses a renamed directory's
+// contents, so the swap is tested on the local disk.
+TEST_F(ExportFixture, OnFat32UnchangedCopiesAreRecognisedByTheManifest) {
   const std::string usb = root / "fat";
   testing::makeDirectories(usb);
   auto volume = testing::MountedVolume::fat32(usb, root / "fat.img", 64);
   if (!volume.mounted()) GTEST_SKIP() << volume.why();
-  EXPECT_EQ(files.volume(usb).timeGranularity, 2'000'000'000);
   const Names names = games(0, 35);
   addRoms(names);
   // Times that FAT cannot keep as they are: odd seconds and fractions.
   for (std::size_t j = 0; j < names.size(); ++j)
     setModified(source + "/" + names[j], 1'700'000'001 + static_cast<std::time_t>(j), 999'999'999);
   exportRomSet(request(names, false, usb), files);
-  setModified(source + "/Game 007.sms", 1'700'000'100);
+  writeFile(source + "/Game 007.sms", "ROM:" + testing::romBytes("Game 007.sms").substr(4));
+  setModified(source + "/Game 007.sms", 1'700'000'008, 999'999'999);
 
   const ExportRequest replace = request(names, true, usb);
   DirectoryClaims claims;
@@ -82,6 +94,44 @@ TEST_F(ExportFixture, OnFat32UnchangedCopiesAreRecognisedWithinTwoSeconds) {
   EXPECT_EQ(plan.reused, names.size() - 1);
   EXPECT_TRUE(plan.copies[7].reusedFrom.empty());
   EXPECT_EQ(plan.copies[8].reusedFrom, usb + "/ROMS0/8.SMS");
+}
+
+// A manifest that does not match the layout beside it, or cannot be read as
+// one, is not trusted: the plan says so and compares the earlier copies
+// byte for byte, reusing those still right.
+TEST_F(ExportFixture, AManifestThatDoesNotMatchItsLayoutIsNotTrusted) {
+  const Names names = games(0, 10);
+  addRoms(names);
+  exportRomSet(request(names), files);
+  const std::string manifest = destination + "/" + kManifestName;
+  const std::string text = testing::readFile(manifest);
+  const struct {
+    const char* what;
+    std::function<void()> damage;
+    std::string note;
+    std::size_t reused;
+  } cases[] = {
+      {"a copy of another size", [&] { writeFile(destination + "/ROMS0/4.SMS", "damaged"); },
+       " does not match the layout beside it", 9},
+      {"a hash broken",
+       [&] {
+         writeFile(manifest,
+                   text.substr(0, text.find('\n') + 1) + "z" + text.substr(text.find('\n') + 2));
+       },
+       " cannot be read as a manifest", 10},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    exportRomSet(request(names, true), files);
+    c.damage();
+    const ExportRequest replace = request(names, true);
+    DirectoryClaims claims;
+    const ExportPlan plan = planExport(replace, files, claims);
+    EXPECT_EQ(plan.notes, std::vector<std::string>{manifest + c.note +
+                                                   "; the earlier copies are compared byte for "
+                                                   "byte"});
+    EXPECT_EQ(plan.reused, c.reused);
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <functional>
 #include <mutex>
 
+#include "export/manifest.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/services/run_time_error.h"
@@ -59,10 +60,14 @@ TEST_F(ExportFixture, WorkedExampleEndToEnd) {
 
   const std::string index = "Alpha.sms,ROMS0\\0.sms\nBeta Game.gg,ROMS0\\1.gg\n  ";
   EXPECT_EQ(index.size(), 48u);
-  EXPECT_EQ(snapshot(destination), (Tree{{"FILES.TXT", index},
-                                         {"ROMS0", "<dir>"},
-                                         {"ROMS0/0.SMS", romBytes("Alpha.sms")},
-                                         {"ROMS0/1.GG", romBytes("Beta Game.gg")}}));
+  EXPECT_EQ(testing::layoutSnapshot(destination),
+            (Tree{{"FILES.TXT", index},
+                  {kManifestName,
+                   testing::rightManifest({{"ROMS0/0.SMS", romBytes("Alpha.sms").size()},
+                                           {"ROMS0/1.GG", romBytes("Beta Game.gg").size()}})},
+                  {"ROMS0", "<dir>"},
+                  {"ROMS0/0.SMS", romBytes("Alpha.sms")},
+                  {"ROMS0/1.GG", romBytes("Beta Game.gg")}}));
 }
 
 // An earlier index is replaced whole, nothing left beside it; names are
@@ -75,8 +80,11 @@ TEST_F(ExportFixture, TheIndexIsReplacedWholeInWindows1252WhereTheAnswerSays) {
   writeFile(destination + "/notes.txt", "the user's own");
   ASSERT_EQ(exportRomSet(request(names), files).files, 3u);
   EXPECT_EQ(
-      snapshot(destination),
-      (Tree{{"FILES.TXT",  // 59 bytes of records, 5 spaces
+      testing::layoutSnapshot(destination),
+      (Tree{{kManifestName, testing::rightManifest({{"ROMS0/0.SMS", romBytes(names[0]).size()},
+                                                    {"ROMS0/1.GG", romBytes(names[1]).size()},
+                                                    {"ROMS0/2README", romBytes(names[2]).size()}})},
+            {"FILES.TXT",  // 59 bytes of records, 5 spaces
              "Caf\xe9.sms,ROMS0\\0.sms\n\xff\xfe.gg,ROMS0\\1.gg\nREADME,ROMS0\\2README\n     "},
             {"notes.txt", "the user's own"},
             {"ROMS0", "<dir>"},
@@ -122,7 +130,8 @@ TEST_F(ExportFixture, GroupsOfThirtyWithALastEmptyGroupOnMultiples) {
     for (std::size_t group = 0; group < filesPerGroup.size(); ++group)
       EXPECT_EQ(tree["ROMS" + std::to_string(group)], "<dir>");
     EXPECT_EQ(filesPerGroup, c.filesPerGroup) << c.count << " names";
-    EXPECT_EQ(tree.size(), 1 + c.filesPerGroup.size() + c.count) << "nothing else is made";
+    EXPECT_EQ(tree.size(), 2 + c.filesPerGroup.size() + c.count) << "nothing else is made";
+    EXPECT_TRUE(parseManifest(tree[kManifestName]));
     EXPECT_EQ(tree["FILES.TXT"],
               expectedRecords + std::string(layout::paddingLength(expectedRecords.size()), ' '));
   }
@@ -135,7 +144,7 @@ class RecordingCopies final : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
   std::vector<std::pair<std::string, std::string>> copies;
-  std::unique_ptr<ReadableFile> openForReading(const std::string&) override {
+  std::unique_ptr<ReadableFile> openForReading(const std::string&, Reading) override {
     struct Source final : ReadableFile {
       using ReadableFile::ReadableFile;
       std::size_t read(char*, std::size_t) override { return 0; }
@@ -161,7 +170,9 @@ TEST_F(ExportFixture, FortyThousandNamesAreAllExported) {
   Names names;
   for (int j = 0; j < 40'000; ++j) names.push_back("Game " + std::to_string(j) + ".gg");
   RecordingCopies recording(files);
-  const ExportSummary result = exportRomSet(request(names), recording);
+  ExportRequest unverified = request(names);
+  unverified.verify = false;  // there is nothing to read back
+  const ExportSummary result = exportRomSet(unverified, recording);
   EXPECT_EQ(result.files, 40'000u);
   EXPECT_EQ(result.bytes, 40'000'000u);
 
@@ -242,6 +253,71 @@ TEST_F(ExportFixture, WhatCouldNotBeTakenBackIsNamed) {
   EXPECT_EQ(readFile(destination + "/FILES.TXT"), "an earlier index");
 }
 
+// A drive that is not what it claims: it returns other bytes than were
+// written to ROMS0/3 (a fake-capacity stick wraps its writes around), or it
+// loses a group's copies when the group is renamed (as the FUSE stand-in
+// for FAT32 does).
+class UnfaithfulDrive final : public ForwardingFileSystem {
+ public:
+  enum Fault { OtherBytes, LostCopies };
+  UnfaithfulDrive(FileSystem& target, Fault fault) : ForwardingFileSystem(target), fault_(fault) {}
+
+  std::unique_ptr<ReadableFile> openForReading(const std::string& path, Reading reading) override {
+    struct Lying final : ReadableFile {
+      std::unique_ptr<ReadableFile> real;
+      explicit Lying(std::unique_ptr<ReadableFile> file)
+          : ReadableFile(file->status()), real(std::move(file)) {}
+      std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t got = real->read(buffer, size);
+        if (got > 0) buffer[0] ^= 1;
+        return got;
+      }
+    };
+    auto file = target_.openForReading(path, reading);
+    if (fault_ != OtherBytes || reading != Reading::FromMedium || !path.ends_with("/3.GG"))
+      return file;
+    return std::make_unique<Lying>(std::move(file));
+  }
+  std::vector<DirectoryEntry> listDirectory(const std::string& path, Listing listing) override {
+    if (fault_ == LostCopies && listing == Listing::Types && path.ends_with("/ROMS1")) return {};
+    return target_.listDirectory(path, listing);
+  }
+
+ private:
+  Fault fault_;
+};
+
+TEST_F(ExportFixture, WhatTheDriveGetsWrongFailsTheExportAndIsTakenBack) {
+  const Names names = games(0, 40);
+  addRoms(names);
+  exportRomSet(request(games(0, 35)), files);
+  // An earlier copy of another size: the manifest no longer matches the
+  // layout, every copy is compared byte for byte, and this one is written
+  // again.
+  writeFile(destination + "/ROMS0/3.GG", "a damaged copy");
+  const Tree before = snapshot(destination);
+  const struct {
+    UnfaithfulDrive::Fault fault;
+    std::string step, path, reason;
+  } cases[] = {
+      {UnfaithfulDrive::OtherBytes, "verifying", destination + "/ROMS0.simplekavo-new/3.GG",
+       "Reads back different from what was written: the drive may be failing, or smaller than "
+       "it claims"},
+      {UnfaithfulDrive::LostCopies, "putting the new layout in place", destination + "/ROMS1",
+       "Lost copies when it was renamed into place"},
+  };
+  for (const auto& c : cases) {
+    UnfaithfulDrive drive(files, c.fault);
+    auto error = failure(request(names, true), drive);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->step(), c.step);
+    EXPECT_EQ(error->path(), c.path);
+    EXPECT_EQ(error->reason(), c.reason);
+    EXPECT_EQ(error->note(), "The destination was left as it was.");
+    EXPECT_EQ(snapshot(destination), before);
+  }
+}
+
 // A game added in the middle shifts every later index by one: the earlier
 // copies are moved, keeping their times, and only the new one is written.
 TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
@@ -262,7 +338,7 @@ TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
                               });
   const ExportSummary result = exportRomSet(request(names, true), counting);
 
-  EXPECT_EQ(snapshot(destination), freshExport(names));
+  EXPECT_EQ(testing::layoutSnapshot(destination), freshExport(names));
   EXPECT_EQ(copied, romBytes("Game 010a.sms").size());
   EXPECT_TRUE(result.replaced);
   EXPECT_EQ(result.files, 71u);
@@ -279,9 +355,10 @@ TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
 }
 
 // Each case changes the sources or the layout after a first export of 65
-// games and replaces: the result is a fresh export's (or, where the quick
-// check is fooled, that with the earlier copy's bytes), and only the copies
-// not reused are written.
+// games and replaces: the result is a fresh export's, and only the copies
+// not reused are written. Sets whose files all carry one time and sizes of
+// powers of two fool a check of size and time; the manifest's hashes are
+// not fooled (the last three cases).
 TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
   const std::string changed = "Game 031.sms";
   auto rewrite = [&](bool sameTime) {
@@ -300,7 +377,6 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
     std::function<void()> change;
     bool compareBytes;
     std::size_t reused, removed;
-    bool keepsEarlierBytes = false;  // of the changed game
   } cases[] = {
       {"games removed",
        [] {
@@ -311,8 +387,25 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
        [] {}, false, 28, 37},
       {"bytes changed, newer time", games(0, 65), rewrite(false), false, 64, 1},
       {"bytes changed, same time, compared by bytes", games(0, 65), rewrite(true), true, 64, 1},
-      {"bytes changed, same time: the quick check trusts size and time", games(0, 65),
-       rewrite(true), false, 65, 0, true},
+      {"bytes changed, same size and time: found by the manifest", games(0, 65), rewrite(true),
+       false, 64, 1},
+      {"two names swapped", games(0, 65),
+       [&] {
+         std::filesystem::rename(source + "/Game 010.sms", source + "/swap");
+         std::filesystem::rename(source + "/Game 011.sms", source + "/Game 010.sms");
+         std::filesystem::rename(source + "/swap", source + "/Game 011.sms");
+       },
+       false, 63, 2},
+      {"an index left by an export into another place", games(0, 65),
+       [&] {
+         ExportRequest elsewhere = request(games(3, 68), false, root / "elsewhere");
+         testing::makeDirectories(elsewhere.destination);
+         exportRomSet(elsewhere, files);
+         std::filesystem::copy_file(root / "elsewhere/FILES.TXT", destination + "/FILES.TXT",
+                                    std::filesystem::copy_options::overwrite_existing);
+         std::filesystem::remove_all(root / "elsewhere");
+       },
+       false, 0, 65},
       {"size changed", games(0, 65), [&] { writeFile(source + "/Game 000.gg", "shorter"); }, false,
        64, 1},
       {"an empty list", {}, [] {}, false, 0, 65},
@@ -348,8 +441,7 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
     const ExportSummary result = exportRomSet(replace, counting);
     Tree expected = freshExport(c.names);
     expected["keep.txt"] = "the user's own file";
-    if (c.keepsEarlierBytes) expected["ROMS1/31.SMS"] = romBytes(changed);
-    EXPECT_EQ(snapshot(destination), expected);
+    EXPECT_EQ(testing::layoutSnapshot(destination), expected);
     EXPECT_EQ(result.reused, c.reused);
     EXPECT_EQ(result.removed, c.removed);
     EXPECT_EQ(copied, result.bytes);
@@ -388,7 +480,7 @@ TEST_F(ExportFixture, AnInterruptedReplacesLeftoversAreClearedAndNothingReused) 
   EXPECT_EQ(snapshot(destination), before);
 
   EXPECT_EQ(exportRomSet(request(names, true), files).reused, 0u);
-  EXPECT_EQ(snapshot(destination), freshExport(names));
+  EXPECT_EQ(testing::layoutSnapshot(destination), freshExport(names));
 }
 
 // Interrupted between the index's two renames, an export leaves the earlier
@@ -425,7 +517,7 @@ TEST_F(ExportFixture, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
   // The earlier layout and its index are whole again, so a replace reuses
   // every copy.
   EXPECT_EQ(exportRomSet(request(names, true), files).reused, names.size());
-  EXPECT_EQ(snapshot(destination), freshExport(names));
+  EXPECT_EQ(testing::layoutSnapshot(destination), freshExport(names));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "export/export_plan.h"
+#include "export/manifest.h"
 #include "export/rom_set_export.h"
 #include "support/error_of.h"
 
@@ -18,6 +20,30 @@ Names games(int from, int to) {
     names.push_back(name);
   }
   return names;
+}
+
+Tree layoutSnapshot(const std::string& destination) {
+  Tree tree = snapshot(destination);
+  const auto manifest = tree.find(kManifestName);
+  if (manifest == tree.end()) return tree;
+  const auto entries = parseManifest(manifest->second);
+  std::vector<std::pair<std::string, std::uint64_t>> copies;
+  std::string shown = entries ? "" : "not a manifest";
+  PosixFileSystem files;
+  for (const ManifestEntry& entry : entries.value_or(std::vector<ManifestEntry>{})) {
+    const auto copy = tree.find(entry.copy);
+    const bool right = copy != tree.end() && copy->second.size() == entry.size &&
+                       hashOf(files, destination + "/" + entry.copy) == entry.hash;
+    shown += entry.copy + " " + std::to_string(entry.size) + (right ? " right\n" : " WRONG\n");
+  }
+  manifest->second = shown;
+  return tree;
+}
+
+std::string rightManifest(const std::vector<std::pair<std::string, std::uint64_t>>& copies) {
+  std::string shown;
+  for (const auto& [copy, size] : copies) shown += copy + " " + std::to_string(size) + " right\n";
+  return shown;
 }
 
 ExportFixture::ExportFixture() {
@@ -40,7 +66,7 @@ Tree ExportFixture::freshExport(const Names& names) {
   const std::string fresh = root / "fresh";
   makeDirectories(fresh);
   exportRomSet(request(names, false, fresh), files);
-  Tree tree = snapshot(fresh);
+  Tree tree = layoutSnapshot(fresh);
   std::filesystem::remove_all(fresh);
   return tree;
 }

@@ -24,6 +24,15 @@ std::string romBytes(const std::string& name);
 // "Game 000.gg", "Game 001.sms", ...: names that sort as numbered.
 Names games(int from, int to);
 
+// What stands under a destination, by path, as snapshot() gives it, but
+// with the manifest shown as what it says of each copy and whether the copy
+// holds that: "ROMS0/0.GG 115 right" a line. Two exports of the same sources
+// then compare equal, whatever identities their manifests recorded.
+Tree layoutSnapshot(const std::string& destination);
+
+// What layoutSnapshot() shows for a manifest whose every copy is right.
+std::string rightManifest(const std::vector<std::pair<std::string, std::uint64_t>>& copies);
+
 // A folder of ROM files, ROOT/roms, and a destination, ROOT/usb, in a fresh
 // directory, with the real file system.
 class ExportFixture : public ::testing::Test {
@@ -37,7 +46,7 @@ class ExportFixture : public ::testing::Test {
   // index there as FILES.TXT.
   ExportRequest request(Names names, bool replace = false, const std::string& into = {}) const;
 
-  // What a plain export of `names` makes in an empty folder.
+  // What a plain export of `names` makes in an empty folder (layoutSnapshot).
   Tree freshExport(const Names& names);
 
   // The failure of an export that must fail.

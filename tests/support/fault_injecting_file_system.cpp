@@ -47,8 +47,9 @@ class FaultySync final : public VolumeSync {
 }  // namespace
 
 const char* nameOf(Service service) {
-  static const char* const kNames[] = {"look",           "lock", "open",   "print",  "close",
-                                       "make directory", "copy", "rename", "remove", "sync"};
+  static const char* const kNames[] = {"look",  "read back",      "lock", "open",   "print",
+                                       "close", "make directory", "copy", "rename", "remove",
+                                       "sync"};
   return kNames[static_cast<int>(service)];
 }
 

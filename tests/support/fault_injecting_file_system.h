@@ -13,8 +13,9 @@ namespace kavo::testing {
 // system passes, and the files and volume syncs it hands out.
 using Service = FileCall;
 inline constexpr std::array kAllServices = {
-    Service::Look,          Service::Lock, Service::Open,   Service::Print,  Service::Close,
-    Service::MakeDirectory, Service::Copy, Service::Rename, Service::Remove, Service::Sync};
+    Service::Look,   Service::ReadBack, Service::Lock,          Service::Open,
+    Service::Print,  Service::Close,    Service::MakeDirectory, Service::Copy,
+    Service::Rename, Service::Remove,   Service::Sync};
 const char* nameOf(Service service);
 
 // Wraps a real file system and fails the k-th call (from 1) of one service

@@ -39,7 +39,7 @@ class Form1ExportTest : public QObject {
     QCOMPARE(s.dialogs.messages[0].title, std::string());
     QCOMPARE(s.programEnd.ends, 1);
     QCOMPARE(s.programEnd.lastStatus, 0);
-    QCOMPARE(snapshot(out).size(), size_t(1 + 1 + kAllFiles.size()));
+    QCOMPARE(snapshot(out).size(), size_t(1 + 1 + 1 + kAllFiles.size()));  // and the manifest
     QVERIFY(readFile(out + "/FILES.TXT").starts_with("alex kidd.SMS,ROMS0\\0.SMS\n"));
   }
 
@@ -263,20 +263,25 @@ class Form1ExportTest : public QObject {
     QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
     // Shown at the timer's rate: some of the copies, in order.
     QVERIFY2(seen.size() >= 2, qPrintable(QString::number(seen.size())));
-    int last = 0;
+    // The copies in order, the flush, then reading them back in order.
+    int phase = 0, last = 0;
     for (const Sighting& sighting : seen) {
       QVERIFY(sighting.modal);
-      if (sighting.text == "Writing to the drive") {  // the flush, after the copies
+      if (sighting.text == "Writing to the drive") {
         QCOMPARE(sighting.detail, QString::fromStdString(out));
-        last = 201;
+        QVERIFY(phase <= 1);
+        phase = 1;
         continue;
       }
-      QVERIFY(last <= 200);
       QRegularExpressionMatch m =
-          QRegularExpression("^Copying (\\d+) of 200$").match(sighting.text);
+          QRegularExpression("^(Copying|Verifying) (\\d+) of 200$").match(sighting.text);
       QVERIFY2(m.hasMatch(), qPrintable(sighting.text));
-      QVERIFY(m.captured(1).toInt() >= last);
-      last = m.captured(1).toInt();
+      const int now = m.captured(1) == "Copying" ? 0 : 2;
+      QVERIFY(now >= phase);
+      if (now > phase) last = 0;
+      phase = now;
+      QVERIFY(m.captured(2).toInt() >= last);
+      last = m.captured(2).toInt();
       QVERIFY(sighting.detail.startsWith("Game "));
     }
     QVERIFY(paints >= 3);
@@ -287,7 +292,7 @@ class Form1ExportTest : public QObject {
     std::ostringstream cliOut, cliErr;
     QCOMPARE(runExportCommand(3, argv, cliOut, cliErr), int(kExported));
     const auto tree = snapshot(out);
-    QCOMPARE(tree.size(), size_t(200 + 7 + 1));  // copies, ROMS0..ROMS6, index
+    QCOMPARE(tree.size(), size_t(200 + 7 + 2));  // copies, ROMS0..ROMS6, index, manifest
     QVERIFY(tree == snapshot(byCli));
   }
 

@@ -20,6 +20,8 @@ struct FileStatus {
   std::uint64_t links = 0;           // hard links to it
   std::int64_t modifiedSeconds = 0;  // last change of its bytes, since 1970
   std::uint32_t modifiedNanoseconds = 0;
+  std::int64_t changedSeconds = 0;  // last change of its bytes or its entry
+  std::uint32_t changedNanoseconds = 0;
   // Looked at with Look::Access: 0 when this process may read the file, or
   // make and remove entries in the directory; else the operating system's
   // reason (an errno value) why not.
@@ -108,10 +110,6 @@ struct VolumeFacts {
   std::uint64_t available = 0;  // bytes the user may still write
   // The longest file name, in bytes, that the volume accepts.
   std::size_t nameLimit = std::numeric_limits<std::size_t>::max();
-  // The step, in nanoseconds, in which the volume keeps a file's
-  // modification time: 2 s on FAT, 1 where times are kept to the
-  // nanosecond. Two times closer than this may be the same time.
-  std::int64_t timeGranularity = 1;
   VolumeFormat format = VolumeFormat::Other;
 };
 
@@ -120,6 +118,12 @@ enum class Look {
   Entry,   // what stands at the path itself, a symbolic link not followed
   Target,  // what links lead to (a dangling link is Missing)
   Access,  // as Target, and whether this process may use it (accessDenied)
+};
+
+// Where openForReading() takes a file's bytes from.
+enum class Reading {
+  Cached,      // wherever the system has them, its page cache included
+  FromMedium,  // from the drive itself: what the drive really holds
 };
 
 // How much a listing tells of each entry.
@@ -150,7 +154,8 @@ class FileSystem {
 
   // Opens a regular file (links followed) to read it; anything else is
   // refused without being opened.
-  virtual std::unique_ptr<ReadableFile> openForReading(const std::string& path) = 0;
+  virtual std::unique_ptr<ReadableFile> openForReading(const std::string& path,
+                                                       Reading reading = Reading::Cached) = 0;
 
   // --- Claiming.
 

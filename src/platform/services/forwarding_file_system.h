@@ -6,7 +6,9 @@ namespace kavo {
 
 // What a file-system call does, as a wrapper sees it pass.
 enum class FileCall {
-  Look,           // volume, status, listDirectory, openForReading
+  Look,           // volume, status, listDirectory, openForReading (cached)
+  ReadBack,       // openForReading from the medium, and its reads (seen by
+                  // wrappers of the file)
   Lock,           // lockDirectory
   Open,           // createNew, openDirectory
   Print,          // WritableFile::print (seen by wrappers of the file)
@@ -40,9 +42,10 @@ class ForwardingFileSystem : public FileSystem {
     passing(FileCall::Look, path);
     return target_.listDirectory(path, listing);
   }
-  std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
-    passing(FileCall::Look, path);
-    return target_.openForReading(path);
+  std::unique_ptr<ReadableFile> openForReading(const std::string& path,
+                                               Reading reading = Reading::Cached) override {
+    passing(reading == Reading::Cached ? FileCall::Look : FileCall::ReadBack, path);
+    return target_.openForReading(path, reading);
   }
   std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override {
     passing(FileCall::Lock, directory);

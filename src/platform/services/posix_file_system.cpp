@@ -76,6 +76,8 @@ FileStatus statusOf(const struct stat& status) {
   result.links = static_cast<std::uint64_t>(status.st_nlink);
   result.modifiedSeconds = static_cast<std::int64_t>(status.st_mtim.tv_sec);
   result.modifiedNanoseconds = static_cast<std::uint32_t>(status.st_mtim.tv_nsec);
+  result.changedSeconds = static_cast<std::int64_t>(status.st_ctim.tv_sec);
+  result.changedNanoseconds = static_cast<std::uint32_t>(status.st_ctim.tv_nsec);
   return result;
 }
 
@@ -339,13 +341,7 @@ VolumeFacts PosixFileSystem::volume(const std::string& directory) {
     facts.nameLimit = static_cast<std::size_t>(limit);
   else if (errno != 0)
     fail(errno, directory, PathRole::Directory);
-  // FAT keeps modification times in steps of 2 s, and exFAT's drivers may
-  // too; a FUSE file system does not say what it stands in front of, and
-  // players' drives mounted through FUSE are mostly FAT.
-  const long type = static_cast<long>(kind.f_type);
-  if (type == kFatMagic || type == kExFatMagic || type == kFuseMagic)
-    facts.timeGranularity = 2'000'000'000;
-  facts.format = formatOf(directory, type);
+  facts.format = formatOf(directory, static_cast<long>(kind.f_type));
   return facts;
 }
 
@@ -397,10 +393,22 @@ std::vector<DirectoryEntry> PosixFileSystem::listDirectory(const std::string& pa
   return entries;
 }
 
-std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(const std::string& path) {
+std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(const std::string& path,
+                                                              Reading reading) {
   struct stat status {};
   const int fd = openSource(path, status);
-  return std::make_unique<PosixReadableFile>(fd, path, status);
+  auto file = std::make_unique<PosixReadableFile>(fd, path, status);
+  if (reading == Reading::FromMedium) {
+    // The system would answer from the page cache, which still holds what
+    // was written, so a drive that lies (a fake-capacity stick, a failing
+    // card) would pass. The file's cached pages are dropped instead, and
+    // the reads then go to the drive. This asks less than O_DIRECT, which
+    // needs aligned buffers and which FUSE and tmpfs refuse: the pages of a
+    // file already flushed are clean, and clean pages are always dropped.
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  return file;
 }
 
 std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(const std::string& directory) {

@@ -17,7 +17,8 @@ class PosixFileSystem final : public FileSystem {
   FileStatus status(const std::string& path, Look look = Look::Entry) override;
   std::vector<DirectoryEntry> listDirectory(const std::string& path,
                                             Listing listing = Listing::Statuses) override;
-  std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
+  std::unique_ptr<ReadableFile> openForReading(const std::string& path,
+                                               Reading reading = Reading::Cached) override;
   std::unique_ptr<DirectoryLock> lockDirectory(const std::string& directory) override;
   std::unique_ptr<WritableFile> createNew(const std::string& path) override;
   void makeDirectory(const std::string& path) override;

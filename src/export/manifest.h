@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/content_hash.h"
+#include "platform/services/file_system.h"
+
+namespace kavo {
+
+// The manifest an export leaves in the destination beside the group
+// directories: an 8.3 upper-case name, as FAT and the console expect.
+inline constexpr char kManifestName[] = "KAVOSUMS.TXT";
+
+// What a source was when its copy was made. The same file with the same
+// size and times holds the same bytes, as far as anyone can tell without
+// reading it, so a refresh need not hash an unchanged source again.
+struct SourceIdentity {
+  std::uint64_t size = 0, device = 0, inode = 0;
+  std::int64_t modifiedSeconds = 0, changedSeconds = 0;
+  std::uint32_t modifiedNanoseconds = 0, changedNanoseconds = 0;
+
+  static SourceIdentity of(const FileStatus& status);
+  bool operator==(const SourceIdentity&) const = default;
+};
+
+// One copy of a layout as the manifest records it.
+struct ManifestEntry {
+  std::string copy;  // relative to the destination: "ROMS0/0.SMS"
+  std::uint64_t size = 0;
+  ContentHash hash;  // of the bytes the copy holds, as they were verified
+  SourceIdentity source;
+  bool operator==(const ManifestEntry&) const = default;
+};
+
+// The manifest's text: a header line, then a line for each copy in list
+// order: its hash and size, its source's size, modification and change
+// times, device and inode, and last its path, which may hold spaces.
+std::string manifestText(const std::vector<ManifestEntry>& entries);
+
+// Whether a file that begins with `start` is a manifest of this program's.
+bool isOurManifest(std::string_view start);
+
+// Reads the text of a manifest this program wrote, a line at a time, each
+// bounded; anything else (truncated, damaged, another program's) gives
+// nothing.
+std::optional<std::vector<ManifestEntry>> parseManifest(std::string_view text);
+
+// The manifest at `path`: nothing when it cannot be read as one (a file of
+// more than some tens of megabytes is not one).
+std::optional<std::vector<ManifestEntry>> readManifest(FileSystem& files, const std::string& path,
+                                                       Reading reading = Reading::Cached);
+
+}  // namespace kavo
