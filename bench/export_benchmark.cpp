@@ -4,7 +4,8 @@
 //
 //   export_benchmark --dir DIR --program PATH [--rounds N]
 //                    [--workloads small,tiny,mixed,large] [--target DIR]
-//                    [--baseline PATH] [--compare-sync | --memory | --replace]
+//                    [--baseline PATH] [--compare-sync | --memory | --replace |
+//                    --verify]
 //
 // Workloads: small is 5,000 files of 64 KiB, tiny 20,000 of 4 KiB, mixed
 // 100 of 4 MiB and 5,000 of 64 KiB, large 5 of 200 MiB. The large one is
@@ -23,6 +24,10 @@
 // (untimed), then 5 new names spread through the order and the program run
 // again with --replace, against a fresh export of the same 1,005 files, and
 // the replace with --checksum too.
+// --verify times, on each workload, the export with its read-back against
+// the export with --no-verify (their difference is what verifying costs),
+// and then --check of an exported layout against reading the same copies
+// with `dd iflag=direct`, the drive's own speed with no cache to help.
 // --memory runs the program once on each of 500, 5,000 and 50,000 files of
 // 1 KiB and reports its peak resident memory for each count.
 //
@@ -71,6 +76,7 @@ struct Options {
   bool compareSync = false;
   bool memory = false;
   bool replace = false;
+  bool verify = false;
 };
 
 struct Run {
@@ -310,11 +316,13 @@ Options parse(int argc, char** argv) {
       options.memory = true;
     else if (arg == "--replace")
       options.replace = true;
+    else if (arg == "--verify")
+      options.verify = true;
     else {
       std::fprintf(stderr,
                    "usage: export_benchmark --dir DIR --program PATH [--rounds N] "
                    "[--workloads small,tiny,mixed,large] [--target DIR] "
-                   "[--baseline PATH] [--compare-sync | --memory | --replace]\n");
+                   "[--baseline PATH] [--compare-sync | --memory | --replace | --verify]\n");
       std::exit(2);
     }
   }
@@ -419,6 +427,62 @@ void timeWorkload(const Options& options, const Workload& workload, const std::s
   std::fflush(stdout);
 }
 
+// Verification: what the read-back adds to an export, and how fast --check
+// reads a layout back against `dd iflag=direct` reading the same copies.
+void timeVerify(const Options& options, const Workload& workload, const std::string& source,
+                const std::string& outputs) {
+  std::uint64_t bytes = 0;
+  const std::vector<std::string> names = prepareSource(workload, source, bytes);
+  const std::string place = outputs + "/verify-" + workload.name;
+  fs::remove_all(place);
+  fs::create_directories(place);
+  auto exporting = [&](std::vector<std::string> extra) {
+    return [&, extra](const std::string& out) {
+      fs::create_directories(out);
+      std::vector<std::string> argv = {options.program, "--quiet"};
+      argv.insert(argv.end(), extra.begin(), extra.end());
+      argv.push_back(source);
+      argv.push_back(out);
+      return runProgram(argv).seconds;
+    };
+  };
+  std::vector<Command> commands = {{"export, read back", exporting({}), {}},
+                                   {"export --no-verify", exporting({"--no-verify"}), {}}};
+  std::printf("\nverify %s: %zu files, %.1f MiB, %d rounds, into %s\n", workload.name.c_str(),
+              names.size(), static_cast<double>(bytes) / (1 << 20), options.rounds, place.c_str());
+  std::fflush(stdout);
+  runRounds(options, commands, place);
+  std::printf("reading back added %.3f s for %.1f MiB\n",
+              median(commands[0].seconds) - median(commands[1].seconds),
+              static_cast<double>(bytes) / (1 << 20));
+
+  // One layout, read back again and again: by --check, and by dd.
+  const std::string layout = place + "-layout";
+  fs::remove_all(layout);
+  fs::create_directories(layout);
+  runProgram({options.program, "--quiet", "--no-verify", source, layout});
+  std::vector<Command> reading = {
+      {"simplekavo-export --check",
+       [&](const std::string& out) {
+         fs::create_directories(out);
+         return runProgram({options.program, "--quiet", "--check", layout}).seconds;
+       },
+       {}},
+      {"dd iflag=direct of each copy",
+       [&](const std::string& out) {
+         fs::create_directories(out);
+         return seconds([&] {
+           run("for f in " + quoted(layout) +
+               "/ROMS*/*; do dd if=\"$f\" of=/dev/null bs=4M "
+               "iflag=direct status=none || exit 1; done");
+         });
+       },
+       {}}};
+  runRounds(options, reading, place + "-reading");
+  fs::remove_all(layout);
+  std::fflush(stdout);
+}
+
 // Refreshing a drive: the earlier export holds 1,000 files; the new list
 // adds 5 names spread through the order, so every later copy moves.
 void timeReplace(const Options& options, const std::string& dir, const std::string& outputs) {
@@ -488,6 +552,11 @@ int main(int argc, char** argv) {
   fs::create_directories(outputs);
   if (options.replace) {
     timeReplace(options, dir, outputs);
+    return 0;
+  }
+  if (options.verify) {
+    for (const std::string& name : options.workloads)
+      timeVerify(options, workloadNamed(name), dir + "/source-" + name, outputs);
     return 0;
   }
   for (const std::string& name : options.workloads)

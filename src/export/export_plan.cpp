@@ -409,40 +409,55 @@ std::optional<ContentHash> earlierCopyStillRight(FileSystem& files, const std::s
   return std::nullopt;
 }
 
+namespace {
+
+// Reads are this large, so that a drive streams; each thread keeps its own
+// buffers for all its files rather than making (and clearing) new ones for
+// each of thousands of small files.
+constexpr std::size_t kPiece = 1024 * 1024;
+
+char* threadBuffer(int which) {
+  thread_local const std::unique_ptr<char[]> buffers[2] = {
+      std::make_unique_for_overwrite<char[]>(kPiece),
+      std::make_unique_for_overwrite<char[]>(kPiece)};
+  return buffers[which].get();
+}
+
+}  // namespace
+
 ContentHash hashOf(FileSystem& files, const std::string& path, Reading reading) {
-  constexpr std::size_t kPiece = 1024 * 1024;
   std::unique_ptr<ReadableFile> file = files.openForReading(path, reading);
-  std::vector<char> piece(kPiece);
+  char* piece = threadBuffer(0);
   Hasher hasher;
-  while (const std::size_t got = file->read(piece.data(), kPiece)) {
+  while (const std::size_t got = file->read(piece, kPiece)) {
     throwIfInterrupted();
-    hasher.add(piece.data(), got);
+    hasher.add(piece, got);
   }
   return hasher.digest();
 }
 
 std::optional<ContentHash> hashOfSame(FileSystem& files, const std::string& path, Reading reading,
                                       const std::string& other) {
-  constexpr std::size_t kPiece = 1024 * 1024;
   std::unique_ptr<ReadableFile> first = files.openForReading(path, reading);
   std::unique_ptr<ReadableFile> second = files.openForReading(other);
-  std::vector<char> one(kPiece), two(kPiece);
+  char* const one = threadBuffer(0);
+  char* const two = threadBuffer(1);
   Hasher hasher;
   for (;;) {
     throwIfInterrupted();
-    const std::size_t got = first->read(one.data(), kPiece);
+    const std::size_t got = first->read(one, kPiece);
     std::size_t filled = 0;
     while (filled < got) {
-      const std::size_t more = second->read(two.data() + filled, got - filled);
+      const std::size_t more = second->read(two + filled, got - filled);
       if (more == 0) return std::nullopt;
       filled += more;
     }
     if (got == 0) {
-      if (second->read(two.data(), 1) != 0) return std::nullopt;
+      if (second->read(two, 1) != 0) return std::nullopt;
       return hasher.digest();
     }
-    if (std::memcmp(one.data(), two.data(), got) != 0) return std::nullopt;
-    hasher.add(one.data(), got);
+    if (std::memcmp(one, two, got) != 0) return std::nullopt;
+    hasher.add(one, got);
   }
 }
 

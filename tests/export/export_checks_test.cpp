@@ -16,12 +16,14 @@
 #include <latch>
 #include <thread>
 
+#include "export/manifest.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "support/error_of.h"
 #include "support/export_fixture.h"
+#include "support/fault_injecting_file_system.h"
 #include "support/mounted_volume.h"
 #include "support/temp_directory.h"
 #include "support/watching_file_system.h"
@@ -265,9 +267,17 @@ TEST(ExportChecksOnFat32, WhatFatCannotHoldIsRefusedBeforeWriting) {
     EXPECT_TRUE(error->refused());
     EXPECT_EQ(snapshot(root / "usb"), before);
   }
-  const ExportSummary done =
-      exportRomSet({root / "usb", root / "roms", {"Alpha.sms"}, root / "usb/FILES.TXT"}, files);
+  // What it writes there is read back; a read that fails takes it back.
+  const ExportRequest alpha{root / "usb", root / "roms", {"Alpha.sms"}, root / "usb/FILES.TXT"};
+  testing::FaultInjectingFileSystem failingRead(files, FileCall::ReadBack, 2, EIO);
+  const auto error = errorOf<ExportFailure>([&] { exportRomSet(alpha, failingRead); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->step(), "verifying");
+  EXPECT_EQ(snapshot(root / "usb"), before);
+  const ExportSummary done = exportRomSet(alpha, files);
   EXPECT_EQ(done.spaceUnchecked, std::vector<std::string>{root / "usb"});
+  EXPECT_EQ(testing::layoutSnapshot(root / "usb")[kManifestName],
+            testing::rightManifest({{"ROMS0/0.SMS", 3}}));
 }
 
 // Over an earlier layout: a plain export is refused, saying a replace would

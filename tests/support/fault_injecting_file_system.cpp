@@ -6,42 +6,45 @@ namespace kavo::testing {
 
 namespace {
 
-class FaultyFile final : public WritableFile {
- public:
-  FaultyFile(std::unique_ptr<WritableFile> file, std::string path, FaultInjectingFileSystem& faults)
-      : file_(std::move(file)), path_(std::move(path)), faults_(faults) {}
-
-  void print(std::string_view bytes) override {
-    if (faults_.failsNext(Service::Print)) file_->print(bytes.substr(0, bytes.size() / 2));
-    faults_.passing(Service::Print, path_);
-    file_->print(bytes);
-  }
-  void close() override {
-    file_->close();
-    faults_.passing(Service::Close, path_);
-  }
-
- private:
-  std::unique_ptr<WritableFile> file_;
-  std::string path_;
-  FaultInjectingFileSystem& faults_;
+// A wrapper's real object, the path its calls name, and who decides.
+template <typename Real>
+struct Wrapped {
+  std::unique_ptr<Real> real;
+  std::string path;
+  FaultInjectingFileSystem& faults;
 };
 
-class FaultySync final : public VolumeSync {
+class FaultyFile final : public WritableFile, Wrapped<WritableFile> {
  public:
-  FaultySync(std::unique_ptr<VolumeSync> sync, std::string directory,
-             FaultInjectingFileSystem& faults)
-      : sync_(std::move(sync)), directory_(std::move(directory)), faults_(faults) {}
-
-  void sync() override {
-    faults_.passing(Service::Sync, directory_);
-    sync_->sync();
+  explicit FaultyFile(Wrapped<WritableFile> file) : Wrapped(std::move(file)) {}
+  void print(std::string_view bytes) override {
+    if (faults.failsNext(Service::Print)) real->print(bytes.substr(0, bytes.size() / 2));
+    faults.passing(Service::Print, path);
+    real->print(bytes);
   }
+  void close() override {
+    real->close();
+    faults.passing(Service::Close, path);
+  }
+};
 
- private:
-  std::unique_ptr<VolumeSync> sync_;
-  std::string directory_;
-  FaultInjectingFileSystem& faults_;
+class FaultyReader final : public ReadableFile, Wrapped<ReadableFile> {
+ public:
+  explicit FaultyReader(Wrapped<ReadableFile> file)
+      : ReadableFile(file.real->status()), Wrapped(std::move(file)) {}
+  std::size_t read(char* buffer, std::size_t size) override {
+    faults.passing(Service::ReadBack, path);
+    return real->read(buffer, size);
+  }
+};
+
+class FaultySync final : public VolumeSync, Wrapped<VolumeSync> {
+ public:
+  explicit FaultySync(Wrapped<VolumeSync> sync) : Wrapped(std::move(sync)) {}
+  void sync() override {
+    faults.passing(Service::Sync, path);
+    real->sync();
+  }
 };
 
 }  // namespace
@@ -54,12 +57,20 @@ const char* nameOf(Service service) {
 }
 
 std::unique_ptr<WritableFile> FaultInjectingFileSystem::createNew(const std::string& path) {
-  return std::make_unique<FaultyFile>(ForwardingFileSystem::createNew(path), path, *this);
+  return std::make_unique<FaultyFile>(
+      Wrapped<WritableFile>{ForwardingFileSystem::createNew(path), path, *this});
+}
+
+std::unique_ptr<ReadableFile> FaultInjectingFileSystem::openForReading(const std::string& path,
+                                                                       Reading reading) {
+  auto file = ForwardingFileSystem::openForReading(path, reading);
+  if (reading == Reading::Cached) return file;
+  return std::make_unique<FaultyReader>(Wrapped<ReadableFile>{std::move(file), path, *this});
 }
 
 std::unique_ptr<VolumeSync> FaultInjectingFileSystem::watchVolume(const std::string& directory) {
-  return std::make_unique<FaultySync>(ForwardingFileSystem::watchVolume(directory), directory,
-                                      *this);
+  return std::make_unique<FaultySync>(
+      Wrapped<VolumeSync>{ForwardingFileSystem::watchVolume(directory), directory, *this});
 }
 
 bool FaultInjectingFileSystem::failsNext(Service service) const {

@@ -19,11 +19,11 @@ inline constexpr std::array kAllServices = {
 const char* nameOf(Service service);
 
 // Wraps a real file system and fails the k-th call (from 1) of one service
-// with one errno, as the host would report it. Calls may come from several
-// threads; the k-th is the k-th to arrive. A failed call does nothing,
-// except two that fail the way real ones do: a print writes the first half
-// of its bytes and then fails (a short write), and close closes the file and
-// then reports the failure, as a close that loses a late write-back does.
+// (each read from the medium is a call) with one errno, as the host would
+// report it. Calls may come from several threads; the k-th is the k-th to
+// arrive. A failed call does nothing, except that a print writes the first
+// half of its bytes (a short write), and close closes the file first (a
+// late write-back lost).
 class FaultInjectingFileSystem final : public ForwardingFileSystem {
  public:
   FaultInjectingFileSystem(FileSystem& target, Service service, int failingCall, int errnoValue)
@@ -32,10 +32,11 @@ class FaultInjectingFileSystem final : public ForwardingFileSystem {
         failingCall_(failingCall),
         errno_(errnoValue) {}
 
-  // Whether the fault has been injected.
-  bool injected() const { return injected_; }
+  bool injected() const { return injected_; }  // the fault, yet
 
   std::unique_ptr<WritableFile> createNew(const std::string& path) override;
+  std::unique_ptr<ReadableFile> openForReading(const std::string& path,
+                                               Reading reading = Reading::Cached) override;
   std::unique_ptr<VolumeSync> watchVolume(const std::string& directory) override;
 
   // Counts a call of `service` and throws the injected error, naming `path`,
@@ -48,8 +49,7 @@ class FaultInjectingFileSystem final : public ForwardingFileSystem {
   Service service_;
   int failingCall_;
   int errno_;
-  // Copies run on several threads at once, so the count is kept under a lock.
-  mutable std::mutex mutex_;
+  mutable std::mutex mutex_;  // copies run on several threads at once
   int calls_ = 0;
   std::atomic<bool> injected_ = false;
 };
