@@ -249,9 +249,9 @@ class PerFileSync final : public kavo::ForwardingFileSystem {
     target_.makeDirectory(path);
     directories_.push_back(path);
   }
-  void copyInto(const std::string& from, const kavo::OpenDirectory& into,
-                const std::string& name) override {
-    target_.copyInto(from, into, name);
+  void copyInto(const std::string& from, const kavo::OpenDirectory& into, const std::string& name,
+                const Seen& seen = {}) override {
+    target_.copyInto(from, into, name, seen);
     syncPath(into.path() + "/" + name, true);
   }
   std::unique_ptr<kavo::VolumeSync> watchVolume(const std::string& directory) override {

@@ -77,6 +77,18 @@ bool attempt(const std::function<void()>& step, std::vector<std::string>& failed
   }
 }
 
+// What the manifest will record of each copy: what the plan knows (of a
+// reused copy, all of it; of the rest, all but the hash of the bytes copied).
+std::vector<ManifestEntry> manifestEntries(const ExportPlan& plan) {
+  std::vector<ManifestEntry> entries;
+  entries.reserve(plan.count());
+  for (std::size_t j = 0; j < plan.count(); ++j) {
+    const PlannedCopy& copy = plan.copies[j];
+    entries.push_back({plan.copyName(j), copy.size, copy.hash, copy.source});
+  }
+  return entries;
+}
+
 }  // namespace
 
 std::string copyingText(std::size_t number, std::size_t count) {
@@ -93,6 +105,7 @@ ExportWriter::ExportWriter(const ExportPlan& plan, FileSystem& files, Progress& 
       progress_(progress),
       undo_(files, plan.count(), [&plan](std::size_t j) { return plan.copyPath(j); }),
       directories_(plan.groupCount()),
+      entries_(manifestEntries(plan)),
       workers_(plan.request->copiesAtOnce, kJobsInHand) {}
 
 ExportSummary ExportWriter::run() {
@@ -203,9 +216,15 @@ void ExportWriter::handIn(std::size_t first, std::size_t end) {
   while (!workers_.hasRoom() || workers_.failed()) recordOldestJob();
   const OpenDirectory& directory = *directories_[layout::groupNumberOf(first)];
   workers_.handIn({first, end}, [this, &directory, first, end] {
-    for (std::size_t j = first; j < end; ++j)
+    // Each copy's bytes are hashed as they are copied, for the manifest and
+    // for reading the copy back.
+    for (std::size_t j = first; j < end; ++j) {
+      Hasher hasher;
       undo_.copy(j, plan_.sourcePath(j), directory,
-                 layout::copyFileName(plan_.request->names[j], j));
+                 layout::copyFileName(plan_.request->names[j], j),
+                 [&hasher](const char* bytes, std::size_t size) { hasher.add(bytes, size); });
+      entries_[j].hash = hasher.digest();
+    }
   });
 }
 
@@ -258,17 +277,13 @@ void ExportWriter::commit() {
 }
 
 // Reads back every copy this export wrote from the drive itself, the page
-// cache passed by, and compares it with its source, a few copies at a time;
-// the hash of the bytes compared goes into the manifest, beside what the
-// plan knows of the copies it reused. Then the new index is read back too.
-// Without verification the sources are only hashed, on the computer.
+// cache passed by, a few copies at a time, and compares the hash of what it
+// reads with the hash of the bytes copied; then the new index, with what was
+// written. (The sources are not read again: each was hashed as it was
+// copied, and a source that changed meanwhile failed its copy.)
 void ExportWriter::verify() {
+  if (!plan_.request->verify) return;
   during(kVerifying, [&] {
-    entries_.resize(plan_.count());
-    for (std::size_t j = 0; j < plan_.count(); ++j) {
-      const PlannedCopy& copy = plan_.copies[j];
-      entries_[j] = {plan_.copyName(j), copy.size, copy.hash, copy.source};
-    }
     for (std::size_t first = 0; first < plan_.count();) {
       if (!plan_.copies[first].reusedFrom.empty()) {
         ++first;
@@ -282,34 +297,28 @@ void ExportWriter::verify() {
         bytes += plan_.copies[end].size;
       while (!workers_.hasRoom() || workers_.failed()) verifyOldestJob();
       workers_.handIn({first, end}, [this, first, end] {
-        for (std::size_t j = first; j < end; ++j) entries_[j].hash = verifyCopy(j);
+        for (std::size_t j = first; j < end; ++j) verifyCopy(j);
       });
       first = end;
     }
     while (workers_.inHand() > 0) verifyOldestJob();
-    if (plan_.request->verify) readBack(plan_.paths.index(Waiting::Staged), plan_.index());
+    readBack(plan_.paths.index(Waiting::Staged), plan_.index());
   });
 }
 
 void ExportWriter::verifyOldestJob() {
   const JobRange oldest = workers_.oldest();
-  if (plan_.request->verify)
-    progress_.step(verifyingText(oldest.first + 1, plan_.count()),
-                   plan_.request->names[oldest.first], oldest.first, plan_.count());
+  progress_.step(verifyingText(oldest.first + 1, plan_.count()), plan_.request->names[oldest.first],
+                 oldest.first, plan_.count());
   workers_.takeBackOldest();
 }
 
-// The hash of copy j's bytes, read back from the drive and found to be its
-// source's; or, without verification, of its source's.
-ContentHash ExportWriter::verifyCopy(std::size_t j) const {
-  const std::string source = plan_.sourcePath(j);
-  if (!plan_.request->verify) return hashOf(files_, source);
+// Reads copy j back from the drive and checks that it holds the bytes
+// copied.
+void ExportWriter::verifyCopy(std::size_t j) const {
   const std::string copy = plan_.copyPath(j);
-  if (const auto hash = hashOfSame(files_, copy, Reading::FromMedium, source)) return *hash;
-  // A source changed since it was looked at is not the drive's fault.
-  if (SourceIdentity::of(files_.status(source, Look::Target)) != plan_.copies[j].source)
-    throw RunTimeError(ErrorNumber::PathFileAccessError, source, "Changed while it was copied");
-  throw RunTimeError(ErrorNumber::DeviceIoError, copy, kReadsBackDifferent);
+  if (hashOf(files_, copy, Reading::FromMedium) != entries_[j].hash)
+    throw RunTimeError(ErrorNumber::DeviceIoError, copy, kReadsBackDifferent);
 }
 
 // Reads `path` back from the drive and compares it with what was written.

@@ -66,7 +66,7 @@ class ExportWriter {
   void commit();
   void verify();
   void verifyOldestJob();
-  ContentHash verifyCopy(std::size_t listIndex) const;
+  void verifyCopy(std::size_t listIndex) const;
   void readBack(const std::string& path, const std::string& written) const;
   void writeManifest();
   void swap();

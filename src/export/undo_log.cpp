@@ -37,10 +37,10 @@ void UndoLog::expectCopies(std::size_t first, std::size_t end) {
 }
 
 void UndoLog::copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
-                   const std::string& name) {
+                   const std::string& name, const FileSystem::Seen& seen) {
   // A copy that fails may have made part of itself, so it stays noted.
   started_[listIndex] = true;
-  files_.copyInto(from, into, name);
+  files_.copyInto(from, into, name, seen);
 }
 
 void UndoLog::takeBack(const Change& change, std::vector<std::string>& left) {

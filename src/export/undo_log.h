@@ -36,7 +36,7 @@ class UndoLog {
   // Makes copy `listIndex`, expected before, as files.copyInto does. Safe to
   // call from several threads at once.
   void copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
-            const std::string& name);
+            const std::string& name, const FileSystem::Seen& seen = {});
 
   // Takes every change back, the last first: renames are reversed, files and
   // directories removed. Goes on past a step that fails, and returns those

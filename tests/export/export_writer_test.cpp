@@ -155,8 +155,8 @@ class RecordingCopies final : public ForwardingFileSystem {
     status.size = 1000;
     return std::make_unique<Source>(status);
   }
-  void copyInto(const std::string& from, const OpenDirectory& into,
-                const std::string& name) override {
+  void copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
+                const Seen&) override {
     std::lock_guard lock(mutex_);
     copies.emplace_back(from, into.path() + "/" + name);
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -182,9 +183,11 @@ class FileSystem {
   // directory) is refused without being read, and one whose size or times
   // changed while it was copied fails the copy ("Changed while it was
   // copied"), since the copy then holds neither the old bytes nor the new.
-  // Safe to call from several threads at once.
-  virtual void copyInto(const std::string& from, const OpenDirectory& into,
-                        const std::string& name) = 0;
+  // `seen`, when given, is shown the bytes copied, in order. Safe to call
+  // from several threads at once.
+  using Seen = std::function<void(const char* bytes, std::size_t size)>;
+  virtual void copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
+                        const Seen& seen = {}) = 0;
 
   // Gives a file another name in the same volume, replacing a file that has
   // that name (the entry is replaced, never written through).

@@ -63,10 +63,10 @@ class ForwardingFileSystem : public FileSystem {
     passing(FileCall::Open, path);
     return target_.openDirectory(path);
   }
-  void copyInto(const std::string& from, const OpenDirectory& into,
-                const std::string& name) override {
+  void copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
+                const Seen& seen = {}) override {
     passing(FileCall::Copy, into.path() + "/" + name, from);
-    target_.copyInto(from, into, name);
+    target_.copyInto(from, into, name, seen);
   }
   void rename(const std::string& from, const std::string& to) override {
     passing(FileCall::Rename, to, from);

@@ -116,15 +116,23 @@ constexpr std::size_t kCopyPiece = std::size_t{8} << 20;
 // made (see copyInto).
 constexpr std::uint64_t kEarlyWriteBackFrom = 64 * 1024;
 
-// Copies in user space, for the file systems where copy_file_range cannot.
-void copyThroughBuffer(int in, int out, const std::string& from, const std::string& to) {
-  // One buffer per thread for all its copies: making (and clearing) a new
-  // one for each of thousands of small files costs more than copying them.
-  constexpr std::size_t kBufferSize = 256 * 1024;
+// One buffer per thread for all its copies: making (and clearing) a new
+// one for each of thousands of small files costs more than copying them.
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+char* threadBuffer() {
   thread_local const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
+  return buffer.get();
+}
+
+// Copies in user space, for the file systems where copy_file_range cannot,
+// showing `seen` each piece.
+void copyThroughBuffer(int in, int out, const std::string& from, const std::string& to,
+                       const FileSystem::Seen& seen) {
+  char* const buffer = threadBuffer();
   std::size_t sinceCheck = 0;
   for (;;) {
-    ssize_t got = ::read(in, buffer.get(), kBufferSize);
+    ssize_t got = ::read(in, buffer, kBufferSize);
     if (got < 0) {
       if (errno == EINTR) {
         throwIfInterrupted();
@@ -133,7 +141,8 @@ void copyThroughBuffer(int in, int out, const std::string& from, const std::stri
       fail(errno, from);
     }
     if (got == 0) return;
-    writeAll(out, buffer.get(), static_cast<std::size_t>(got), to);
+    writeAll(out, buffer, static_cast<std::size_t>(got), to);
+    if (seen) seen(buffer, static_cast<std::size_t>(got));
     if ((sinceCheck += static_cast<std::size_t>(got)) >= kCopyPiece) {
       sinceCheck = 0;
       throwIfInterrupted();
@@ -445,8 +454,27 @@ std::unique_ptr<OpenDirectory> PosixFileSystem::openDirectory(const std::string&
   return std::make_unique<PosixOpenDirectory>(openDirectoryDescriptor(path), path);
 }
 
+namespace {
+
+// Shows `seen` the first `size` bytes of the open file, read again: they
+// are in the page cache, the kernel having just copied them.
+void showCopied(int in, std::uint64_t size, const std::string& from, const FileSystem::Seen& seen) {
+  char* const buffer = threadBuffer();
+  for (std::uint64_t at = 0; at < size;) {
+    const ssize_t got = ::pread(in, buffer, std::min<std::uint64_t>(kBufferSize, size - at),
+                                static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) fail(errno, from);
+    if (got == 0) return;  // cut short: the check after the copy says so
+    seen(buffer, static_cast<std::size_t>(got));
+    at += static_cast<std::uint64_t>(got);
+  }
+}
+
+}  // namespace
+
 void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
-                               const std::string& name) {
+                               const std::string& name, const Seen& seen) {
   const std::string to = into.path() + "/" + name;
   const auto* open = dynamic_cast<const PosixOpenDirectory*>(&into);
   struct stat status {};
@@ -459,6 +487,7 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
   // as it was, one that shrinks as it is.
   const auto size = static_cast<std::uint64_t>(status.st_size);
   std::uint64_t copied = 0;
+  bool shown = false;  // the bytes went through this process, seen on the way
   while (copied < size) {
     ssize_t moved = ::copy_file_range(in.get(), nullptr, out.get(), nullptr,
                                       std::min<std::uint64_t>(size - copied, kCopyPiece), 0);
@@ -474,7 +503,8 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
     }
     bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
     if (unsupported && copied == 0) {
-      copyThroughBuffer(in.get(), out.get(), from, to);
+      copyThroughBuffer(in.get(), out.get(), from, to, seen);
+      shown = true;
       break;
     }
     // Failures here are nearly always on the writing side (a full or
@@ -488,9 +518,10 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
   // that flush, so the call's own result does not matter; where it is not
   // supported the flush does it all.
   if (size >= kEarlyWriteBackFrom) ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-  // A source cut short, grown or rewritten while it was read leaves a copy
-  // that is neither its old bytes nor its new ones; it fails, as tar reports
-  // "file changed as we read it".
+  if (seen && !shown) showCopied(in.get(), copied, from, seen);
+  // A source cut short, grown or rewritten while it was read (or shown)
+  // leaves a copy that is neither its old bytes nor its new ones; it fails,
+  // as tar reports "file changed as we read it".
   struct stat after {};
   if (::fstat(in.get(), &after) != 0) fail(errno, from);
   if (changedBetween(status, after))
