@@ -29,7 +29,9 @@ void printCopies(const ExportPlan& plan, std::ostream& out,
     const std::size_t end = std::min((group + 1) * layout::kGroupSize, plan.count());
     for (std::size_t j = group * layout::kGroupSize; j < end; ++j) {
       const std::string& earlier = plan.copies[j].reusedFrom;
-      out << (earlier.empty() ? "copy " : "reuse ")
+      out << (!earlier.empty()          ? "reuse "
+              : plan.copies[j].archived ? "unpack "
+                                        : "copy ")
           << shown(earlier.empty() ? plan.sourcePath(j) : earlier) << " -> "
           << shown(plan.finalCopyPath(j)) << '\n';
     }

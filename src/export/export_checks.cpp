@@ -131,8 +131,15 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
   return place;
 }
 
-FileStatus lookAtSource(FileSystem& files, const std::string& path) {
-  return files.openForReading(path)->status();
+SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName) {
+  const std::unique_ptr<ReadableFile> file = files.openForReading(path);
+  SourceLook look{file->status(), std::nullopt};
+  if (!mayBeArchive(listedName)) return look;
+  char start[8] = {};
+  const std::size_t got = file->readAt(0, start, sizeof start);
+  if (const auto format = archiveFormatOf({start, got}))
+    look.archived = lookIntoArchive(files, path, listedName, *format);
+  return look;
 }
 
 void requireFatName(VolumeFormat format, const std::string& copyPath) {

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
+#include "export/archived_rom.h"
 #include "export/export_failure.h"
 #include "export/export_plan.h"
 #include "export/export_request.h"
@@ -54,8 +57,14 @@ struct IndexPlace {
 IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destination,
                           FileSystem& files, DirectoryClaims& claims);
 
-// A source as the copy will find it: a regular file that opens for reading.
-FileStatus lookAtSource(FileSystem& files, const std::string& path);
+// A source as the copy will find it: a regular file that opens for reading,
+// and, when its name says it may be an archive and its first bytes say it
+// is one, the one ROM it holds (see archived_rom.h).
+struct SourceLook {
+  FileStatus status;
+  std::optional<ArchivedRom> archived;
+};
+SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName);
 
 // On FAT and exFAT, a copy's name holds no character they do not take.
 void requireFatName(VolumeFormat format, const std::string& copyPath);

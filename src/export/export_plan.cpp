@@ -244,65 +244,77 @@ void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const C
                            (sourcePath == plan.paths.index() ? "" : " (" + sourcePath + ")"));
   if (const auto at = with.replaced.find({source.device, source.inode}); at != with.replaced.end())
     throw RunTimeError(ErrorNumber::PathFileAccessError, sourcePath, at->second);
-  requireFatSize(with.volume.format, sourcePath, source.size);
   PlannedCopy& copy = plan.copies[j];
-  copy.size = source.size;
+  copy.size = copy.archived ? copy.archived->size : source.size;
   copy.source = SourceIdentity::of(source);
+  requireFatSize(with.volume.format, sourcePath, copy.size);
   if (!with.earlierIndices.empty() && with.earlierIndices[j]) {
     const std::size_t before = *with.earlierIndices[j];
     const std::size_t group = layout::groupNumberOf(before);
-    const std::string name = layout::copyFileName(plan.request->names[j], before);
+    const std::string name = layout::copyFileName(plan.recordName(j), before);
     const DirectoryEntry* earlier = plan.earlier.copy(group, name);
     const auto recorded = with.recorded.find(joinPath(layout::groupDirectoryName(group), name));
-    const std::string path = joinPath(plan.paths.group(group), name);
     const std::optional<ContentHash> hash =
-        earlier
-            ? earlierCopyStillRight(files, path, earlier->status, sourcePath, source,
-                                    recorded == with.recorded.end() ? nullptr : &recorded->second,
-                                    plan.request->compareBytes)
-            : std::nullopt;
+        earlier ? earlierCopyStillRight(
+                      files, joinPath(plan.paths.group(group), name), earlier->status, copy.size,
+                      copy.source, recorded == with.recorded.end() ? nullptr : &recorded->second,
+                      plan.request->compareBytes,
+                      [&] { return sourceHash(files, sourcePath, copy.archived); })
+                : std::nullopt;
     if (hash) {
-      copy.reusedFrom = path;
+      copy.reusedFrom = joinPath(plan.paths.group(group), name);
       copy.hash = *hash;
       ++plan.reused;
       return;
     }
   }
-  plan.bytes += source.size;
+  plan.bytes += copy.size;
 }
 
-// Looks at every source and decides its copy. The sources are looked at a
-// few at a time, as the copies are made; each is judged in list order, so
-// the first problem in the list is the one reported, as if they had been
-// looked at one by one. Returns what the copies take on the destination's
-// volume.
-std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& files) {
-  const std::vector<std::string>& names = plan.request->names;
-  const std::size_t count = names.size();
+// Looks at every source, and into those that are archives. The sources are
+// looked at a few at a time, as the copies are made; each is judged in list
+// order, so the first problem in the list is the one reported, as if they
+// had been looked at one by one.
+std::vector<FileStatus> lookAtSources(ExportPlan& plan, FileSystem& files) {
+  const std::size_t count = plan.count();
+  std::vector<FileStatus> statuses(count);
   constexpr std::size_t kInHand = 64;
   // Made before the workers, so that it outlasts any look still running
   // when a refusal leaves this scope.
-  std::vector<FileStatus> found(kInHand);
+  std::vector<SourceLook> found(kInHand);
   CopyWorkers lookers(plan.request->copiesAtOnce, kInHand);
-  CopyNames copyNames([&](std::size_t j) { return plan.sourcePath(j); });
-  std::uint64_t needed = 0;
   std::size_t handedIn = 0;
   for (std::size_t j = 0; j < count; ++j) {
     throwIfInterrupted();  // looking at thousands of files on a slow drive takes a while
     for (; handedIn < count && lookers.hasRoom(); ++handedIn)
       lookers.handIn({handedIn, handedIn + 1},
-                     [&files, &found, k = handedIn, source = plan.sourcePath(handedIn)] {
-                       found[k % kInHand] = lookAtSource(files, source);
+                     [&files, &found, k = handedIn, source = plan.sourcePath(handedIn),
+                      name = plan.request->names[handedIn]] {
+                       found[k % kInHand] = lookAtSource(files, source, name);
                      });
-    const std::string copyPath = plan.copyPath(j);
-    requireFits(copyPath, with.volume.nameLimit);
-    requireFatName(with.volume.format, copyPath);
-    copyNames.take(j, layout::copyFileName(names[j], j));
     const std::string source = plan.sourcePath(j);
     if (source.size() >= PATH_MAX)
       throw RunTimeError(ErrorNumber::BadFileName, source, "File name too long");
     lookers.takeBackOldestInTurn();
-    planCopy(plan, j, found[j % kInHand], with, files);
+    statuses[j] = found[j % kInHand].status;
+    plan.copies[j].archived = std::move(found[j % kInHand].archived);
+  }
+  return statuses;
+}
+
+// Decides every copy, in list order, once the sources have been looked at.
+// Returns what the copies take on the destination's volume.
+std::uint64_t planCopies(ExportPlan& plan, const std::vector<FileStatus>& sources,
+                         const CopyContext& with, FileSystem& files) {
+  CopyNames copyNames([&](std::size_t j) { return plan.sourcePath(j); });
+  std::uint64_t needed = 0;
+  for (std::size_t j = 0; j < plan.count(); ++j) {
+    throwIfInterrupted();
+    const std::string copyPath = plan.copyPath(j);
+    requireFits(copyPath, with.volume.nameLimit);
+    requireFatName(with.volume.format, copyPath);
+    copyNames.take(j, layout::copyFileName(plan.recordName(j), j));
+    planCopy(plan, j, sources[j], with, files);
     if (plan.copies[j].reusedFrom.empty())
       needed += roundUp(plan.copies[j].size, with.volume.blockSize);
   }
@@ -317,7 +329,7 @@ void checkSpace(ExportPlan& plan, const IndexPlace& index, const FileStatus& des
   std::uint64_t indexBytes = 0;
   std::vector<ManifestEntry> entries;
   for (std::size_t j = 0; j < plan.count(); ++j) {
-    indexBytes += layout::record(plan.request->names[j], j).size();
+    indexBytes += layout::record(plan.recordName(j), j).size();
     entries.push_back({plan.copyName(j), plan.copies[j].size, {}, plan.copies[j].source});
   }
   indexBytes += layout::paddingLength(indexBytes);
@@ -343,23 +355,28 @@ std::string ExportPlan::sourcePath(std::size_t listIndex) const {
   return joinPath(request->source, request->names[listIndex]);
 }
 
+const std::string& ExportPlan::recordName(std::size_t listIndex) const {
+  const std::optional<ArchivedRom>& archived = copies[listIndex].archived;
+  return archived ? archived->name : request->names[listIndex];
+}
+
 std::string ExportPlan::groupPath(std::size_t group) const {
   return staged ? paths.group(group, Waiting::Staged) : paths.group(group);
 }
 
 std::string ExportPlan::copyPath(std::size_t listIndex) const {
-  return ExportPaths::copy(groupPath(layout::groupNumberOf(listIndex)), request->names[listIndex],
+  return ExportPaths::copy(groupPath(layout::groupNumberOf(listIndex)), recordName(listIndex),
                            listIndex);
 }
 
 std::string ExportPlan::finalCopyPath(std::size_t listIndex) const {
-  return ExportPaths::copy(finalGroupPath(layout::groupNumberOf(listIndex)),
-                           request->names[listIndex], listIndex);
+  return ExportPaths::copy(finalGroupPath(layout::groupNumberOf(listIndex)), recordName(listIndex),
+                           listIndex);
 }
 
 std::string ExportPlan::copyName(std::size_t listIndex) const {
   return joinPath(layout::groupDirectoryName(layout::groupNumberOf(listIndex)),
-                  layout::copyFileName(request->names[listIndex], listIndex));
+                  layout::copyFileName(recordName(listIndex), listIndex));
 }
 
 std::vector<Rename> ExportPlan::swap() const {
@@ -391,74 +408,66 @@ std::size_t ExportPlan::removed() const { return earlier.copies() - reused; }
 
 std::string ExportPlan::index() const {
   std::string bytes;
-  for (std::size_t j = 0; j < count(); ++j) bytes += layout::record(request->names[j], j);
+  for (std::size_t j = 0; j < count(); ++j) bytes += layout::record(recordName(j), j);
   bytes.append(layout::paddingLength(bytes.size()), ' ');
   return bytes;
 }
 
 std::optional<ContentHash> earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
-                                                 const FileStatus& copy,
-                                                 const std::string& sourcePath,
-                                                 const FileStatus& source,
-                                                 const ManifestEntry* recorded, bool compareBytes) {
-  if (copy.size != source.size) return std::nullopt;
-  if (compareBytes || !recorded)
-    return hashOfSame(files, copyPath, Reading::FromMedium, sourcePath);
-  if (SourceIdentity::of(source) == recorded->source) return recorded->hash;
-  if (hashOf(files, sourcePath) == recorded->hash) return recorded->hash;
+                                                 const FileStatus& copy, std::uint64_t sourceSize,
+                                                 const SourceIdentity& source,
+                                                 const ManifestEntry* recorded, bool compareBytes,
+                                                 const std::function<ContentHash()>& sourceHash) {
+  if (copy.size != sourceSize) return std::nullopt;
+  if (compareBytes || !recorded) {
+    const ContentHash onDrive = hashOf(files, copyPath, Reading::FromMedium);
+    if (onDrive == sourceHash()) return onDrive;
+    return std::nullopt;
+  }
+  if (source == recorded->source) return recorded->hash;
+  if (sourceHash() == recorded->hash) return recorded->hash;
   return std::nullopt;
+}
+
+ContentHash sourceHash(FileSystem& files, const std::string& path,
+                       const std::optional<ArchivedRom>& archived) {
+  if (!archived) return hashOf(files, path);
+  Hasher hasher;
+  unpackArchive(files, path, *archived,
+                [&](const char* bytes, std::size_t size) { hasher.add(bytes, size); });
+  return hasher.digest();
 }
 
 namespace {
 
 // Reads are this large, so that a drive streams; each thread keeps its own
-// buffers for all its files rather than making (and clearing) new ones for
+// buffer for all its files rather than making (and clearing) a new one for
 // each of thousands of small files.
 constexpr std::size_t kPiece = 1024 * 1024;
 
-char* threadBuffer(int which) {
-  thread_local const std::unique_ptr<char[]> buffers[2] = {
-      std::make_unique_for_overwrite<char[]>(kPiece),
-      std::make_unique_for_overwrite<char[]>(kPiece)};
-  return buffers[which].get();
+char* threadBuffer() {
+  thread_local const std::unique_ptr<char[]> buffer =
+      std::make_unique_for_overwrite<char[]>(kPiece);
+  return buffer.get();
 }
 
 }  // namespace
 
 ContentHash hashOf(FileSystem& files, const std::string& path, Reading reading) {
   std::unique_ptr<ReadableFile> file = files.openForReading(path, reading);
-  char* piece = threadBuffer(0);
+  char* piece = threadBuffer();
   Hasher hasher;
-  while (const std::size_t got = file->read(piece, kPiece)) {
+  // The bytes the file had when it was opened, as a copy takes them: a small
+  // file in one read, with none after to find its end.
+  const std::uint64_t size = file->status().size;
+  for (std::uint64_t total = 0; total < size;) {
+    const std::size_t got = file->read(piece, std::min<std::uint64_t>(kPiece, size - total));
+    if (got == 0) break;
     throwIfInterrupted();
     hasher.add(piece, got);
+    total += got;
   }
   return hasher.digest();
-}
-
-std::optional<ContentHash> hashOfSame(FileSystem& files, const std::string& path, Reading reading,
-                                      const std::string& other) {
-  std::unique_ptr<ReadableFile> first = files.openForReading(path, reading);
-  std::unique_ptr<ReadableFile> second = files.openForReading(other);
-  char* const one = threadBuffer(0);
-  char* const two = threadBuffer(1);
-  Hasher hasher;
-  for (;;) {
-    throwIfInterrupted();
-    const std::size_t got = first->read(one, kPiece);
-    std::size_t filled = 0;
-    while (filled < got) {
-      const std::size_t more = second->read(two + filled, got - filled);
-      if (more == 0) return std::nullopt;
-      filled += more;
-    }
-    if (got == 0) {
-      if (second->read(two, 1) != 0) return std::nullopt;
-      return hasher.digest();
-    }
-    if (std::memcmp(one, two, got) != 0) return std::nullopt;
-    hasher.add(one, got);
-  }
 }
 
 ExportPlan planExport(const ExportRequest& request, FileSystem& files, DirectoryClaims& claims) {
@@ -473,13 +482,18 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
   plan.paths = index.paths;
   plan.replacesIndex = index.standing.type == FileType::Regular;
   refusedDuring(kCheckingDestination, [&] { checkEarlierExports(request, plan, index, files); });
+  const std::vector<FileStatus> sources =
+      refusedDuring(kCheckingSources, [&] { return lookAtSources(plan, files); });
   // A replace looks for the earlier copies it can reuse, by the earlier
   // index's names.
   std::vector<std::optional<std::size_t>> earlierIndices;
   if (plan.staged)
     refusedDuring(kCheckingIndexPath, [&] {
-      if (const auto records = readEarlierIndex(plan, files))
-        earlierIndices = earlierListIndices(request.names, *records);
+      if (const auto records = readEarlierIndex(plan, files)) {
+        std::vector<std::string> names;
+        for (std::size_t j = 0; j < plan.count(); ++j) names.push_back(plan.recordName(j));
+        earlierIndices = earlierListIndices(names, *records);
+      }
     });
   const ReplacedFiles replaced = refusedDuring(kCheckingDestination, [&] {
     return request.replace ? replacedFiles(plan, files) : ReplacedFiles{};
@@ -491,7 +505,7 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
   });
   const CopyContext context{index, volume, replaced, earlierIndices, recorded};
   const std::uint64_t needed =
-      refusedDuring(kCheckingSources, [&] { return planCopies(plan, context, files); });
+      refusedDuring(kCheckingSources, [&] { return planCopies(plan, sources, context, files); });
   refusedDuring(kCheckingSpace,
                 [&] { checkSpace(plan, index, destination, volume, needed, files); });
   return plan;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "export/archived_rom.h"
 #include "export/content_hash.h"
 #include "export/earlier_layout.h"
 #include "export/export_paths.h"
@@ -30,10 +32,13 @@ class DirectoryClaims {
 // One listed file as the export will make its copy: copied from its source,
 // or an earlier copy that is still right moved into place.
 struct PlannedCopy {
-  std::uint64_t size = 0;  // the source's
+  std::uint64_t size = 0;  // the source's, or what its archive unpacks to
   std::string reusedFrom;  // the earlier copy moved to its place; empty: copied
   ContentHash hash;        // reused: of the earlier copy's bytes, the source's
   SourceIdentity source;   // what the source was when it was looked at
+  // The source is an archive, unpacked on the way; its ROM's name is the
+  // one the index and the copy's extension take.
+  std::optional<ArchivedRom> archived;
 };
 
 // What an interrupted export left, taken back before a replace starts.
@@ -88,6 +93,8 @@ struct ExportPlan {
   std::size_t count() const { return copies.size(); }
   std::size_t groupCount() const;
   std::string sourcePath(std::size_t listIndex) const;
+  // The name the index gives a listed file, and its copy's extension.
+  const std::string& recordName(std::size_t listIndex) const;
   // Where a group is made, and the name it ends with.
   std::string groupPath(std::size_t group) const;
   std::string finalGroupPath(std::size_t group) const { return paths.group(group); }
@@ -137,24 +144,24 @@ struct ExportPlan {
 ExportPlan planExport(const ExportRequest& request, FileSystem& files, DirectoryClaims& claims);
 
 // Whether an earlier copy can stand for its source, and then the hash of
-// the bytes they share. It must have the source's size; then, with
-// `compareBytes` or without what the manifest `recorded` of it, its bytes
-// as the drive returns them are compared with the source's; else the
-// manifest must say it holds the bytes the source holds now: the source is
-// the one it was copied from, unchanged (its identity is the one recorded),
-// or the source's bytes, hashed on the computer, have the recorded hash.
+// the bytes they share. It must have the size the source gives
+// (`sourceSize`); then, with `compareBytes` or without what the manifest
+// `recorded` of it, its bytes as the drive returns them must hash as the
+// source's bytes do (`sourceHash`); else the manifest must say it holds the
+// bytes the source holds now: the source is the one it was copied from,
+// unchanged (its identity is the one recorded), or the source's bytes,
+// hashed on the computer, have the recorded hash.
 std::optional<ContentHash> earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
-                                                 const FileStatus& copy,
-                                                 const std::string& sourcePath,
-                                                 const FileStatus& source,
-                                                 const ManifestEntry* recorded, bool compareBytes);
+                                                 const FileStatus& copy, std::uint64_t sourceSize,
+                                                 const SourceIdentity& source,
+                                                 const ManifestEntry* recorded, bool compareBytes,
+                                                 const std::function<ContentHash()>& sourceHash);
+
+// The hash of the bytes a source gives: its own, or its archive's ROM's.
+ContentHash sourceHash(FileSystem& files, const std::string& path,
+                       const std::optional<ArchivedRom>& archived);
 
 // The hash of a file's bytes; `reading` says where they come from.
 ContentHash hashOf(FileSystem& files, const std::string& path, Reading reading = Reading::Cached);
-
-// The hash of a file's bytes (from `reading`) when `other` holds the same
-// bytes; nothing when the two differ.
-std::optional<ContentHash> hashOfSame(FileSystem& files, const std::string& path, Reading reading,
-                                      const std::string& other);
 
 }  // namespace kavo

@@ -220,12 +220,27 @@ void ExportWriter::handIn(std::size_t first, std::size_t end) {
     // for reading the copy back.
     for (std::size_t j = first; j < end; ++j) {
       Hasher hasher;
-      undo_.copy(j, plan_.sourcePath(j), directory,
-                 layout::copyFileName(plan_.request->names[j], j),
-                 [&hasher](const char* bytes, std::size_t size) { hasher.add(bytes, size); });
+      const auto seen = [&hasher](const char* bytes, std::size_t size) { hasher.add(bytes, size); };
+      const std::string name = layout::copyFileName(plan_.recordName(j), j);
+      if (const std::optional<ArchivedRom>& rom = plan_.copies[j].archived)
+        unpack(j, *rom, directory, name, seen);
+      else
+        undo_.copy(j, plan_.sourcePath(j), directory, name, seen);
       entries_[j].hash = hasher.digest();
     }
   });
+}
+
+// Unpacks copy j from its archive into a new file, with its ROM's time.
+void ExportWriter::unpack(std::size_t j, const ArchivedRom& rom, const OpenDirectory& directory,
+                          const std::string& name, const FileSystem::Seen& seen) {
+  std::unique_ptr<WritableFile> copy = undo_.createCopy(j, directory.path() + "/" + name);
+  unpackArchive(files_, plan_.sourcePath(j), rom, [&](const char* bytes, std::size_t size) {
+    copy->print({bytes, size});
+    seen(bytes, size);
+  });
+  copy->setModified(rom.modifiedSeconds, rom.modifiedNanoseconds);
+  copy->close();
 }
 
 void ExportWriter::recordOldestJob() {
@@ -238,7 +253,7 @@ void ExportWriter::recordOldestJob() {
 
 void ExportWriter::recordUpTo(std::size_t end) {
   for (; recorded_ < end; ++recorded_) {
-    const std::string record = layout::record(plan_.request->names[recorded_], recorded_);
+    const std::string record = layout::record(plan_.recordName(recorded_), recorded_);
     records_ += record;
     recordBytes_ += record.size();
   }
@@ -360,7 +375,7 @@ void ExportWriter::swap() {
       std::vector<std::string> expected, found;
       const std::size_t end = std::min((group + 1) * layout::kGroupSize, plan_.count());
       for (std::size_t j = group * layout::kGroupSize; j < end; ++j)
-        expected.push_back(layout::copyFileName(plan_.request->names[j], j));
+        expected.push_back(layout::copyFileName(plan_.recordName(j), j));
       for (const DirectoryEntry& entry :
            files_.listDirectory(plan_.finalGroupPath(group), Listing::Types))
         found.push_back(entry.name);

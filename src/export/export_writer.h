@@ -61,6 +61,8 @@ class ExportWriter {
   void copy();
   void copyGroup(std::size_t group);
   void handIn(std::size_t first, std::size_t end);
+  void unpack(std::size_t listIndex, const ArchivedRom& rom, const OpenDirectory& directory,
+              const std::string& name, const FileSystem::Seen& seen);
   void recordOldestJob();
   void recordUpTo(std::size_t end);
   void commit();

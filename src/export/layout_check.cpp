@@ -4,6 +4,7 @@
 #include <set>
 
 #include "export/earlier_layout.h"
+#include "export/export_checks.h"
 #include "export/export_paths.h"
 #include "export/export_plan.h"
 #include "export/manifest.h"
@@ -38,27 +39,27 @@ void checkCopies(FileSystem& files, const std::string& destination,
 void checkAgainst(FileSystem& files, const ExportRequest& against,
                   const std::map<std::string, const ManifestEntry*>& recorded, LayoutCheck& check) {
   std::set<std::string> listed;
+  std::string expected;  // the index
   for (std::size_t j = 0; j < against.names.size(); ++j) {
+    const std::string source = joinPath(against.source, against.names[j]);
+    const SourceLook look = lookAtSource(files, source, against.names[j]);
+    const std::string& name = look.archived ? look.archived->name : against.names[j];
+    expected += layout::record(name, j);
     const std::string copy = joinPath(layout::groupDirectoryName(layout::groupNumberOf(j)),
-                                      layout::copyFileName(against.names[j], j));
+                                      layout::copyFileName(name, j));
     listed.insert(copy);
     const auto found = recorded.find(copy);
-    const std::string source = joinPath(against.source, against.names[j]);
     if (found == recorded.end()) {
       check.differences.push_back("missing " + copy + " (" + source + ")");
       continue;
     }
     const ManifestEntry& entry = *found->second;
-    const FileStatus status = files.status(source, Look::Target);
-    const bool same = SourceIdentity::of(status) == entry.source ||
-                      (status.size == entry.size && hashOf(files, source) == entry.hash);
+    const bool same = SourceIdentity::of(look.status) == entry.source ||
+                      sourceHash(files, source, look.archived) == entry.hash;
     if (!same) check.differences.push_back("different " + copy + " (" + source + ")");
   }
   for (const auto& [copy, entry] : recorded)
     if (!listed.count(copy)) check.differences.push_back("extra " + copy);
-  std::string expected;
-  for (std::size_t j = 0; j < against.names.size(); ++j)
-    expected += layout::record(against.names[j], j);
   expected.append(layout::paddingLength(expected.size()), ' ');
   const std::string index = layout::indexPathFromAnswer(against.indexPath);
   std::string bytes;

@@ -43,6 +43,11 @@ void UndoLog::copy(std::size_t listIndex, const std::string& from, const OpenDir
   files_.copyInto(from, into, name, seen);
 }
 
+std::unique_ptr<WritableFile> UndoLog::createCopy(std::size_t listIndex, const std::string& path) {
+  started_[listIndex] = true;
+  return files_.createNew(path);
+}
+
 void UndoLog::takeBack(const Change& change, std::vector<std::string>& left) {
   auto attempt = [&](const std::function<void()>& step) {
     try {

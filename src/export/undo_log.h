@@ -38,6 +38,11 @@ class UndoLog {
   void copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
             const std::string& name, const FileSystem::Seen& seen = {});
 
+  // Creates copy `listIndex`, expected before, as a new file at `path` for
+  // the caller to write (an archive's ROM unpacked). Safe to call from
+  // several threads at once.
+  std::unique_ptr<WritableFile> createCopy(std::size_t listIndex, const std::string& path);
+
   // Takes every change back, the last first: renames are reversed, files and
   // directories removed. Goes on past a step that fails, and returns those
   // steps as "path (reason)"; empty when everything was taken back.

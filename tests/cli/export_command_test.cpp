@@ -18,6 +18,7 @@
 #include "export/rom_set_export.h"
 #include "listing/directory_listing.h"
 #include "platform/services/posix_file_system.h"
+#include "support/archive_files.h"
 #include "support/child_process.h"
 #include "support/temp_directory.h"
 
@@ -257,6 +258,17 @@ TEST_F(ExportCommandTest, CheckListsWhatDiffersFromTheManifestAndTheSource) {
   EXPECT_EQ(none.status, kRefused);
   EXPECT_EQ(none.err,
             "simplekavo-export: " + src + " holds no layout with a manifest of this program's\n");
+}
+
+// A zipped ROM is unpacked on the way, and the plan says so.
+TEST_F(ExportCommandTest, DryRunSaysWhichCopiesAreUnpacked) {
+  testing::writeArchive(src + "/Columns (Europe).zip", "zip", {{"Columns.gg", "rom:Columns"}});
+  Result dry = run({"-n", "-f", "*.zip", src, dst});
+  ASSERT_EQ(dry.status, kExported) << dry.err;
+  EXPECT_EQ(dry.out, "mkdir " + dst + "/ROMS0\nunpack " + src + "/Columns (Europe).zip -> " + dst +
+                         "/ROMS0/0.GG\nwrite " + dst +
+                         "/FILES.TXT (32 bytes), records:\nColumns (Europe).gg,ROMS0\\0.gg\n"
+                         "Dry run: 1 file in 1 group, 11 bytes; nothing was changed\n");
 }
 
 // A plan over several groups lists each group's directory before its

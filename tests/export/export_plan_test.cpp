@@ -61,8 +61,9 @@ TEST_F(ExportFixture, AnEarlierCopyIsStillRightBySizeThenRecordOrBytes) {
   for (const auto& c : cases) {
     FileStatus copy = files.status(destination + "/" + c.copy);
     copy.size = c.size;
-    EXPECT_EQ(earlierCopyStillRight(files, destination + "/" + c.copy, copy, source + "/rom", rom,
-                                    c.recorded, c.compareBytes),
+    EXPECT_EQ(earlierCopyStillRight(files, destination + "/" + c.copy, copy, rom.size,
+                                    SourceIdentity::of(rom), c.recorded, c.compareBytes,
+                                    [&] { return hashOf(files, source + "/rom"); }),
               c.hash)
         << c.copy << " " << c.size << " " << (c.recorded ? c.recorded->source.inode : 0);
   }

@@ -19,6 +19,7 @@
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/services/run_time_error.h"
+#include "support/archive_files.h"
 #include "support/export_fixture.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/watching_file_system.h"
@@ -148,6 +149,7 @@ class RecordingCopies final : public ForwardingFileSystem {
     struct Source final : ReadableFile {
       using ReadableFile::ReadableFile;
       std::size_t read(char*, std::size_t) override { return 0; }
+      std::size_t readAt(std::uint64_t, char*, std::size_t) override { return 0; }
     };
     FileStatus status;
     status.type = FileType::Regular;
@@ -272,6 +274,9 @@ class UnfaithfulDrive final : public ForwardingFileSystem {
         if (got > 0) buffer[0] ^= 1;
         return got;
       }
+      std::size_t readAt(std::uint64_t at, char* buffer, std::size_t size) override {
+        return real->readAt(at, buffer, size);
+      }
     };
     auto file = target_.openForReading(path, reading);
     if (fault_ != OtherBytes || reading != Reading::FromMedium || !path.ends_with("/3.GG"))
@@ -316,6 +321,51 @@ TEST_F(ExportFixture, WhatTheDriveGetsWrongFailsTheExportAndIsTakenBack) {
     EXPECT_EQ(error->note(), "The destination was left as it was.");
     EXPECT_EQ(snapshot(destination), before);
   }
+}
+
+// Zipped sets: each archive's one ROM is unpacked on the way, copied under
+// the archive's place in the list with the ROM's extension and time, named
+// in the index after the archive with the ROM's extension, read back and
+// recorded like any copy; an archive that turns out bad part-way fails the
+// export, which is taken back.
+TEST_F(ExportFixture, ArchivesAreUnpackedOnTheWay) {
+  const std::string rom(5000, 'z');
+  testing::writeArchive(source + "/Alpha (USA).zip", "zip", {{"alpha.sms", rom, 1'600'000'000}});
+  testing::writeArchive(source + "/Beta.7z", "7z", {{"folder/", ""}, {"Beta.GG", rom + "7"}});
+  testing::writeArchive(source + "/Gamma.sms.gz", "gz", {{"data", rom + "gz"}});
+  addRoms({"Delta.sms"});
+  const Names names = {"Alpha (USA).zip", "Beta.7z", "Delta.sms", "Gamma.sms.gz"};
+  const ExportSummary result = exportRomSet(request(names), files);
+  EXPECT_EQ(result.bytes, 3 * rom.size() + 3 + romBytes("Delta.sms").size());
+  const Tree tree = testing::layoutSnapshot(destination);
+  EXPECT_EQ(tree.at("FILES.TXT"),
+            "Alpha (USA).sms,ROMS0\\0.sms\nBeta.GG,ROMS0\\1.GG\nDelta.sms,ROMS0\\2.sms\n"
+            "Gamma.sms,ROMS0\\3.sms\n" +
+                std::string(5, ' '));
+  EXPECT_EQ(tree.at("ROMS0/0.SMS"), rom);
+  EXPECT_EQ(tree.at("ROMS0/1.GG"), rom + "7");
+  EXPECT_EQ(tree.at("ROMS0/3.SMS"), rom + "gz");
+  EXPECT_EQ(modified(destination + "/ROMS0/0.SMS").tv_sec, 1'600'000'000);
+  EXPECT_EQ(tree.at(kManifestName),
+            testing::rightManifest({{"ROMS0/0.SMS", rom.size()},
+                                    {"ROMS0/1.GG", rom.size() + 1},
+                                    {"ROMS0/2.SMS", romBytes("Delta.sms").size()},
+                                    {"ROMS0/3.SMS", rom.size() + 2}}));
+  // A refresh reuses them all, the archives' ROMs hashed to match.
+  EXPECT_EQ(exportRomSet(request(names, true), files).reused, 4u);
+
+  // One whose data is damaged after its headers.
+  testing::writeArchive(source + "/Bad.zip", "zip-stored", {{"Bad.sms", rom}});
+  std::string bad = readFile(source + "/Bad.zip");
+  bad[bad.find("zzzz") + 10] = 'Z';
+  writeFile(source + "/Bad.zip", bad);
+  const Tree before = snapshot(destination);
+  auto error = failure(request({"Alpha (USA).zip", "Bad.zip"}, true), files);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->step(), "copying");
+  EXPECT_EQ(error->path(), source + "/Bad.zip");
+  EXPECT_EQ(error->note(), "The destination was left as it was.");
+  EXPECT_EQ(snapshot(destination), before);
 }
 
 // A game added in the middle shifts every later index by one: the earlier

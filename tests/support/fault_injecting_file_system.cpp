@@ -22,6 +22,9 @@ class FaultyFile final : public WritableFile, Wrapped<WritableFile> {
     faults.passing(Service::Print, path);
     real->print(bytes);
   }
+  void setModified(std::int64_t seconds, std::uint32_t nanoseconds) override {
+    real->setModified(seconds, nanoseconds);
+  }
   void close() override {
     real->close();
     faults.passing(Service::Close, path);
@@ -35,6 +38,10 @@ class FaultyReader final : public ReadableFile, Wrapped<ReadableFile> {
   std::size_t read(char* buffer, std::size_t size) override {
     faults.passing(Service::ReadBack, path);
     return real->read(buffer, size);
+  }
+  std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override {
+    faults.passing(Service::ReadBack, path);
+    return real->readAt(offset, buffer, size);
   }
 };
 

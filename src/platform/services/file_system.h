@@ -48,6 +48,9 @@ class WritableFile {
   // Writes the bytes as they are, adding no line end.
   virtual void print(std::string_view bytes) = 0;
 
+  // Gives the file a modification time (and the same access time).
+  virtual void setModified(std::int64_t seconds, std::uint32_t nanoseconds) = 0;
+
   // Closes the file; a failure to close is reported like any other. A file
   // destroyed without close() is closed quietly (the error path).
   virtual void close() = 0;
@@ -62,6 +65,9 @@ class ReadableFile {
 
   // Reads up to `size` bytes into `buffer`; returns how many, 0 at the end.
   virtual std::size_t read(char* buffer, std::size_t size) = 0;
+
+  // Reads up to `size` bytes from `offset` on, wherever read() has come to.
+  virtual std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) = 0;
 
   // What the file was when it was opened.
   const FileStatus& status() const { return status_; }

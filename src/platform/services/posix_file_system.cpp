@@ -101,6 +101,12 @@ class PosixWritableFile final : public WritableFile {
     writeAll(descriptor_.get(), bytes.data(), bytes.size(), path_);
   }
 
+  void setModified(std::int64_t seconds, std::uint32_t nanoseconds) override {
+    const struct timespec when = {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)};
+    const struct timespec times[2] = {when, when};
+    if (::futimens(descriptor_.get(), times) != 0) fail(errno, path_);
+  }
+
   void close() override { descriptor_.close(path_); }
 
  private:
@@ -158,6 +164,15 @@ class PosixReadableFile final : public ReadableFile {
   std::size_t read(char* buffer, std::size_t size) override {
     for (;;) {
       const ssize_t got = ::read(descriptor_.get(), buffer, size);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) fail(errno, path_);
+      throwIfInterrupted();
+    }
+  }
+
+  std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t got = ::pread(descriptor_.get(), buffer, size, static_cast<off_t>(offset));
       if (got >= 0) return static_cast<std::size_t>(got);
       if (errno != EINTR) fail(errno, path_);
       throwIfInterrupted();
@@ -405,19 +420,22 @@ std::vector<DirectoryEntry> PosixFileSystem::listDirectory(const std::string& pa
 std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(const std::string& path,
                                                               Reading reading) {
   struct stat status {};
-  const int fd = openSource(path, status);
-  auto file = std::make_unique<PosixReadableFile>(fd, path, status);
-  if (reading == Reading::FromMedium) {
-    // The system would answer from the page cache, which still holds what
-    // was written, so a drive that lies (a fake-capacity stick, a failing
-    // card) would pass. The file's cached pages are dropped instead, and
-    // the reads then go to the drive. This asks less than O_DIRECT, which
-    // needs aligned buffers and which FUSE and tmpfs refuse: the pages of a
-    // file already flushed are clean, and clean pages are always dropped.
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (reading == Reading::Cached) {
+    const int fd = openSource(path, status);
+    return std::make_unique<PosixReadableFile>(fd, path, status);
   }
-  return file;
+  // What is read back from the medium is what this program wrote there, so
+  // it is opened at once and looked at after.
+  const int fd = openCheckedSource(path, status);
+  // The system would answer from the page cache, which still holds what was
+  // written, so a drive that lies (a fake-capacity stick, a failing card)
+  // would pass. The file's cached pages are dropped instead, and the reads
+  // then go to the drive. This asks less than O_DIRECT, which needs aligned
+  // buffers and which FUSE and tmpfs refuse: the pages of a file already
+  // flushed are clean, and clean pages are always dropped.
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  if (status.st_size >= (1 << 20)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return std::make_unique<PosixReadableFile>(fd, path, status);
 }
 
 std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(const std::string& directory) {

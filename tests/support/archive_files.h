@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kavo::testing {
+
+// What a test archive holds: files, or directories (a name ending in "/").
+struct Member {
+  std::string name;
+  std::string bytes;
+  std::int64_t modified = 1'700'000'000;
+};
+
+// Writes an archive of `members` to `path` with libarchive: "zip" (deflated),
+// "zip-stored", "zip-encrypted", "7z", or "gz" (one member, its name
+// unused).
+void writeArchive(const std::string& path, const std::string& format,
+                  const std::vector<Member>& members);
+
+}  // namespace kavo::testing
