@@ -1,9 +1,12 @@
 #include "app/application.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "listing/directory_listing.h"
 #include "platform/qt/qt_program_end.h"
@@ -26,29 +29,68 @@ bool hasDisplay() {
   return false;
 }
 
+// Where the program was started, or the root when that folder has gone.
+std::string workingDirectoryOrRoot() {
+  try {
+    return currentDirectory();
+  } catch (const RunTimeError&) {
+    return std::string(1, '/');
+  }
+}
+
+constexpr char kUsage[] = "Usage: simplekavo [FOLDER]\n";
+
+// A problem with the command line, said as the command line program says
+// it; the status to leave with.
+int badUsage(const std::string& problem) {
+  std::fprintf(stderr, "simplekavo: %s\n%sTry 'simplekavo --help' for more information.\n",
+               problem.c_str(), kUsage);
+  return 2;
+}
+
 }  // namespace
 
 int runApplication(int argc, char** argv) {
-  // The window takes no arguments of its own; these two answer without a
-  // display, for the manual page and for whoever asks.
+  // The window takes one argument of its own, the folder its lists start in;
+  // these two answer without a display, for the manual page and for whoever
+  // asks.
+  std::string start;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0) {
+    const std::string arg = argv[i];
+    if (arg == "--help") {
       std::printf(
-          "Usage: simplekavo\n"
+          "%s"
           "Open the SimpleKAVO window: pick a folder of game ROM files, filter it\n"
           "if you like (\"*.sms; *.gg\"), pick a destination, and press\n"
           "\"Save FILES.TXT\" to copy the files into the directories ROMS0, ROMS1,\n"
           "... of 30 files each with the index FILES.TXT an emulator reads.\n"
+          "Both lists start in FOLDER, or where the program was started.\n"
           "\n"
           "  --help     show this help and exit\n"
           "  --version  show the version and exit\n"
           "\n"
-          "The same export runs from the command line as simplekavo-export.\n");
+          "The same export runs from the command line as simplekavo-export.\n",
+          kUsage);
       return 0;
     }
-    if (std::strcmp(argv[i], "--version") == 0) {
+    if (arg == "--version") {
       std::printf("simplekavo %s\n", kVersion);
       return 0;
+    }
+    if (arg.size() > 1 && arg.front() == '-')
+      return badUsage(std::string("unknown option ").append(arg));
+    if (!start.empty()) return badUsage(std::string("unexpected ").append(arg));
+    start = arg;
+  }
+  if (!start.empty()) {
+    struct stat status {};
+    if (::stat(start.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+      return badUsage(std::string("not a folder: ").append(start));
+    if (start.front() != '/') {
+      std::string full = currentDirectory();
+      full += '/';
+      full += start;
+      start = std::move(full);
     }
   }
   // Without a display Qt aborts with a long story; one line says it better.
@@ -68,13 +110,9 @@ int runApplication(int argc, char** argv) {
 
   PosixFileSystem files;
   QtProgramEnd programEnd;
-  // Every list starts where the program was started, as a file dialog does.
-  std::string start = "/";
-  try {
-    start = currentDirectory();
-  } catch (const RunTimeError&) {
-    // A working directory that has gone: start at the root.
-  }
+  // Every list starts in the folder given, or where the program was
+  // started, as a file dialog does.
+  if (start.empty()) start = workingDirectoryOrRoot();
   Form1 window(files, programEnd, start);
   window.show();
   return QApplication::exec();

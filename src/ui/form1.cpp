@@ -163,10 +163,12 @@ void Form1::cmdQuit_Click() { programEnd_.end(0); }
 // success and ends the program. Cancelling the prompt, or clearing its text,
 // leaves everything as it was and the window open. When the destination
 // holds an earlier export's layout, asks whether to replace it; No, too,
-// leaves everything as it was and the window open. A failed export has
-// taken back what it made; its error is shown and ends the program.
+// leaves everything as it was and the window open. An export that is
+// refused, or fails and is taken back, has left the destination as it was:
+// its error is shown and the window stays as the player left it, both lists
+// and the filter, to pick another folder or free some space and try again.
 void Form1::Command1_Click() {
-  runHandler(dialogs_, programEnd_, [this] {
+  browse([this] {
     const std::string destination = Dir2->path();
     const std::string answer =
         dialogs_.inputBox(kPromptText, kPromptTitle, proposedIndexPath(destination));

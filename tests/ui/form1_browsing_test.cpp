@@ -100,6 +100,18 @@ class Form1BrowsingTest : public QObject {
     QCOMPARE(drive2->drive(), s.dir / "odd [name] [LBL]");
     QCOMPARE(s.dirList("Dir2")->path(), s.dir / "odd [name]");
     QCOMPARE(s.dialogs.messages.size(), size_t(0));
+
+    // A stick plugged in since: the list reads the drives again when it is
+    // opened, and keeps the one chosen.
+    std::vector<Drive> plugged = drives;
+    plugged.insert(plugged.begin() + 1, {s.dir / "stick [NEW]", s.dir / "card/games"});
+    drive2->setDriveSource([&] { return plugged; });
+    drive2->showPopup();
+    drive2->hidePopup();
+    QCOMPARE(drive2->count(), 5);
+    QCOMPARE(drive2->itemText(1), QString::fromStdString(s.dir / "stick [NEW]"));
+    QCOMPARE(drive2->drive(), s.dir / "odd [name] [LBL]");
+    QCOMPARE(s.dirList("Dir2")->path(), s.dir / "odd [name]");
   }
 
   void anUnreadableDriveOrDirectoryIsReportedAndTheWindowStays() {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStorageInfo>
+#include <algorithm>
 
 namespace kavo {
 
@@ -12,9 +13,27 @@ std::string bytesOf(const QString& path) { return QFile::encodeName(path).toStdS
 }  // namespace
 
 DriveListBox::DriveListBox(const std::string& startDirectory, QWidget* parent)
-    : QComboBox(parent), startDirectory_(startDirectory) {
+    : QComboBox(parent),
+      startDirectory_(startDirectory),
+      source_([this] { return machineDrives(startDirectory_); }) {
   connect(this, &QComboBox::activated, this, &DriveListBox::userPicked);
-  setDrives(machineDrives(startDirectory_));
+  setDrives(source_());
+}
+
+// Reads the drives again before the list opens, keeping the one shown.
+void DriveListBox::showPopup() {
+  std::vector<Drive> drives = source_();
+  if (drives.size() != drives_.size() || !std::equal(drives.begin(), drives.end(), drives_.begin(),
+                                                     [](const Drive& a, const Drive& b) {
+                                                       return a.text == b.text &&
+                                                              a.mountPoint == b.mountPoint;
+                                                     })) {
+    const std::string shown = mountPoint();
+    drives_ = std::move(drives);
+    fill();
+    showDriveOf(shown);
+  }
+  QComboBox::showPopup();
 }
 
 std::vector<Drive> DriveListBox::machineDrives(const std::string& startDirectory) {
@@ -30,12 +49,16 @@ std::vector<Drive> DriveListBox::machineDrives(const std::string& startDirectory
 
 void DriveListBox::setDrives(std::vector<Drive> drives) {
   drives_ = std::move(drives);
+  fill();
+  showDriveOf(startDirectory_);
+}
+
+void DriveListBox::fill() {
   QSignalBlocker quiet(this);
   clear();
   for (const Drive& drive : drives_)
     addItem(QString::fromUtf8(drive.text.data(), static_cast<qsizetype>(drive.text.size())));
   shown_ = -1;
-  showDriveOf(startDirectory_);
 }
 
 const Drive* DriveListBox::chosen() const {

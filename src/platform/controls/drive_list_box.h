@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,8 +10,9 @@
 namespace kavo {
 
 // A drop-down list of the machine's drives: the mounted volumes that hold a
-// real file system. It starts on the volume that holds its start directory
-// and raises change() when the user picks another entry.
+// real file system. It starts on the volume that holds its start directory,
+// reads the volumes again each time it is opened (a stick plugged in since
+// appears), and raises change() when the user picks another entry.
 class DriveListBox : public QComboBox {
   Q_OBJECT
 
@@ -19,6 +21,12 @@ class DriveListBox : public QComboBox {
 
   // Replaces the entries and shows the one holding the start directory.
   void setDrives(std::vector<Drive> drives);
+
+  // Where the list reads the drives when it is opened; the machine's
+  // mounted volumes unless set.
+  void setDriveSource(std::function<std::vector<Drive>()> source) { source_ = std::move(source); }
+
+  void showPopup() override;
 
   // The chosen drive's text, as it is shown.
   std::string drive() const;
@@ -41,7 +49,10 @@ class DriveListBox : public QComboBox {
   void userPicked(int index);
   const Drive* chosen() const;
 
+  void fill();
+
   std::string startDirectory_;
+  std::function<std::vector<Drive>()> source_;
   std::vector<Drive> drives_;
   int shown_ = -1;
 };

@@ -9,8 +9,8 @@ namespace kavo {
 
 // What happens after an error has been shown.
 enum class AfterError {
-  EndProgram,   // the export: a half-made run ends the program
-  KeepRunning,  // browsing: the window stays open
+  EndProgram,   // what cannot go on after an error
+  KeepRunning,  // browsing and the export: the window stays open
 };
 
 // Runs the body of an event handler. Exceptions must not cross into the
