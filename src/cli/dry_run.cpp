@@ -1,6 +1,8 @@
 #include "cli/dry_run.h"
 
 #include "export/rom_layout.h"
+#include "export/windows1252.h"
+#include "text/counts.h"
 
 namespace kavo {
 
@@ -8,8 +10,9 @@ namespace {
 
 using layout::joinPath;
 
-void printLeftovers(const ExportPlan& plan, std::ostream& out,
-                    const std::function<std::string(std::string_view)>& shown) {
+using Shown = std::function<std::string(std::string_view)>;
+
+void printLeftovers(const ExportPlan& plan, std::ostream& out, const Shown& shown) {
   const ExportPaths& paths = plan.paths;
   if (plan.leftovers.restoresIndex)
     out << "rename " << shown(paths.index(Waiting::Retired)) << " -> " << shown(paths.index())
@@ -21,8 +24,7 @@ void printLeftovers(const ExportPlan& plan, std::ostream& out,
   for (const std::string& path : plan.leftovers.files) out << "remove " << shown(path) << '\n';
 }
 
-void printCopies(const ExportPlan& plan, std::ostream& out,
-                 const std::function<std::string(std::string_view)>& shown) {
+void printCopies(const ExportPlan& plan, std::ostream& out, const Shown& shown) {
   for (std::size_t group = 0; group < plan.groupCount(); ++group) {
     if (!plan.staged || !plan.replacesGroup(group))
       out << "mkdir " << shown(plan.finalGroupPath(group)) << '\n';
@@ -33,15 +35,19 @@ void printCopies(const ExportPlan& plan, std::ostream& out,
               : plan.copies[j].archived ? "unpack "
                                         : "copy ")
           << shown(earlier.empty() ? plan.sourcePath(j) : earlier) << " -> "
-          << shown(plan.finalCopyPath(j)) << '\n';
+          << shown(plan.finalCopyPath(j));
+      // "Madō Monogatari" reaches the index as "Mad? Monogatari".
+      if (const std::string& name = plan.recordName(j); losesCharacters(name))
+        out << "  (the index names it \"" << shown(fromWindows1252(toWindows1252(name))) << "\")";
+      out << '\n';
     }
   }
 }
 
 }  // namespace
 
-void printPlan(const ExportPlan& plan, std::ostream& out,
-               const std::function<std::string(std::string_view)>& shown) {
+void printPlan(const ExportPlan& plan, std::ostream& out, const Shown& shown,
+               const Shown& shownRecord) {
   printLeftovers(plan, out, shown);
   printCopies(plan, out, shown);
   if (plan.staged)
@@ -50,9 +56,13 @@ void printPlan(const ExportPlan& plan, std::ostream& out,
         out << "remove " << shown(joinPath(*nameWaitingAs(group.directory, Waiting::Retired), name))
             << '\n';
   const std::string index = plan.index();
-  const std::size_t records = index.find_last_of('\n') + 1;  // 0 when none
-  out << "write " << shown(plan.paths.index()) << " (" << index.size() << " bytes), records:\n"
-      << shown(std::string_view(index).substr(0, records));
+  out << "write " << shown(plan.paths.index()) << " (" << byteCount(index.size())
+      << "), records:\n";
+  // Each record on a line of its own; the spaces that pad the index after
+  // the last one are not shown.
+  for (std::size_t start = 0, end; (end = index.find('\n', start)) != std::string::npos;
+       start = end + 1)
+    out << shownRecord(std::string_view(index).substr(start, end - start)) << '\n';
   for (const std::string& directory : plan.spaceUnchecked)
     out << "free space on " << shown(directory)
         << " could not be checked: its volume does not tell it\n";

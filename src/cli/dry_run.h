@@ -16,9 +16,12 @@ namespace kavo {
 // copies in list order ("copy FROM -> TO", or "reuse FROM -> TO" for an
 // earlier copy moved); the earlier copies a replace removes ("remove
 // PATH"); then the index and its records, and a volume whose free space
-// could not be checked. `shown` turns a path or a name into the text
-// printed.
+// could not be checked. A copy whose name loses characters in the index
+// is marked with the name the index gives it. `shown` turns a path or a
+// name into the text printed, `shownRecord` a record of the index (its
+// Windows-1252 bytes, without the line end).
 void printPlan(const ExportPlan& plan, std::ostream& out,
-               const std::function<std::string(std::string_view)>& shown);
+               const std::function<std::string(std::string_view)>& shown,
+               const std::function<std::string(std::string_view)>& shownRecord);
 
 }  // namespace kavo

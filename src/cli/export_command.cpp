@@ -20,6 +20,7 @@
 #include "export/layout_check.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
+#include "export/windows1252.h"
 #include "listing/directory_listing.h"
 #include "platform/services/interruption.h"
 #include "platform/services/posix_file_system.h"
@@ -60,7 +61,8 @@ constexpr char kHelp[] =
     "                        would write; list each difference\n"
     "  -n, --dry-run         print the directories, the copies and the index\n"
     "                        that the export would make, and change nothing\n"
-    "  -q, --quiet           show no progress line on standard error\n"
+    "  -q, --quiet           print nothing but errors and warnings, and no\n"
+    "                        progress line\n"
     "  -h, --help            show this help and exit\n"
     "  -V, --version         show the version and exit\n"
     "\n"
@@ -261,27 +263,45 @@ int refuseEmptyReplace(const Options& options, FileSystem& files, std::ostream& 
   return kRefused;
 }
 
-// Prints the plan of the export and changes nothing.
-int dryRun(const ExportRequest& request, FileSystem& files, std::ostream& out,
-           const std::function<std::string(std::string_view)>& shown) {
+// The console shows the index in Windows-1252, so a name with a character
+// that has no place there loses it: each is named, once, before anything is
+// written.
+void warnOfLostCharacters(const std::vector<std::string>& names, std::ostream& err) {
+  for (const std::string& name : names)
+    if (losesCharacters(name))
+      err << kProgram << ": warning: " << terminalSafe(name)
+          << ": the console cannot show every character; the index names it \""
+          << terminalSafe(fromWindows1252(toWindows1252(name))) << "\"\n";
+}
+
+// Prints the plan of the export and changes nothing. On a terminal the
+// records are shown one a line in its own characters; elsewhere they are
+// the index's bytes.
+int dryRun(const ExportRequest& request, FileSystem& files, std::ostream& out, bool toTerminal) {
+  const auto shown = [toTerminal](std::string_view text) {
+    return toTerminal ? terminalSafe(text) : std::string(text);
+  };
+  const auto shownRecord = [toTerminal](std::string_view record) {
+    return toTerminal ? terminalSafe(fromWindows1252(record)) : std::string(record);
+  };
   DirectoryClaims claims;
   const ExportPlan plan = planExport(request, files, claims);
-  printPlan(plan, out, shown);
+  printPlan(plan, out, shown, shownRecord);
   for (const std::string& note : plan.notes) out << "note: " << shown(note) << '\n';
   out << "Dry run: ";
   if (plan.staged)
     out << replacedText(plan.count(), plan.reused, plan.removed(), "would replace") << ", "
-        << plan.bytes << " bytes to copy";
+        << byteCount(plan.bytes) << " to copy";
   else
-    out << plural(plan.count(), "file", "files") << " in "
-        << plural(plan.groupCount(), "group", "groups") << ", " << plan.bytes << " bytes";
+    out << counted(plan.count(), "file", "files") << " in "
+        << counted(plan.groupCount(), "group", "groups") << ", " << byteCount(plan.bytes);
   out << "; nothing was changed\n";
   return kExported;
 }
 
 // The summary of a completed export.
-void printSummary(const ExportSummary& result, double seconds, std::ostream& out, std::ostream& err,
-                  const std::function<std::string(std::string_view)>& shown) {
+void printSummary(const ExportSummary& result, double seconds, bool quiet, std::ostream& out,
+                  std::ostream& err, const std::function<std::string(std::string_view)>& shown) {
   for (const std::string& note : result.notes)
     err << kProgram << ": note: " << terminalSafe(note) << '\n';
   // The new layout is complete; what is left of the earlier one is only in
@@ -291,12 +311,13 @@ void printSummary(const ExportSummary& result, double seconds, std::ostream& out
     for (const std::string& left : result.notRemoved)
       err << kProgram << ": " << terminalSafe(left) << '\n';
   }
+  if (quiet) return;
   if (result.replaced)
     out << replacedText(result.files, result.reused, result.removed);
   else
-    out << "Exported " << plural(result.files, "file", "files") << " in "
-        << plural(result.groups, "group", "groups");
-  out << ", " << result.bytes << " bytes, in " << std::fixed << std::setprecision(2) << seconds
+    out << "Exported " << counted(result.files, "file", "files") << " in "
+        << counted(result.groups, "group", "groups");
+  out << ", " << byteCount(result.bytes) << ", in " << std::fixed << std::setprecision(2) << seconds
       << " s; index " << shown(result.indexPath) << '\n';
 }
 
@@ -322,6 +343,7 @@ int checkWith(const Options& options, std::ostream& out, std::ostream& err, Term
     }
     for (const std::string& difference : check.differences)
       out << (terminal.outIsTerminal ? terminalSafe(difference) : difference) << '\n';
+    if (options.quiet && check.differences.empty()) return kExported;
     out << "Checked " << counted(check.copies, "copy", "copies") << ": "
         << (check.differences.empty()
                 ? std::string("all match")
@@ -348,13 +370,14 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     return kRefused;
   }
   if (options.replace && request.names.empty()) return refuseEmptyReplace(options, files, err);
+  warnOfLostCharacters(request.names, err);
   try {
     request.indexPath =
         fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)));
     request.replace = options.replace;
     request.compareBytes = options.checksum;
     request.verify = options.verify;
-    if (options.dryRun) return dryRun(request, files, out, shownOnOut);
+    if (options.dryRun) return dryRun(request, files, out, terminal.outIsTerminal);
     TerminalProgress shown(err, terminal.width);
     SilentProgress silent;
     const bool showProgress = terminal.isTerminal && !options.quiet;
@@ -362,7 +385,7 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
         exportRomSet(request, files, showProgress ? static_cast<Progress&>(shown) : silent);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    printSummary(result, seconds, out, err, shownOnOut);
+    printSummary(result, seconds, options.quiet, out, err, shownOnOut);
     return kExported;
   } catch (const ExportFailure& failure) {
     reportFailure(err, failure.step(), failure);

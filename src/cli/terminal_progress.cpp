@@ -14,6 +14,7 @@ TerminalProgress::~TerminalProgress() { finish(); }
 
 void TerminalProgress::step(const std::string& text, const std::string& detail, std::size_t done,
                             std::size_t total) {
+  std::lock_guard lock(mutex_);
   const Clock::time_point now = Clock::now();
   // The flush may take long, so its step is always shown.
   if (shown_ && done < total && now - lastShown_ < std::chrono::milliseconds(100)) return;
@@ -31,6 +32,7 @@ void TerminalProgress::step(const std::string& text, const std::string& detail, 
 }
 
 void TerminalProgress::finish() {
+  std::lock_guard lock(mutex_);
   if (!shown_) return;
   terminal_ << "\r\x1b[K" << std::flush;
   shown_ = false;

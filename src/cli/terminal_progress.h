@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <mutex>
 #include <ostream>
 
 #include "platform/services/progress.h"
@@ -21,6 +22,7 @@ class TerminalProgress final : public Progress {
  private:
   using Clock = std::chrono::steady_clock;
 
+  std::mutex mutex_;  // steps come from the export's threads
   std::ostream& terminal_;
   std::size_t width_;
   Clock::time_point lastShown_{};

@@ -1,6 +1,5 @@
 #include "export/export_checks.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "export/rom_layout.h"
@@ -12,22 +11,6 @@ namespace kavo {
 namespace {
 
 std::string fileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
-// "53,248 bytes (52.0 KiB)"
-std::string sizeText(std::uint64_t bytes) {
-  std::string text = withThousands(bytes) + (bytes == 1 ? " byte" : " bytes");
-  if (bytes < 1024) return text;
-  static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
-  double value = static_cast<double>(bytes) / 1024;
-  std::size_t unit = 0;
-  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
-    value /= 1024;
-    ++unit;
-  }
-  char scaled[32];
-  std::snprintf(scaled, sizeof scaled, " (%.1f %s)", value, kUnits[unit]);
-  return text + scaled;
-}
 
 // What stands at a directory's path, links followed, with whether this
 // process may make and remove entries in it; reported as `shownAs`.
@@ -158,7 +141,7 @@ void requireFatSize(VolumeFormat format, const std::string& source, std::uint64_
   constexpr std::uint64_t kLargestOnFat = 0xFFFF'FFFFu;  // a size in 32 bits
   if (format != VolumeFormat::Fat || size <= kLargestOnFat) return;
   throw RunTimeError(ErrorNumber::PathFileAccessError, source,
-                     "Is " + sizeText(size) + "; a file on a FAT32 drive holds at most " +
+                     "Is " + byteCount(size) + "; a file on a FAT32 drive holds at most " +
                          withThousands(kLargestOnFat) + " bytes");
 }
 
@@ -180,7 +163,7 @@ std::uint64_t roundUp(std::uint64_t bytes, std::uint64_t block) {
 void requireRoom(const VolumeFacts& volume, std::uint64_t bytes, const std::string& directory) {
   if (volume.spaceKnown && bytes > volume.available)
     throw RunTimeError(ErrorNumber::DiskFull, directory,
-                       "Needs " + sizeText(bytes) + "; " + sizeText(volume.available) + " free");
+                       "Needs " + byteCount(bytes) + "; " + byteCount(volume.available) + " free");
 }
 
 }  // namespace kavo

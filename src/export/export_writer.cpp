@@ -1,6 +1,7 @@
 #include "export/export_writer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -92,11 +93,11 @@ std::vector<ManifestEntry> manifestEntries(const ExportPlan& plan) {
 }  // namespace
 
 std::string copyingText(std::size_t number, std::size_t count) {
-  return "Copying " + std::to_string(number) + " of " + std::to_string(count);
+  return "Copying " + withThousands(number) + " of " + withThousands(count);
 }
 
 std::string verifyingText(std::size_t number, std::size_t count) {
-  return "Verifying " + std::to_string(number) + " of " + std::to_string(count);
+  return "Verifying " + withThousands(number) + " of " + withThousands(count);
 }
 
 ExportWriter::ExportWriter(const ExportPlan& plan, FileSystem& files, Progress& progress)
@@ -220,13 +221,17 @@ void ExportWriter::handIn(std::size_t first, std::size_t end) {
     // for reading the copy back.
     for (std::size_t j = first; j < end; ++j) {
       Hasher hasher;
-      const auto seen = [&hasher](const char* bytes, std::size_t size) { hasher.add(bytes, size); };
+      const auto seen = [this, &hasher, j](const char* bytes, std::size_t size) {
+        hasher.add(bytes, size);
+        moved(copied_, j, size, false);
+      };
       const std::string name = layout::copyFileName(plan_.recordName(j), j);
       if (const std::optional<ArchivedRom>& rom = plan_.copies[j].archived)
         unpack(j, *rom, directory, name, seen);
       else
         undo_.copy(j, plan_.sourcePath(j), directory, name, seen);
       entries_[j].hash = hasher.digest();
+      moved(copied_, j, 0, true);
     }
   });
 }
@@ -245,10 +250,33 @@ void ExportWriter::unpack(std::size_t j, const ArchivedRom& rom, const OpenDirec
 
 void ExportWriter::recordOldestJob() {
   const JobRange oldest = workers_.oldest();
-  progress_.step(copyingText(oldest.first + 1, plan_.count()), plan_.request->names[oldest.first],
-                 oldest.first, plan_.count());
   workers_.takeBackOldest();
   during(kWritingIndex, [&] { recordUpTo(oldest.end); });
+}
+
+// Notes, from the thread that copies or reads back copy j, `bytes` more of
+// it and, when `finished`, the copy; and shows how far the phase has come,
+// a few times a second at most: the count of copies, the bar by bytes, and
+// for large exports the bytes too.
+void ExportWriter::moved(Phase& phase, std::size_t j, std::uint64_t bytes, bool finished) {
+  phase.bytes += bytes;
+  const std::size_t done = finished ? ++phase.copies : phase.copies.load();
+  const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::int64_t last = lastShown_;
+  constexpr std::int64_t kEvery = 50'000'000;  // ns: 20 times a second
+  if (now - last < kEvery || !lastShown_.compare_exchange_strong(last, now)) return;
+  const std::size_t count = plan_.count() - plan_.reused;
+  std::string text = (&phase == &copied_ ? copyingText : verifyingText)(
+      std::min(done + 1, std::max<std::size_t>(count, 1)), count);
+  constexpr std::uint64_t kLarge = 64 * 1024 * 1024;
+  if (plan_.bytes >= kLarge)
+    text.append(", ")
+        .append(withThousands(phase.bytes >> 20))
+        .append(" of ")
+        .append(withThousands(plan_.bytes >> 20))
+        .append(" MiB");
+  progress_.step(text, plan_.request->names[j], static_cast<std::size_t>(phase.bytes >> 10),
+                 static_cast<std::size_t>(std::max<std::uint64_t>(plan_.bytes >> 10, 1)));
 }
 
 void ExportWriter::recordUpTo(std::size_t end) {
@@ -312,7 +340,10 @@ void ExportWriter::verify() {
         bytes += plan_.copies[end].size;
       while (!workers_.hasRoom() || workers_.failed()) verifyOldestJob();
       workers_.handIn({first, end}, [this, first, end] {
-        for (std::size_t j = first; j < end; ++j) verifyCopy(j);
+        for (std::size_t j = first; j < end; ++j) {
+          verifyCopy(j);
+          moved(verified_, j, plan_.copies[j].size, true);
+        }
       });
       first = end;
     }
@@ -321,12 +352,7 @@ void ExportWriter::verify() {
   });
 }
 
-void ExportWriter::verifyOldestJob() {
-  const JobRange oldest = workers_.oldest();
-  progress_.step(verifyingText(oldest.first + 1, plan_.count()), plan_.request->names[oldest.first],
-                 oldest.first, plan_.count());
-  workers_.takeBackOldest();
-}
+void ExportWriter::verifyOldestJob() { workers_.takeBackOldest(); }
 
 // Reads copy j back from the drive and checks that it holds the bytes
 // copied.

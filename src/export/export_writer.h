@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,12 @@ class ExportWriter {
   void unpack(std::size_t listIndex, const ArchivedRom& rom, const OpenDirectory& directory,
               const std::string& name, const FileSystem::Seen& seen);
   void recordOldestJob();
+  // How far the copying, or the reading back, has come.
+  struct Phase {
+    std::atomic<std::size_t> copies = 0;
+    std::atomic<std::uint64_t> bytes = 0;
+  };
+  void moved(Phase& phase, std::size_t listIndex, std::uint64_t bytes, bool finished);
   void recordUpTo(std::size_t end);
   void commit();
   void verify();
@@ -92,6 +99,8 @@ class ExportWriter {
   std::uint64_t recordBytes_ = 0;
   std::size_t recorded_ = 0;            // copies whose records are in records_
   std::vector<ManifestEntry> entries_;  // what the manifest records of each copy
+  Phase copied_, verified_;
+  std::atomic<std::int64_t> lastShown_ = 0;  // when progress was last shown
   // Last, so that it goes first: nothing may still run when what the jobs
   // use goes.
   CopyWorkers workers_;

@@ -61,7 +61,39 @@ char encode(char32_t c) {
   return '?';
 }
 
+void appendUtf8(std::string& text, char32_t c) {
+  if (c < 0x80) {
+    text.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    text.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    text.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
 }  // namespace
+
+std::string fromWindows1252(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (const char byte : bytes) {
+    const auto b = static_cast<unsigned char>(byte);
+    const char32_t c = b >= 0x80 && b < 0xA0 && kHighRow[b - 0x80] != 0 ? kHighRow[b - 0x80] : b;
+    appendUtf8(text, c);
+  }
+  return text;
+}
+
+bool losesCharacters(std::string_view name) {
+  const std::optional<std::vector<char32_t>> characters = decodeUtf8(name);
+  if (!characters) return false;
+  for (const char32_t c : *characters)
+    if (encode(c) == '?' && c != '?') return true;
+  return false;
+}
 
 std::string toWindows1252(std::string_view name) {
   bool ascii = true;

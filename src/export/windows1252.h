@@ -12,4 +12,11 @@ namespace kavo {
 // bytes are passed through as they are.
 std::string toWindows1252(std::string_view name);
 
+// Windows-1252 bytes as UTF-8, as a terminal shows them.
+std::string fromWindows1252(std::string_view bytes);
+
+// Whether a name loses characters in the index: it is UTF-8 and has one
+// that Windows-1252 has not ("Madō" is written "Mad?").
+bool losesCharacters(std::string_view name);
+
 }  // namespace kavo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,20 +11,39 @@ namespace kavo {
 
 // "12,345,678"
 inline std::string withThousands(std::uint64_t number) {
-  std::string digits = std::to_string(number);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-    digits.insert(static_cast<std::size_t>(at), ",");
-  return digits;
+  const std::string digits = std::to_string(number);
+  std::string text;
+  text.reserve(digits.size() + digits.size() / 3);
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
+    text.push_back(digits[i]);
+  }
+  return text;
 }
 
-// "1 file", "12 files": the count in plain digits and the word it takes.
-inline std::string plural(std::uint64_t count, std::string_view one, std::string_view many) {
-  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
-}
-
-// "1 game", "1,005 games": as plural(), with thousands marked.
+// "1 game", "1,005 games": the count, thousands marked, and the word it
+// takes.
 inline std::string counted(std::uint64_t count, std::string_view one, std::string_view many) {
   return withThousands(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// "263,454,720 bytes (251 MiB)", "1,536 bytes (1.5 KiB)": a size in bytes,
+// and, when it is a kibibyte or more, in the largest binary unit it fills,
+// to a tenth below ten of it.
+inline std::string byteCount(std::uint64_t bytes) {
+  std::string text = counted(bytes, "byte", "bytes");
+  if (bytes < 1024) return text;
+  static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
+  double value = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+    value /= 1024;
+    ++unit;
+  }
+  char scaled[32];
+  std::snprintf(scaled, sizeof scaled, value < 10 ? " (%.1f %s)" : " (%.0f %s)", value,
+                kUnits[unit]);
+  return text + scaled;
 }
 
 // "a, b, c, d, e and 4 more"

@@ -42,9 +42,9 @@ std::string replaceQuestion(const std::string& destination, const EarlierLayout&
     first = std::min(first, group.number);
     last = std::max(last, group.number);
   }
-  return destination + " already holds a layout of " + plural(earlier.copies(), "game", "games") +
+  return destination + " already holds a layout of " + counted(earlier.copies(), "game", "games") +
          " in " + layout::groupDirectoryName(first) + " to " + layout::groupDirectoryName(last) +
-         ". Replace it with the " + plural(listed, "game", "games") + " listed?";
+         ". Replace it with the " + counted(listed, "game", "games") + " listed?";
 }
 
 // A place and size in twips, as the window was designed, shown at 96 dpi.

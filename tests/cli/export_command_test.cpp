@@ -486,7 +486,48 @@ TEST_F(ExportCommandTest, ProgressGoesToATerminalOnlyAndIsErasedAtTheEnd) {
     Result r = run(args, terminal);
     EXPECT_EQ(r.status, kExported);
     EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.empty(), args.front() == "--quiet") << r.out;  // quiet prints nothing
   }
+}
+
+// The index is Windows-1252: "é" has a byte there, "ō" has none and is
+// written "?". A terminal is shown the records one a line in its own
+// UTF-8; a pipe gets the index's bytes. A name that loses characters is
+// warned of once, also when quiet, and marked in the plan.
+TEST_F(ExportCommandTest, RecordsReachATerminalReadableAndLostCharactersAreWarnedOf) {
+  writeFile(src + "/Caf\u00e9.gg", std::string(1536, 'c'));
+  writeFile(src + "/Mad\u014d Monogatari.sms", "rom");
+  const std::string warning =
+      "simplekavo-export: warning: Mad\u014d Monogatari.sms: the console cannot show every "
+      "character; the index names it "
+      "\"Mad? Monogatari.sms\"\n";
+  const std::string filter = "*.gg;*.sms";
+  Result shown = run({"-n", "-f", filter, src, dst}, {true, 80, true});
+  ASSERT_EQ(shown.status, kExported) << shown.err;
+  Result piped = run({"-n", "-f", filter, src, dst});
+  for (const std::string& line :
+       {"copy " + src + "/Mad\u014d Monogatari.sms -> " + dst +
+            "/ROMS0/2.SMS  (the index names it \"Mad? Monogatari.sms\")\n",
+        std::string("Caf\u00e9.gg,ROMS0\\1.gg\nMad? Monogatari.sms,ROMS0\\2.sms\n"),
+        std::string("Dry run: 5 files in 1 group, 1,581 bytes (1.5 KiB); nothing was changed\n")})
+    EXPECT_NE(shown.out.find(line), std::string::npos) << line << shown.out;
+  EXPECT_NE(piped.out.find("Caf\xe9.gg,ROMS0\\1.gg\nMad? Monogatari.sms,ROMS0\\2.sms\n"),
+            std::string::npos)
+      << piped.out;
+  EXPECT_EQ(shown.err, warning);
+
+  Result quiet = run({"-q", "-f", filter, src, dst});
+  ASSERT_EQ(quiet.status, kExported) << quiet.err;
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(quiet.err, warning);
+  Result check = run({"-k", dst});
+  EXPECT_EQ(check.out, "Checked 5 copies: all match\n");
+  EXPECT_EQ(run({"-k", "-q", dst}).out, "");
+
+  testing::makeDirectories(dir / "again");
+  Result summary = run({"-f", filter, src, dir / "again"});
+  EXPECT_EQ(summary.out.rfind("Exported 5 files in 1 group, 1,581 bytes (1.5 KiB), in ", 0), 0u)
+      << summary.out;
 }
 
 }  // namespace

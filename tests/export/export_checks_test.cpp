@@ -428,7 +428,7 @@ TEST_F(ExportFixture, TooLittleFreeSpaceIsRefusedWithWhatIsNeededAndFree) {
   ASSERT_TRUE(error);
   EXPECT_EQ(error->number(), ErrorNumber::DiskFull);
   EXPECT_EQ(error->path(), destination);
-  EXPECT_EQ(error->reason(), "Needs 49,152 bytes (48.0 KiB); 49,151 bytes (48.0 KiB) free");
+  EXPECT_EQ(error->reason(), "Needs 49,152 bytes (48 KiB); 49,151 bytes (48 KiB) free");
   EXPECT_EQ(error->step(), "checking free space");
   EXPECT_TRUE(error->refused());
   EXPECT_EQ(snapshot(root.path()), before);

@@ -474,15 +474,16 @@ std::unique_ptr<OpenDirectory> PosixFileSystem::openDirectory(const std::string&
 
 namespace {
 
-// Shows `seen` the first `size` bytes of the open file, read again: they
-// are in the page cache, the kernel having just copied them.
-void showCopied(int in, std::uint64_t size, const std::string& from, const FileSystem::Seen& seen) {
+// Shows `seen` the `size` bytes of the open file from `start` on, read
+// again: they are in the page cache, the kernel having just copied them.
+void showCopied(int in, std::uint64_t start, std::uint64_t size, const std::string& path,
+                const FileSystem::Seen& seen) {
   char* const buffer = threadBuffer();
-  for (std::uint64_t at = 0; at < size;) {
-    const ssize_t got = ::pread(in, buffer, std::min<std::uint64_t>(kBufferSize, size - at),
+  for (std::uint64_t at = start; at < start + size;) {
+    const ssize_t got = ::pread(in, buffer, std::min<std::uint64_t>(kBufferSize, start + size - at),
                                 static_cast<off_t>(at));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) fail(errno, from);
+    if (got < 0) fail(errno, path);
     if (got == 0) return;  // cut short: the check after the copy says so
     seen(buffer, static_cast<std::size_t>(got));
     at += static_cast<std::uint64_t>(got);
@@ -505,12 +506,13 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
   // as it was, one that shrinks as it is.
   const auto size = static_cast<std::uint64_t>(status.st_size);
   std::uint64_t copied = 0;
-  bool shown = false;  // the bytes went through this process, seen on the way
   while (copied < size) {
     ssize_t moved = ::copy_file_range(in.get(), nullptr, out.get(), nullptr,
                                       std::min<std::uint64_t>(size - copied, kCopyPiece), 0);
     if (moved == 0) break;
     if (moved > 0) {
+      // Each piece is shown as it is copied, while it is still cached.
+      if (seen) showCopied(in.get(), copied, static_cast<std::uint64_t>(moved), from, seen);
       copied += static_cast<std::uint64_t>(moved);
       throwIfInterrupted();
       continue;
@@ -522,7 +524,6 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
     bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
     if (unsupported && copied == 0) {
       copyThroughBuffer(in.get(), out.get(), from, to, seen);
-      shown = true;
       break;
     }
     // Failures here are nearly always on the writing side (a full or
@@ -536,7 +537,6 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
   // that flush, so the call's own result does not matter; where it is not
   // supported the flush does it all.
   if (size >= kEarlyWriteBackFrom) ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-  if (seen && !shown) showCopied(in.get(), copied, from, seen);
   // A source cut short, grown or rewritten while it was read (or shown)
   // leaves a copy that is neither its old bytes nor its new ones; it fails,
   // as tar reports "file changed as we read it".

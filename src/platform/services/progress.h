@@ -6,7 +6,7 @@
 namespace kavo {
 
 // Shows how far a long task has come. The task reports each step before it
-// runs it.
+// runs it, or as it goes, from any of its threads.
 class Progress {
  public:
   virtual ~Progress() = default;
