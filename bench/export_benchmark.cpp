@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Times simplekavo-export against `cp -r` of the same files followed by
 // `sync`, in the same run and on the same disk, on several workloads, and
 // reports the program's peak resident memory.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Times filling the source file list from a directory of many files, with
 // the filter off and on, as the window does it.
 //

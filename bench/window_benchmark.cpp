@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Times an export through the real window, offscreen, against
 // simplekavo-export on the same files, in the same run and on the same disk:
 // the window should cost nothing over the command line.

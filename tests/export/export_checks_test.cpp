@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Everything that can be known before an export writes is refused then, and
 // leaves every file as it was: the sources, the destination, earlier indexes.
 #include "export/export_checks.h"

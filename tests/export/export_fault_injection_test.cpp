@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fails every file operation of an export in turn and checks what the user is
 // promised: an error naming the path and the reason, never a success, and
 // after every failure the destination exactly as it was before the run (an

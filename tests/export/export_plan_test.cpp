@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the plan decides before anything is written: which earlier copies a
 // replace can move instead of copying.
 #include "export/export_plan.h"

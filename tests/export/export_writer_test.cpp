@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What an export leaves on the drive: the layout and index byte for byte, a
 // replace exactly what a fresh export makes, and after a failure part-way
 // the destination as it was, or the message names what could not be.

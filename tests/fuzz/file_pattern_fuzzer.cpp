@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds the file list's pattern matcher a pattern and a name of arbitrary
 // bytes (split at the first NUL byte).
 #include <cstddef>

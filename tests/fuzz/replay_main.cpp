@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Runs a fuzz target over the files of its seed corpus, so the ordinary test
 // run checks the invariants on every seed without a fuzzing engine.
 #include <cstddef>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds the layout's record, copy-name and padding builders a list index and
 // a name of arbitrary bytes, and checks the format the emulator relies on.
 #include <cstddef>

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a build into a scratch prefix and packs it with CPack, then checks
 # what a desktop's menu, man, a software centre and dpkg will find there.
 #   check_installation.sh BUILD_DIR VERSION
@@ -17,8 +19,8 @@ done
 for program in simplekavo simplekavo-export; do
   [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/$program" --version)" = "$program $version" ] ||
     fail "the installed $program does not say its version $version"
-  page=$prefix/share/man/man1/$program.1
-  [ -f "$page" ] || fail "share/man/man1/$program.1 is not installed"
+  page=$prefix/share/man/man1/$program.1.gz
+  [ -f "$page" ] || fail "share/man/man1/$program.1.gz is not installed"
   # man renders it without a complaint, names the program and its options.
   text=$(MANWIDTH=200 man -l "$page" 2>"$scratch/man.err" | tr -s " ") ||
     fail "man cannot read $program.1"
@@ -27,8 +29,13 @@ for program in simplekavo simplekavo-export; do
   echo "$text" | grep -q "$program - copy a folder of game ROMs" || fail "$program.1 names another program"
   echo "$text" | grep -q -- "--version" || fail "$program.1 does not list --version"
 done
-man -l "$prefix/share/man/man1/simplekavo-export.1" 2>/dev/null | grep -q -- "--dry-run" ||
+man -l "$prefix/share/man/man1/simplekavo-export.1.gz" 2>/dev/null | grep -q -- "--dry-run" ||
   fail "simplekavo-export.1 does not list --dry-run"
+
+doc=$prefix/share/doc/simplekavo
+grep -q "^License: GPL-3+" "$doc/copyright" || fail "the copyright file names no GPL-3+ licence"
+zcat "$doc/changelog.gz" | head -1 | grep -q "^simplekavo ($version) " ||
+  fail "the changelog does not start with $version"
 
 metainfo=$prefix/share/metainfo/org.simplekavo.SimpleKAVO.metainfo.xml
 [ -f "$metainfo" ] || fail "the AppStream metainfo is not installed"
@@ -60,8 +67,13 @@ contents=$(dpkg-deb -c "$package")
 for path in ./usr/bin/simplekavo ./usr/bin/simplekavo-export \
             ./usr/share/applications/simplekavo.desktop \
             ./usr/share/icons/hicolor/48x48/apps/simplekavo.png \
-            ./usr/share/man/man1/simplekavo-export.1 ./usr/share/man/man1/simplekavo.1 \
+            ./usr/share/man/man1/simplekavo-export.1.gz ./usr/share/man/man1/simplekavo.1.gz \
+            ./usr/share/doc/simplekavo/copyright ./usr/share/doc/simplekavo/changelog.gz \
             ./usr/share/metainfo/org.simplekavo.SimpleKAVO.metainfo.xml; do
   echo "$contents" | grep -q " $path\$" || fail "the package lacks $path"
 done
+# Debian's own check: no error and no warning (a warning that had to stay
+# would need an override in the package, saying why).
+lintian --fail-on error,warning --tag-display-limit 0 "$package" >"$scratch/lintian.out" 2>&1 ||
+  fail "lintian: $(cat "$scratch/lintian.out")"
 echo "installed and packed: $(basename "$package"), Depends: $depends"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "support/child_process.h"
 
 #include <fcntl.h>
@@ -118,7 +121,8 @@ bool waitForEntry(const std::string& directory, const std::string& name,
         deadline - std::chrono::steady_clock::now());
     if (::poll(&ready, 1, static_cast<int>(std::max<long>(left.count(), 0))) > 0) {
       char events[4096];
-      (void)::read(watch, events, sizeof events);
+      // Only emptied: the path itself is looked at below.
+      [[maybe_unused]] ssize_t got = ::read(watch, events, sizeof events);
     }
     there = ::access(path.c_str(), F_OK) == 0;
   }

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // "Save FILES.TXT": the prompt, the export, its question, progress and messages.
 #include <QtTest>
 #include <condition_variable>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <sys/stat.h>
@@ -12,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -67,8 +71,8 @@ struct Session {
     writeFile(roms + "/more/Columns.gg", "rom:Columns");
     writeFile(roms + "/more/manual.pdf", "pdf");
     ::mkfifo((roms + "/pipe.sms").c_str(), 0600);
-    ::symlink("Sonic.sms", (roms + "/link.sms").c_str());
-    ::symlink("missing.gg", (roms + "/dangling.gg").c_str());
+    std::filesystem::create_symlink("Sonic.sms", roms + "/link.sms");
+    std::filesystem::create_symlink("missing.gg", roms + "/dangling.gg");
     form =
         std::make_unique<Form1>(kind == Watched ? static_cast<FileSystem&>(watchedFiles) : files,
                                 kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/controls/file_list_box.h"
 
 #include <QStringList>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/services/posix_file_system.h"
 
 #include <dirent.h>
@@ -505,12 +508,22 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
   // The size the open file has now; a file that grows meanwhile is copied
   // as it was, one that shrinks as it is.
   const auto size = static_cast<std::uint64_t>(status.st_size);
+  // Start writing a larger copy to the drive as it is made, while the rest
+  // of it and the next copies are made, so that the flush at the end finds
+  // little left to do. Small copies are left to the flush: starting each
+  // on its own costs more than it saves. Nothing waits here, and a failure
+  // of the write-back shows in that flush, so the call's own result does
+  // not matter; where it is not supported the flush does it all.
+  const bool writeBackEarly = size >= kEarlyWriteBackFrom;
+  bool buffered = false;
   std::uint64_t copied = 0;
   while (copied < size) {
     ssize_t moved = ::copy_file_range(in.get(), nullptr, out.get(), nullptr,
                                       std::min<std::uint64_t>(size - copied, kCopyPiece), 0);
     if (moved == 0) break;
     if (moved > 0) {
+      if (writeBackEarly)
+        ::sync_file_range(out.get(), static_cast<off_t>(copied), moved, SYNC_FILE_RANGE_WRITE);
       // Each piece is shown as it is copied, while it is still cached.
       if (seen) showCopied(in.get(), copied, static_cast<std::uint64_t>(moved), from, seen);
       copied += static_cast<std::uint64_t>(moved);
@@ -524,19 +537,14 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
     bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
     if (unsupported && copied == 0) {
       copyThroughBuffer(in.get(), out.get(), from, to, seen);
+      buffered = true;
       break;
     }
     // Failures here are nearly always on the writing side (a full or
     // removed drive), so the copy's path is the one named.
     fail(errno, to);
   }
-  // Start writing a larger copy to the drive now, while the next ones are
-  // made, so that the flush at the end finds little left to do. Small
-  // copies are left to the flush: starting each on its own costs more than
-  // it saves. Nothing waits here, and a failure of the write-back shows in
-  // that flush, so the call's own result does not matter; where it is not
-  // supported the flush does it all.
-  if (size >= kEarlyWriteBackFrom) ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+  if (writeBackEarly && buffered) ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
   // A source cut short, grown or rewritten while it was read (or shown)
   // leaves a copy that is neither its old bytes nor its new ones; it fails,
   // as tar reports "file changed as we read it".
