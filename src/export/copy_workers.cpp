@@ -34,17 +34,19 @@ void CopyWorkers::handIn(JobRange range, std::function<void()> job) {
     ++inHand_;
     return;
   }
+  bool idle;
   {
     std::lock_guard lock(mutex_);
     jobs_.push_back({std::move(job), false, nullptr});
+    idle = idle_ > 0;
   }
   ++inHand_;
-  toDo_.notify_one();
+  if (idle) toDo_.notify_one();
 }
 
 JobRange CopyWorkers::takeBackOldest() {
   std::unique_lock lock(mutex_);
-  done_.wait(lock,
+  waitForEnd(lock,
              [&] { return failed_ ? running_ == 0 : !jobs_.empty() && jobs_.front().finished; });
   if (failed_) {
     // Nothing more starts, and nothing is still being written when the
@@ -66,7 +68,7 @@ void CopyWorkers::takeBackOldestInTurn() {
   std::unique_lock lock(mutex_);
   // Jobs start in order, and a failure only stops those after the ones
   // that started, so the oldest one always finishes.
-  done_.wait(lock, [&] { return jobs_.front().finished; });
+  waitForEnd(lock, [&] { return jobs_.front().finished; });
   const std::exception_ptr failure = jobs_.front().failure;
   jobs_.pop_front();
   --next_;
@@ -75,11 +77,18 @@ void CopyWorkers::takeBackOldestInTurn() {
   if (failure) std::rethrow_exception(failure);
 }
 
+template <typename Ended>
+void CopyWorkers::waitForEnd(std::unique_lock<std::mutex>& lock, Ended ended) {
+  waiting_ = true;
+  done_.wait(lock, ended);
+  waiting_ = false;
+}
+
 std::size_t CopyWorkers::stop() {
   std::unique_lock lock(mutex_);
   stopping_ = true;
   toDo_.notify_all();
-  done_.wait(lock, [&] { return running_ == 0; });
+  waitForEnd(lock, [&] { return running_ == 0; });
   return next_;
 }
 
@@ -87,7 +96,9 @@ void CopyWorkers::serve() {
   std::unique_lock lock(mutex_);
   for (;;) {
     // After a failure nothing new starts; the thread only waits to go.
+    ++idle_;
     toDo_.wait(lock, [&] { return stopping_ || (!failed_ && next_ < jobs_.size()); });
+    --idle_;
     if (stopping_) return;
     // Jobs only leave the front once finished, and a deque keeps references
     // to its other elements valid, so this one stays put while it runs.
@@ -108,8 +119,9 @@ void CopyWorkers::serve() {
       job.failure = failed;
       failed_ = true;
     }
-    // Only the caller waits for a job's end.
-    done_.notify_one();
+    // Only the caller waits for a job's end, and it is woken only when it
+    // waits: a job that ends while the caller hands in more costs nothing.
+    if (waiting_) done_.notify_one();
   }
 }
 

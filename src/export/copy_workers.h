@@ -73,6 +73,10 @@ class CopyWorkers {
     std::exception_ptr failure;
   };
   void serve();
+  // Waits on done_ until `ended`, with the lock held, saying so to the
+  // workers.
+  template <typename Ended>
+  void waitForEnd(std::unique_lock<std::mutex>& lock, Ended ended);
 
   const std::size_t window_;
   std::size_t inHand_ = 0;       // touched by the caller's thread only
@@ -85,6 +89,8 @@ class CopyWorkers {
   std::deque<Job> jobs_;
   std::size_t next_ = 0;
   std::size_t running_ = 0;
+  std::size_t idle_ = 0;  // workers waiting for a job
+  bool waiting_ = false;  // whether the caller waits for a job's end
   bool stopping_ = false;
   std::atomic<bool> failed_ = false;
   std::vector<std::thread> threads_;

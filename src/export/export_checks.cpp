@@ -3,6 +3,7 @@
 
 #include "export/export_checks.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "export/rom_layout.h"
@@ -118,9 +119,12 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
 }
 
 SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName) {
-  const std::unique_ptr<ReadableFile> file = files.openForReading(path);
-  SourceLook look{file->status(), std::nullopt};
+  SourceLook look{files.status(path, Look::Access), std::nullopt};
+  if (look.status.type == FileType::Missing) throw errorFromErrno(ENOENT, path);
+  if (look.status.type != FileType::Regular) throw notRegularFileError(path);
+  if (look.status.accessDenied != 0) throw errorFromErrno(look.status.accessDenied, path);
   if (!mayBeArchive(listedName)) return look;
+  const std::unique_ptr<ReadableFile> file = files.openForReading(path);
   char start[8] = {};
   const std::size_t got = file->readAt(0, start, sizeof start);
   if (const auto format = archiveFormatOf({start, got}))

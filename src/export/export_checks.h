@@ -60,9 +60,11 @@ struct IndexPlace {
 IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destination,
                           FileSystem& files, DirectoryClaims& claims);
 
-// A source as the copy will find it: a regular file that opens for reading,
-// and, when its name says it may be an archive and its first bytes say it
-// is one, the one ROM it holds (see archived_rom.h).
+// A source as the copy will find it: a regular file (links followed) that
+// this process may read, and, when its name says it may be an archive and
+// its first bytes say it is one, the one ROM it holds (see archived_rom.h).
+// Only such a name is opened here; the copy opens the others, and one that
+// does not open then fails the export part-way.
 struct SourceLook {
   FileStatus status;
   std::optional<ArchivedRom> archived;

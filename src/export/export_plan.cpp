@@ -275,32 +275,54 @@ void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const C
 }
 
 // Looks at every source, and into those that are archives. The sources are
-// looked at a few at a time, as the copies are made; each is judged in list
-// order, so the first problem in the list is the one reported, as if they
-// had been looked at one by one.
+// looked at by a few threads at once, a batch of them a job, so that a file
+// costs no hand-over between threads; each is judged in list order, so the
+// first problem in the list is the one reported, as if they had been looked
+// at one by one. A batch stops at its first problem, which waits its turn.
 std::vector<FileStatus> lookAtSources(ExportPlan& plan, FileSystem& files) {
   const std::size_t count = plan.count();
-  std::vector<FileStatus> statuses(count);
-  constexpr std::size_t kInHand = 64;
-  // Made before the workers, so that it outlasts any look still running
+  constexpr std::size_t kBatch = 64, kBatchesInHand = 8;
+  struct Problem {
+    std::size_t at = 0;  // the source it is about
+    std::exception_ptr failure;
+  };
+  // Made before the workers, so that they outlast any look still running
   // when a refusal leaves this scope.
-  std::vector<SourceLook> found(kInHand);
-  CopyWorkers lookers(plan.request->copiesAtOnce, kInHand);
+  std::vector<FileStatus> statuses(count);
+  // The batches in hand's, and the one being judged, taken back already.
+  constexpr std::size_t kSlots = kBatchesInHand + 1;
+  std::vector<Problem> problems(kSlots);
+  CopyWorkers lookers(plan.request->copiesAtOnce, kBatchesInHand);
+  const auto lookAtBatch = [&](std::size_t first, std::size_t end, Problem& problem) {
+    for (std::size_t k = first; k < end; ++k) {
+      try {
+        SourceLook look = lookAtSource(files, plan.sourcePath(k), plan.request->names[k]);
+        statuses[k] = look.status;
+        plan.copies[k].archived = std::move(look.archived);
+      } catch (...) {
+        problem = {k, std::current_exception()};
+        return;
+      }
+    }
+  };
   std::size_t handedIn = 0;
   for (std::size_t j = 0; j < count; ++j) {
     throwIfInterrupted();  // looking at thousands of files on a slow drive takes a while
-    for (; handedIn < count && lookers.hasRoom(); ++handedIn)
-      lookers.handIn({handedIn, handedIn + 1},
-                     [&files, &found, k = handedIn, source = plan.sourcePath(handedIn),
-                      name = plan.request->names[handedIn]] {
-                       found[k % kInHand] = lookAtSource(files, source, name);
-                     });
+    while (handedIn < count && lookers.hasRoom()) {
+      const std::size_t end = std::min(handedIn + kBatch, count);
+      Problem& problem = problems[handedIn / kBatch % kSlots];
+      problem = {};
+      lookers.handIn({handedIn, end}, [&lookAtBatch, &problem, first = handedIn, end] {
+        lookAtBatch(first, end, problem);
+      });
+      handedIn = end;
+    }
     const std::string source = plan.sourcePath(j);
     if (source.size() >= PATH_MAX)
       throw RunTimeError(ErrorNumber::BadFileName, source, "File name too long");
-    lookers.takeBackOldestInTurn();
-    statuses[j] = found[j % kInHand].status;
-    plan.copies[j].archived = std::move(found[j % kInHand].archived);
+    if (j % kBatch == 0) lookers.takeBackOldestInTurn();  // the batch that j starts
+    const Problem& problem = problems[j / kBatch % kSlots];
+    if (problem.failure && problem.at == j) std::rethrow_exception(problem.failure);
   }
   return statuses;
 }

@@ -498,10 +498,11 @@ TEST(ExportChecksOnAFullDisk, ShortByOneBlockIsRefusedAndARealTmpfsAgrees) {
 // The first source is the index itself, through a link, refused while the
 // looks at the others are still running: the refusal waits for them, since
 // they write into what the checks own (a sanitizer build sees any write
-// after it). The index's look waits until three looks at games are held.
+// after it). The index's look waits until three looks at games are held,
+// in batches of their own: there are enough games for four.
 TEST_F(ExportFixture, ARefusalAmongTheSourcesWaitsForTheLooksInFlight) {
   Names names = {"0 Index.gg"};
-  for (int i = 0; i < 40; ++i) names.push_back("Game " + std::to_string(i) + ".gg");
+  for (int i = 0; i < 255; ++i) names.push_back("Game " + std::to_string(i) + ".gg");
   addRoms(names);
   std::filesystem::remove(source + "/0 Index.gg");
   writeFile(destination + "/FILES.TXT", "an earlier index");

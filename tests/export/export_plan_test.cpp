@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <ctime>
 #include <functional>
 #include <optional>
 
 #include "export/rom_set_export.h"
+#include "platform/services/forwarding_file_system.h"
+#include "support/archive_files.h"
 #include "support/export_fixture.h"
 #include "support/mounted_volume.h"
 
@@ -136,6 +139,30 @@ TEST_F(ExportFixture, AManifestThatDoesNotMatchItsLayoutIsNotTrusted) {
                                                    "byte"});
     EXPECT_EQ(plan.reused, c.reused);
   }
+}
+
+// The plan looks at each source without opening it (the copy opens it
+// anyway); only a name that may be an archive is opened, to read its
+// first bytes.
+TEST_F(ExportFixture, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
+  struct CountingOpens final : ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::atomic<int> opened = 0, others = 0;  // the archive's opens, and the rest
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path,
+                                                 Reading reading) override {
+      ++(path.ends_with("/Set.zip") ? opened : others);
+      return ForwardingFileSystem::openForReading(path, reading);
+    }
+  } counting(files);
+  Names names = games(0, 200);
+  addRoms(names);
+  testing::writeArchive(source + "/Set.zip", "zip", {{"set.sms", "rom"}});
+  names.push_back("Set.zip");
+  DirectoryClaims claims;
+  const ExportPlan plan = planExport(request(names), counting, claims);
+  EXPECT_TRUE(plan.copies.back().archived);
+  EXPECT_GE(counting.opened, 1);
+  EXPECT_EQ(counting.others, 0);
 }
 
 }  // namespace

@@ -148,6 +148,11 @@ class RecordingCopies final : public ForwardingFileSystem {
  public:
   using ForwardingFileSystem::ForwardingFileSystem;
   std::vector<std::pair<std::string, std::string>> copies;
+  std::string sources;  // the folder whose files are made up
+  FileStatus status(const std::string& path, Look look) override {
+    if (!path.starts_with(sources + "/")) return ForwardingFileSystem::status(path, look);
+    return openForReading(path, Reading::Cached)->status();
+  }
   std::unique_ptr<ReadableFile> openForReading(const std::string&, Reading) override {
     struct Source final : ReadableFile {
       using ReadableFile::ReadableFile;
@@ -175,6 +180,7 @@ TEST_F(ExportFixture, FortyThousandNamesAreAllExported) {
   Names names;
   for (int j = 0; j < 40'000; ++j) names.push_back("Game " + std::to_string(j) + ".gg");
   RecordingCopies recording(files);
+  recording.sources = source;
   ExportRequest unverified = request(names);
   unverified.verify = false;  // there is nothing to read back
   const ExportSummary result = exportRomSet(unverified, recording);
@@ -208,11 +214,38 @@ TEST_F(ExportFixture, AFailurePartWayTakesBackWhatItMade) {
       throw errorFromErrno(ENOSPC, path);
   });
   FaultInjectingFileSystem flush(files, Service::Sync, 3, EIO);  // the first sync of a volume
+  // Sources are looked at, not opened, before writing; one that has become
+  // a FIFO, or unreadable, by the time its copy opens it fails part-way.
+  // (Root reads whatever it likes, so for root the open fails as it would
+  // for anyone else.)
+  const std::string changing = source + "/" + names[36];
+  const auto onFirstCopy = [&](std::function<void()> change) {
+    return [&, change, once = std::make_shared<std::once_flag>()](FileCall call, const std::string&,
+                                                                  const std::string& from) {
+      if (call != FileCall::Copy) return;
+      std::call_once(*once, change);
+      if (from == changing && ::geteuid() == 0 &&
+          std::filesystem::status(changing).permissions() == std::filesystem::perms::none)
+        throw errorFromErrno(EACCES, from);
+    };
+  };
+  WatchingFileSystem fifo(files, onFirstCopy([&] {
+                            std::filesystem::remove(changing);
+                            ASSERT_EQ(::mkfifo(changing.c_str(), 0600), 0);
+                          }));
+  WatchingFileSystem unreadable(files,
+                                onFirstCopy([&] { ASSERT_EQ(::chmod(changing.c_str(), 0), 0); }));
   const struct {
     FileSystem& through;
     ErrorNumber number;
     std::string path, step, message;
   } cases[] = {
+      {fifo, ErrorNumber::PathFileAccessError, changing, "copying",
+       "Run-time error '75':\n\nPath/File access error\n\n" + changing +
+           ": Not a regular file\n\nThe destination was left as it was."},
+      {unreadable, ErrorNumber::PermissionDenied, changing, "copying",
+       "Run-time error '70':\n\nPermission denied\n\n" + changing +
+           ": Permission denied\n\nThe destination was left as it was."},
       {full, ErrorNumber::DiskFull, destination + "/ROMS1/35.SMS", "copying",
        "Run-time error '61':\n\nDisk full\n\n" + destination +
            "/ROMS1/35.SMS: No space left on device\n\nThe destination was left as it was."},
@@ -228,6 +261,8 @@ TEST_F(ExportFixture, AFailurePartWayTakesBackWhatItMade) {
     EXPECT_EQ(error->step(), c.step);
     EXPECT_FALSE(error->refused());
     EXPECT_EQ(error->message(), c.message);
+    std::filesystem::remove(changing);  // as it was before the case
+    writeFile(changing, romBytes(names[36]));
     EXPECT_EQ(snapshot(root.path()), before);
   }
 }
