@@ -6,10 +6,10 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <vector>
 
 #include "platform/services/interruption.h"
 #include "platform/services/run_time_error.h"
@@ -76,11 +76,18 @@ class Reader {
     }
   }
 
-  // Reads the member's next bytes into `buffer`; 0 at its end.
-  std::size_t data(char* buffer, std::size_t size) {
-    const la_ssize_t got = archive_read_data(archive_.get(), buffer, size);
-    if (got < 0) check(static_cast<int>(got));
-    return static_cast<std::size_t>(got);
+  // The member's next bytes, where libarchive unpacked them (no copy), and
+  // where in the member they belong; false at its end.
+  bool block(const char*& bytes, std::size_t& size, std::uint64_t& offset) {
+    const void* at = nullptr;
+    la_int64_t where = 0;
+    const int result = archive_read_data_block(archive_.get(), &at, &size, &where);
+    if (result == ARCHIVE_EOF) return false;
+    check(result);
+    if (where < 0) check(ARCHIVE_FATAL);
+    bytes = static_cast<const char*>(at);
+    offset = static_cast<std::uint64_t>(where);
+    return true;
   }
 
   ReadableFile& file() { return *file_; }
@@ -100,10 +107,9 @@ class Reader {
     auto& reader = *static_cast<Reader*>(self);
     try {
       throwIfInterrupted();
-      const std::size_t got =
-          reader.file_->readAt(reader.position_, reader.buffer_.data(), reader.buffer_.size());
+      const std::size_t got = reader.file_->readAt(reader.position_, reader.buffer_.get(), kPiece);
       reader.position_ += got;
-      *bytes = reader.buffer_.data();
+      *bytes = reader.buffer_.get();
       return static_cast<la_ssize_t>(got);
     } catch (...) {
       reader.failure_ = std::current_exception();
@@ -134,7 +140,9 @@ class Reader {
   std::unique_ptr<ReadableFile> file_;
   std::unique_ptr<archive, int (*)(archive*)> archive_;
   std::uint64_t size_ = 0, position_ = 0;
-  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+  // Not cleared first: every read fills what it hands over.
+  static constexpr std::size_t kPiece = 64 * 1024;
+  std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kPiece);
   std::exception_ptr failure_;
 };
 
@@ -222,15 +230,18 @@ void unpackArchive(FileSystem& files, const std::string& path, const ArchivedRom
                    const std::function<void(const char*, std::size_t)>& write) {
   Reader reader(files, path, rom.format);
   if (!reader.next()) throw archiveError(path, "Holds no file any more");
-  std::vector<char> buffer(256 * 1024);
-  std::uint64_t total = 0;
-  while (const std::size_t got = reader.data(buffer.data(), buffer.size())) {
+  std::uint64_t total = 0, offset = 0;
+  const char* bytes = nullptr;
+  std::size_t got = 0;
+  while (reader.block(bytes, got, offset)) {
     // A member that unpacks to more than it declares (a zip bomb) stops
     // here, having written nothing beyond what it declared.
     if (got > rom.size - total)
       throw archiveError(
           path, "Unpacks to more bytes than it declares (" + withThousands(rom.size) + ")");
-    write(buffer.data(), got);
+    // The formats read here unpack in one run, with no holes.
+    if (offset != total) throw archiveError(path, "Cannot be unpacked: the archive is damaged");
+    write(bytes, got);
     total += got;
   }
   if (total != rom.size)
