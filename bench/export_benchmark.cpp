@@ -8,7 +8,7 @@
 //   export_benchmark --dir DIR --program PATH [--rounds N]
 //                    [--workloads small,tiny,mixed,large] [--target DIR]
 //                    [--baseline PATH] [--compare-sync | --memory | --replace |
-//                    --verify]
+//                    --verify | --archives]
 //
 // Workloads: small is 5,000 files of 64 KiB, tiny 20,000 of 4 KiB, mixed
 // 100 of 4 MiB and 5,000 of 64 KiB, large 5 of 200 MiB. The large one is
@@ -31,6 +31,9 @@
 // the export with --no-verify (their difference is what verifying costs),
 // and then --check of an exported layout against reading the same copies
 // with `dd iflag=direct`, the drive's own speed with no cache to help.
+// --archives times an export of 2,000 zipped ROMs of 256 KiB against the
+// export of the same ROMs unpacked, and against `unzip` of the archives
+// into a folder followed by an export of that folder.
 // --memory runs the program once on each of 500, 5,000 and 50,000 files of
 // 1 KiB and reports its peak resident memory for each count.
 //
@@ -63,6 +66,7 @@
 #include "median.h"
 #include "platform/services/forwarding_file_system.h"
 #include "platform/services/posix_file_system.h"
+#include "support/archive_files.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -80,6 +84,7 @@ struct Options {
   bool memory = false;
   bool replace = false;
   bool verify = false;
+  bool archives = false;
 };
 
 struct Run {
@@ -118,14 +123,21 @@ Run runProgram(std::vector<std::string> args) {
   return {std::chrono::duration<double>(Clock::now() - start).count(), usage.ru_maxrss};
 }
 
-// Files with content that neither compresses to nothing nor is sparse.
-void writeRom(const std::string& path, std::size_t size, unsigned seed) {
+// Content that neither compresses to nothing nor is sparse. `runs` makes
+// every other 64 bytes a run of one byte, as ROMs have (padding, blank
+// tiles), so that deflate has something to do: it then packs to about half.
+std::string romBytes(std::size_t size, unsigned seed, bool runs = false) {
   std::string bytes(size, '\0');
   std::uint32_t state = seed * 2654435761u + 1;
-  for (char& byte : bytes) {
+  for (std::size_t i = 0; i < size; ++i) {
     state = state * 1664525u + 1013904223u;
-    byte = static_cast<char>(state >> 24);
+    bytes[i] = static_cast<char>(runs && (i >> 6) % 2 == 0 ? i >> 12 : state >> 24);
   }
+  return bytes;
+}
+
+void writeRom(const std::string& path, std::size_t size, unsigned seed) {
+  const std::string bytes = romBytes(size, seed);
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
 }
 
@@ -321,11 +333,14 @@ Options parse(int argc, char** argv) {
       options.replace = true;
     else if (arg == "--verify")
       options.verify = true;
+    else if (arg == "--archives")
+      options.archives = true;
     else {
-      std::fprintf(stderr,
-                   "usage: export_benchmark --dir DIR --program PATH [--rounds N] "
-                   "[--workloads small,tiny,mixed,large] [--target DIR] "
-                   "[--baseline PATH] [--compare-sync | --memory | --replace | --verify]\n");
+      std::fprintf(
+          stderr,
+          "usage: export_benchmark --dir DIR --program PATH [--rounds N] "
+          "[--workloads small,tiny,mixed,large] [--target DIR] "
+          "[--baseline PATH] [--compare-sync | --memory | --replace | --verify | --archives]\n");
       std::exit(2);
     }
   }
@@ -536,6 +551,67 @@ void timeReplace(const Options& options, const std::string& dir, const std::stri
   std::fflush(stdout);
 }
 
+// Zipped sets: 2,000 ROMs of 256 KiB, each deflated alone in a .zip, made
+// once and kept with the same ROMs unpacked. The export from the archives
+// against the export of the unpacked ROMs, and against `unzip` of every
+// archive into a folder followed by an export of that folder.
+void timeArchives(const Options& options, const std::string& dir, const std::string& outputs) {
+  constexpr int kCount = 2000;
+  constexpr std::size_t kSize = 256 * 1024;
+  const std::string zipped = dir + "/source-zipped", unpacked = dir + "/source-unpacked";
+  if (!fs::exists(zipped + "/.complete") || !fs::exists(unpacked + "/.complete")) {
+    for (const std::string& source : {zipped, unpacked}) {
+      fs::remove_all(source);
+      fs::create_directories(source);
+    }
+    std::fprintf(stderr, "generating %d zipped ROMs in %s\n", kCount, zipped.c_str());
+    for (int i = 0; i < kCount; ++i) {
+      const std::string name = "Game " + std::to_string(i), bytes = romBytes(kSize, i, true);
+      kavo::testing::writeArchive(zipped + "/" + name + ".zip", "zip", {{name + ".sms", bytes}});
+      std::ofstream(unpacked + "/" + name + ".sms", std::ios::binary)
+          .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    for (const std::string& source : {zipped, unpacked})
+      std::ofstream(source + "/.complete").put('\n');
+    run("sync");
+  }
+  std::uint64_t packed = 0;
+  for (const auto& entry : fs::directory_iterator(zipped))
+    if (entry.path().extension() == ".zip") packed += entry.file_size();
+  const std::string place = outputs + "/archives";
+  fs::remove_all(place);
+  fs::create_directories(place);
+  auto exporting = [&](const std::string& source) {
+    return [&, source](const std::string& out) {
+      fs::create_directories(out);
+      return runProgram({options.program, "--quiet", source, out}).seconds;
+    };
+  };
+  std::vector<Command> commands = {{"export from the .zip files", exporting(zipped), {}},
+                                   {"export of the unpacked ROMs", exporting(unpacked), {}},
+                                   {"unzip, then export",
+                                    [&](const std::string& out) {
+                                      const std::string folder = out + "/unzipped",
+                                                        layout = out + "/layout";
+                                      fs::create_directories(folder);
+                                      fs::create_directories(layout);
+                                      return seconds([&] {
+                                        run("unzip -qq " + quoted(zipped + "/*.zip") + " -d " +
+                                            quoted(folder) + " >/dev/null 2>&1");
+                                        runProgram({options.program, "--quiet", folder, layout});
+                                      });
+                                    },
+                                    {}}};
+  std::printf(
+      "\narchives: %d ROMs of 256 KiB, each deflated in a .zip (%.1f MiB packed, %.1f "
+      "MiB unpacked), %d rounds, into %s\n",
+      kCount, static_cast<double>(packed) / (1 << 20),
+      static_cast<double>(kCount * kSize) / (1 << 20), options.rounds, place.c_str());
+  std::fflush(stdout);
+  runRounds(options, commands, place);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -555,6 +631,10 @@ int main(int argc, char** argv) {
   fs::create_directories(outputs);
   if (options.replace) {
     timeReplace(options, dir, outputs);
+    return 0;
+  }
+  if (options.archives) {
+    timeArchives(options, dir, outputs);
     return 0;
   }
   if (options.verify) {
