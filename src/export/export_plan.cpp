@@ -169,15 +169,9 @@ std::optional<std::vector<EarlierRecord>> readEarlierIndex(const ExportPlan& pla
   const Leftovers& left = plan.leftovers;
   if (!plan.replacesIndex || left.restoresIndex || !left.files.empty() || !left.groups.empty())
     return std::nullopt;
-  std::unique_ptr<ReadableFile> file = files.openForReading(plan.paths.index());
-  std::string bytes;
-  char piece[64 * 1024];
-  while (const std::size_t got = file->read(piece, sizeof piece)) {
-    throwIfInterrupted();
-    bytes.append(piece, got);
-    if (bytes.size() > kLargestIndex) return std::nullopt;
-  }
-  return parseEarlierIndex(bytes);
+  const std::optional<std::string> bytes = readAtMost(files, plan.paths.index(), kLargestIndex);
+  if (!bytes) return std::nullopt;
+  return parseEarlierIndex(*bytes);
 }
 
 // The earlier manifest's records of the earlier copies, by their paths in

@@ -367,14 +367,7 @@ void ExportWriter::verifyCopy(std::size_t j) const {
 
 // Reads `path` back from the drive and compares it with what was written.
 void ExportWriter::readBack(const std::string& path, const std::string& written) const {
-  std::unique_ptr<ReadableFile> file = files_.openForReading(path, Reading::FromMedium);
-  std::string bytes(written.size() + 1, '\0');
-  std::size_t filled = 0;
-  while (const std::size_t got = file->read(bytes.data() + filled, bytes.size() - filled)) {
-    filled += got;
-    if (filled == bytes.size()) break;
-  }
-  if (std::string_view(bytes.data(), filled) != written)
+  if (readAtMost(files_, path, written.size(), Reading::FromMedium) != written)
     throw RunTimeError(ErrorNumber::DeviceIoError, path, kReadsBackDifferent);
 }
 

@@ -65,15 +65,10 @@ void checkAgainst(FileSystem& files, const ExportRequest& against,
     if (!listed.count(copy)) check.differences.push_back("extra " + copy);
   expected.append(layout::paddingLength(expected.size()), ' ');
   const std::string index = layout::indexPathFromAnswer(against.indexPath);
-  std::string bytes;
-  if (files.status(index).type == FileType::Regular) {
-    std::unique_ptr<ReadableFile> file = files.openForReading(index, Reading::FromMedium);
-    char piece[64 * 1024];
-    while (const std::size_t got = file->read(piece, sizeof piece)) {
-      bytes.append(piece, got);
-      if (bytes.size() > expected.size()) break;
-    }
-  }
+  const std::optional<std::string> bytes =
+      files.status(index).type == FileType::Regular
+          ? readAtMost(files, index, expected.size(), Reading::FromMedium)
+          : std::string();
   if (bytes != expected) check.differences.push_back("index differs: " + index);
 }
 

@@ -109,15 +109,9 @@ std::optional<std::vector<ManifestEntry>> parseManifest(std::string_view text) {
 
 std::optional<std::vector<ManifestEntry>> readManifest(FileSystem& files, const std::string& path,
                                                        Reading reading) {
-  std::unique_ptr<ReadableFile> file = files.openForReading(path, reading);
-  std::string text;
-  char piece[64 * 1024];
-  while (const std::size_t got = file->read(piece, sizeof piece)) {
-    throwIfInterrupted();
-    text.append(piece, got);
-    if (text.size() > kLargestManifest) return std::nullopt;
-  }
-  return parseManifest(text);
+  const std::optional<std::string> text = readAtMost(files, path, kLargestManifest, reading);
+  if (!text) return std::nullopt;
+  return parseManifest(*text);
 }
 
 }  // namespace kavo

@@ -3,6 +3,8 @@
 
 #include "platform/services/file_system.h"
 
+#include "platform/services/interruption.h"
+
 namespace kavo {
 
 bool exists(FileSystem& files, const std::string& path) {
@@ -16,6 +18,19 @@ void copyFile(FileSystem& files, const std::string& from, const std::string& to)
                                                            : to.substr(0, slash);
   files.copyInto(from, *files.openDirectory(directory),
                  slash == std::string::npos ? to : to.substr(slash + 1));
+}
+
+std::optional<std::string> readAtMost(FileSystem& files, const std::string& path, std::size_t most,
+                                      Reading reading) {
+  std::unique_ptr<ReadableFile> file = files.openForReading(path, reading);
+  std::string bytes;
+  char piece[64 * 1024];
+  while (const std::size_t got = file->read(piece, sizeof piece)) {
+    throwIfInterrupted();
+    bytes.append(piece, got);
+    if (bytes.size() > most) return std::nullopt;
+  }
+  return bytes;
 }
 
 }  // namespace kavo

@@ -7,6 +7,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -222,5 +223,10 @@ bool exists(FileSystem& files, const std::string& path);
 
 // FileSystem::copyInto, to the path `to`.
 void copyFile(FileSystem& files, const std::string& from, const std::string& to);
+
+// The whole file, or nothing if it holds more than `most` bytes (reading
+// stops there). Answers an interruption between pieces.
+std::optional<std::string> readAtMost(FileSystem& files, const std::string& path, std::size_t most,
+                                      Reading reading = Reading::Cached);
 
 }  // namespace kavo
