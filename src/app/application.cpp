@@ -14,6 +14,7 @@
 #include "listing/directory_listing.h"
 #include "platform/qt/qt_program_end.h"
 #include "platform/services/interruption.h"
+#include "platform/services/paths.h"
 #include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "ui/form1.h"
@@ -89,12 +90,7 @@ int runApplication(int argc, char** argv) {
     struct stat status {};
     if (::stat(start.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
       return badUsage(std::string("not a folder: ").append(start));
-    if (start.front() != '/') {
-      std::string full = currentDirectory();
-      full += '/';
-      full += start;
-      start = std::move(full);
-    }
+    if (!paths::isAbsolute(start)) start = paths::join(currentDirectory(), start);
   }
   // Without a display Qt aborts with a long story; one line says it better.
   if (!hasDisplay()) {

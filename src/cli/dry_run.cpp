@@ -5,13 +5,14 @@
 
 #include "export/rom_layout.h"
 #include "export/windows1252.h"
+#include "platform/services/paths.h"
 #include "text/counts.h"
 
 namespace kavo {
 
 namespace {
 
-using layout::joinPath;
+using paths::join;
 
 using Shown = std::function<std::string(std::string_view)>;
 
@@ -22,8 +23,7 @@ void printLeftovers(const ExportPlan& plan, std::ostream& out, const Shown& show
         << '\n';
   for (const FoundGroup& group : plan.leftovers.groups)
     for (const DirectoryEntry& copy : group.copies)
-      out << "remove " << shown(joinPath(joinPath(paths.destination(), group.name), copy.name))
-          << '\n';
+      out << "remove " << shown(join(join(paths.destination(), group.name), copy.name)) << '\n';
   for (const std::string& path : plan.leftovers.files) out << "remove " << shown(path) << '\n';
 }
 
@@ -56,7 +56,7 @@ void printPlan(const ExportPlan& plan, std::ostream& out, const Shown& shown,
   if (plan.staged)
     for (const RetiredGroup& group : plan.retired())
       for (const std::string& name : group.copies)
-        out << "remove " << shown(joinPath(*nameWaitingAs(group.directory, Waiting::Retired), name))
+        out << "remove " << shown(join(*nameWaitingAs(group.directory, Waiting::Retired), name))
             << '\n';
   const std::string index = plan.index();
   out << "write " << shown(plan.paths.index()) << " (" << byteCount(index.size())

@@ -26,6 +26,7 @@
 #include "export/windows1252.h"
 #include "listing/directory_listing.h"
 #include "platform/services/interruption.h"
+#include "platform/services/paths.h"
 #include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "text/counts.h"
@@ -125,21 +126,14 @@ struct Parsed {
   int status = kExported;
 };
 
-// "dir/" and "dir" name the same directory; the trailing "/" would only
-// double the separators in the paths the export builds and reports.
-std::string withoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 // SOURCE and DEST, or with --check DEST alone; what is wrong with them, or
 // nothing.
 std::string takeOperands(Options& options, int operands, char** argv) {
   const int wanted = options.check && operands == 1 ? 1 : 2;
   if (operands < wanted) return "SOURCE and DEST are both needed";
   if (operands > wanted) return std::string("unexpected '") + argv[wanted] + "'";
-  if (wanted == 2) options.source = withoutTrailingSlashes(argv[0]);
-  options.destination = withoutTrailingSlashes(argv[wanted - 1]);
+  if (wanted == 2) options.source = paths::withoutTrailingSeparators(argv[0]);
+  options.destination = paths::withoutTrailingSeparators(argv[wanted - 1]);
   if ((wanted == 2 && options.source.empty()) || options.destination.empty())
     return "SOURCE and DEST must not be empty";
   if (options.checksum && !options.replace) return "--checksum needs --replace";
@@ -231,8 +225,8 @@ std::string replacedText(std::size_t games, std::size_t reused, std::size_t remo
 // The export needs full paths; the command line takes them, as every
 // command does, relative to the working directory.
 std::string fromWorkingDirectory(const std::string& path) {
-  if (path.front() == '/') return path;
-  return layout::joinPath(currentDirectory(), path);
+  if (paths::isAbsolute(path)) return path;
+  return paths::join(currentDirectory(), path);
 }
 
 // "simplekavo-export: STEP: PATH: REASON", then the note on lines of its own.

@@ -11,6 +11,7 @@
 #include "export/rom_layout.h"
 #include "export/windows1252.h"
 #include "platform/services/interruption.h"
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -152,7 +153,7 @@ EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destinatio
     const bool leftover = group.has_value();
     if (!group) group = groupNumberOfDirectoryName(entry.name);
     if (!group) continue;
-    const std::string directory = layout::joinPath(destination, entry.name);
+    const std::string directory = paths::join(destination, entry.name);
     if (entry.status.type != FileType::Directory)
       throw ForeignEntry(ErrorNumber::PathFileAccessError, directory,
                          "Is not a folder of an earlier export");
@@ -160,8 +161,7 @@ EarlierLayout findEarlierLayout(FileSystem& files, const std::string& destinatio
     FoundGroup found{*group, entry.name, files.listDirectory(directory), entry.status};
     for (const DirectoryEntry& inside : found.copies)
       if (inside.status.type != FileType::Regular || !isCopyNameInGroup(inside.name, *group))
-        throw ForeignEntry(ErrorNumber::PathFileAccessError,
-                           layout::joinPath(directory, inside.name),
+        throw ForeignEntry(ErrorNumber::PathFileAccessError, paths::join(directory, inside.name),
                            "Is not a copy of an earlier export");
     (leftover ? layout.leftovers : layout.groups).push_back(std::move(found));
   }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "export/rom_layout.h"
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 #include "text/counts.h"
 
@@ -14,7 +15,7 @@ namespace kavo {
 
 namespace {
 
-std::string fileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string fileNameOf(const std::string& path) { return std::string(paths::leaf(path)); }
 
 // What stands at a directory's path, links followed, with whether this
 // process may make and remove entries in it; reported as `shownAs`.
@@ -66,7 +67,7 @@ void requireReplaceable(const FileStatus& standing, const std::string& path) {
 void checkNames(const ExportRequest& request) {
   for (const std::string& name : request.names) {
     if (name.find_first_of("\r\n") != std::string::npos)
-      throw RunTimeError(ErrorNumber::BadFileName, layout::joinPath(request.source, name),
+      throw RunTimeError(ErrorNumber::BadFileName, paths::join(request.source, name),
                          "File name contains a line break");
   }
 }
@@ -84,7 +85,7 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
   const std::string& answer = request.indexPath;  // as the user gave it
   // A relative answer (the prompt's own example, C:\) would name a file in
   // whatever the working directory happens to be.
-  if (answer.empty() || answer.front() != '/')
+  if (!paths::isAbsolute(answer))
     throw RunTimeError(ErrorNumber::BadFileName, answer,
                        "Not a full path to a file, such as /media/usb/FILES.TXT");
   if (answer.back() == '/' || answer.back() == '\\')
@@ -158,7 +159,7 @@ void CopyNames::take(std::size_t j, const std::string& name) {
   if (added) return;
   const std::string group = layout::groupDirectoryName(layout::groupNumberOf(j));
   throw ExportFailure(RunTimeError(ErrorNumber::PathFileAccessError, sourceOf_(j),
-                                   "Takes the copy name " + layout::joinPath(group, name) +
+                                   "Takes the copy name " + layout::layoutPath(group, name) +
                                        ", as " + sourceOf_(at->second) + " does"),
                       kCheckingNames, /*refused=*/true);
 }

@@ -3,10 +3,9 @@
 
 #include "export/export_paths.h"
 
-#include <climits>
-
 #include "export/manifest.h"
 #include "export/rom_layout.h"
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -35,27 +34,25 @@ std::optional<std::string_view> nameWaitingAs(std::string_view name, Waiting whi
 ExportPaths::ExportPaths(std::string destination, std::string indexPath)
     : destination_(std::move(destination)),
       index_(std::move(indexPath)),
-      indexDirectory_(layout::directoryOf(index_)) {}
+      indexDirectory_(paths::parent(index_)) {}
 
 std::string ExportPaths::group(std::size_t number) const {
-  return layout::joinPath(destination_, layout::groupDirectoryName(number));
+  return paths::join(destination_, layout::groupDirectoryName(number));
 }
 
 std::string ExportPaths::group(std::size_t number, Waiting which) const {
   return waitingName(group(number), which);
 }
 
-std::string ExportPaths::manifest() const { return layout::joinPath(destination_, kManifestName); }
+std::string ExportPaths::manifest() const { return paths::join(destination_, kManifestName); }
 
 std::string ExportPaths::copy(const std::string& groupDirectory, std::string_view name,
                               std::size_t listIndex) {
-  return layout::joinPath(groupDirectory, layout::copyFileName(name, listIndex));
+  return paths::join(groupDirectory, layout::copyFileName(name, listIndex));
 }
 
 void requireFits(const std::string& path, std::size_t nameLimit) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t nameLength = slash == std::string::npos ? path.size() : path.size() - slash - 1;
-  if (nameLength > nameLimit || path.size() >= PATH_MAX)
+  if (paths::leaf(path).size() > nameLimit || paths::tooLong(path))
     throw RunTimeError(ErrorNumber::BadFileName, path, "File name too long");
 }
 

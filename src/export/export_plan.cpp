@@ -4,7 +4,6 @@
 #include "export/export_plan.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -14,6 +13,7 @@
 #include "export/export_checks.h"
 #include "export/rom_layout.h"
 #include "platform/services/interruption.h"
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 #include "text/counts.h"
 
@@ -21,7 +21,7 @@ namespace kavo {
 
 namespace {
 
-using layout::joinPath;
+using paths::join;
 
 // A refusal that a replace would not meet.
 [[noreturn]] void refuseReplaceable(const RunTimeError& error) {
@@ -52,7 +52,7 @@ std::vector<std::string> leftoverFiles(FileSystem& files, const ExportPaths& pat
 // export left).
 void requireOutsideWhatIsReplaced(const ExportRequest& request, const ExportPlan& plan,
                                   const FileStatus& indexDirectory, FileSystem& files) {
-  const FileStatus sourceDirectory = files.status(joinPath(request.source, "."));
+  const FileStatus sourceDirectory = files.status(join(request.source, "."));
   for (const auto* groups : {&plan.earlier.groups, &plan.leftovers.groups}) {
     for (const FoundGroup& group : *groups) {
       if (group.status.sameFileAs(indexDirectory))
@@ -73,10 +73,10 @@ void refuseWhatIsInTheWay(const ExportRequest& request, const ExportPaths& paths
                           const std::optional<EarlierLayout>& earlier, FileSystem& files) {
   if (earlier)
     for (const FoundGroup& group : earlier->leftovers)
-      leftovers.push_back(joinPath(request.destination, group.name));
+      leftovers.push_back(join(request.destination, group.name));
   std::vector<std::string> groups;
   for (const std::string& group : layout::groupDirectoryNames(request.names.size())) {
-    std::string path = joinPath(request.destination, group);
+    std::string path = join(request.destination, group);
     if (exists(files, path)) groups.push_back(std::move(path));
   }
   if (!leftovers.empty()) {
@@ -87,8 +87,7 @@ void refuseWhatIsInTheWay(const ExportRequest& request, const ExportPaths& paths
       std::erase(leftovers, paths.index(Waiting::Retired));
       const std::string& index = paths.index();
       note = paths.index(Waiting::Retired) + " is the earlier index: rename it " +
-             index.substr(index.rfind('/') + 1) +
-             (leftovers.empty() ? " to export again." : ", and ");
+             std::string(paths::leaf(index)) + (leftovers.empty() ? " to export again." : ", and ");
     }
     if (!leftovers.empty())
       note += (note.empty() ? "Remove " : "remove ") + listOf(leftovers) + " to export again.";
@@ -190,7 +189,7 @@ std::map<std::string, ManifestEntry> trustedManifest(ExportPlan& plan, FileSyste
       entries && recorded.size() == entries->size() && recorded.size() == plan.earlier.copies();
   for (const FoundGroup& group : plan.earlier.groups)
     for (const DirectoryEntry& copy : group.copies) {
-      const auto found = recorded.find(joinPath(group.name, copy.name));
+      const auto found = recorded.find(layout::layoutPath(group.name, copy.name));
       matches = matches && found != recorded.end() && found->second.size == copy.status.size;
     }
   if (matches) return recorded;
@@ -250,16 +249,17 @@ void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const C
     const std::size_t group = layout::groupNumberOf(before);
     const std::string name = layout::copyFileName(plan.recordName(j), before);
     const DirectoryEntry* earlier = plan.earlier.copy(group, name);
-    const auto recorded = with.recorded.find(joinPath(layout::groupDirectoryName(group), name));
+    const auto recorded =
+        with.recorded.find(layout::layoutPath(layout::groupDirectoryName(group), name));
     const std::optional<ContentHash> hash =
         earlier ? earlierCopyStillRight(
-                      files, joinPath(plan.paths.group(group), name), earlier->status, copy.size,
+                      files, join(plan.paths.group(group), name), earlier->status, copy.size,
                       copy.source, recorded == with.recorded.end() ? nullptr : &recorded->second,
                       plan.request->compareBytes,
                       [&] { return sourceHash(files, sourcePath, copy.archived); })
                 : std::nullopt;
     if (hash) {
-      copy.reusedFrom = joinPath(plan.paths.group(group), name);
+      copy.reusedFrom = join(plan.paths.group(group), name);
       copy.hash = *hash;
       ++plan.reused;
       return;
@@ -312,7 +312,7 @@ std::vector<FileStatus> lookAtSources(ExportPlan& plan, FileSystem& files) {
       handedIn = end;
     }
     const std::string source = plan.sourcePath(j);
-    if (source.size() >= PATH_MAX)
+    if (paths::tooLong(source))
       throw RunTimeError(ErrorNumber::BadFileName, source, "File name too long");
     if (j % kBatch == 0) lookers.takeBackOldestInTurn();  // the batch that j starts
     const Problem& problem = problems[j / kBatch % kSlots];
@@ -371,7 +371,7 @@ void checkSpace(ExportPlan& plan, const IndexPlace& index, const FileStatus& des
 std::size_t ExportPlan::groupCount() const { return layout::groupCount(count()); }
 
 std::string ExportPlan::sourcePath(std::size_t listIndex) const {
-  return joinPath(request->source, request->names[listIndex]);
+  return join(request->source, request->names[listIndex]);
 }
 
 const std::string& ExportPlan::recordName(std::size_t listIndex) const {
@@ -394,8 +394,8 @@ std::string ExportPlan::finalCopyPath(std::size_t listIndex) const {
 }
 
 std::string ExportPlan::copyName(std::size_t listIndex) const {
-  return joinPath(layout::groupDirectoryName(layout::groupNumberOf(listIndex)),
-                  layout::copyFileName(recordName(listIndex), listIndex));
+  return layout::layoutPath(layout::groupDirectoryName(layout::groupNumberOf(listIndex)),
+                            layout::copyFileName(recordName(listIndex), listIndex));
 }
 
 std::vector<Rename> ExportPlan::swap() const {
@@ -417,8 +417,7 @@ std::vector<RetiredGroup> ExportPlan::retired() const {
     RetiredGroup& retiredGroup =
         groups.emplace_back(RetiredGroup{paths.group(group.number, Waiting::Retired), {}});
     for (const DirectoryEntry& copy : group.copies)
-      if (!reusedCopies.count(joinPath(before, copy.name)))
-        retiredGroup.copies.push_back(copy.name);
+      if (!reusedCopies.count(join(before, copy.name))) retiredGroup.copies.push_back(copy.name);
   }
   return groups;
 }

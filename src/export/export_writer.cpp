@@ -11,6 +11,7 @@
 #include "export/manifest.h"
 #include "export/rom_layout.h"
 #include "platform/services/interruption.h"
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 #include "text/counts.h"
 
@@ -148,9 +149,9 @@ void ExportWriter::clearLeftovers() {
       files_.syncDirectory(plan_.paths.indexDirectory());
     }
     for (const FoundGroup& group : left.groups) {
-      const std::string directory = layout::joinPath(plan_.paths.destination(), group.name);
+      const std::string directory = paths::join(plan_.paths.destination(), group.name);
       for (const DirectoryEntry& copy : group.copies)
-        files_.removeFile(layout::joinPath(directory, copy.name));
+        files_.removeFile(paths::join(directory, copy.name));
       files_.removeDirectory(directory);
       cleared_.removed.push_back(directory);
     }
@@ -242,7 +243,7 @@ void ExportWriter::handIn(std::size_t first, std::size_t end) {
 // Unpacks copy j from its archive into a new file, with its ROM's time.
 void ExportWriter::unpack(std::size_t j, const ArchivedRom& rom, const OpenDirectory& directory,
                           const std::string& name, const FileSystem::Seen& seen) {
-  std::unique_ptr<WritableFile> copy = undo_.createCopy(j, directory.path() + "/" + name);
+  std::unique_ptr<WritableFile> copy = undo_.createCopy(j, paths::join(directory.path(), name));
   unpackArchive(files_, plan_.sourcePath(j), rom, [&](const char* bytes, std::size_t size) {
     copy->print({bytes, size});
     seen(bytes, size);
@@ -431,7 +432,7 @@ ExportSummary ExportWriter::retire() {
   for (const RetiredGroup& group : plan_.retired()) {
     bool emptied = true;
     for (const std::string& name : group.copies) {
-      const std::string path = layout::joinPath(group.directory, name);
+      const std::string path = paths::join(group.directory, name);
       if (attempt([&] { files_.removeFile(path); }, summary.notRemoved))
         ++summary.removed;
       else

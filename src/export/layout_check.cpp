@@ -12,13 +12,14 @@
 #include "export/export_plan.h"
 #include "export/manifest.h"
 #include "export/rom_layout.h"
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
 
 namespace {
 
-using layout::joinPath;
+using paths::join;
 
 // Each copy the manifest names, read back and hashed.
 void checkCopies(FileSystem& files, const std::string& destination,
@@ -26,7 +27,7 @@ void checkCopies(FileSystem& files, const std::string& destination,
                  Progress& progress) {
   for (std::size_t k = 0; k < entries.size(); ++k) {
     const ManifestEntry& entry = entries[k];
-    const std::string path = joinPath(destination, entry.copy);
+    const std::string path = join(destination, entry.copy);
     progress.step("Checking " + std::to_string(k + 1) + " of " + std::to_string(entries.size()),
                   entry.copy, k, entries.size());
     const FileStatus status = files.status(path);
@@ -44,12 +45,12 @@ void checkAgainst(FileSystem& files, const ExportRequest& against,
   std::set<std::string> listed;
   std::string expected;  // the index
   for (std::size_t j = 0; j < against.names.size(); ++j) {
-    const std::string source = joinPath(against.source, against.names[j]);
+    const std::string source = join(against.source, against.names[j]);
     const SourceLook look = lookAtSource(files, source, against.names[j]);
     const std::string& name = look.archived ? look.archived->name : against.names[j];
     expected += layout::record(name, j);
-    const std::string copy = joinPath(layout::groupDirectoryName(layout::groupNumberOf(j)),
-                                      layout::copyFileName(name, j));
+    const std::string copy = layout::layoutPath(
+        layout::groupDirectoryName(layout::groupNumberOf(j)), layout::copyFileName(name, j));
     listed.insert(copy);
     const auto found = recorded.find(copy);
     if (found == recorded.end()) {
@@ -84,7 +85,7 @@ LayoutCheck checkLayout(FileSystem& files, const std::string& destination,
     check.why = foreign.path() + ": " + foreign.reason();
     return check;
   }
-  const std::string manifestPath = joinPath(destination, kManifestName);
+  const std::string manifestPath = join(destination, kManifestName);
   const auto entries = files.status(manifestPath).type == FileType::Regular
                            ? readManifest(files, manifestPath, Reading::FromMedium)
                            : std::nullopt;
@@ -99,8 +100,8 @@ LayoutCheck checkLayout(FileSystem& files, const std::string& destination,
   for (const ManifestEntry& entry : *entries) recorded.emplace(entry.copy, &entry);
   for (const FoundGroup& group : found.groups)
     for (const DirectoryEntry& copy : group.copies)
-      if (!recorded.count(joinPath(group.name, copy.name)))
-        check.differences.push_back("extra " + joinPath(group.name, copy.name));
+      if (!recorded.count(layout::layoutPath(group.name, copy.name)))
+        check.differences.push_back("extra " + layout::layoutPath(group.name, copy.name));
   if (against) checkAgainst(files, *against, recorded, check);
   progress.finish();
   return check;

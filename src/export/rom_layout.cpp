@@ -4,6 +4,7 @@
 #include "export/rom_layout.h"
 
 #include "export/windows1252.h"
+#include "platform/services/paths.h"
 
 namespace kavo::layout {
 
@@ -58,22 +59,14 @@ std::string upperCaseAscii(std::string_view text) {
 }
 
 std::string indexPathFromAnswer(std::string_view answer) {
-  std::size_t slash = answer.rfind('/');
-  std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
-  return std::string(answer.substr(0, start)) + upperCaseAscii(answer.substr(start));
+  const std::string_view name = paths::leaf(answer);
+  return std::string(answer.substr(0, answer.size() - name.size())) + upperCaseAscii(name);
 }
 
-std::string directoryOf(std::string_view path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return ".";
-  if (slash == 0) return "/";
-  return std::string(path.substr(0, slash));
-}
-
-std::string joinPath(std::string_view directory, std::string_view name) {
-  std::string path(directory);
+std::string layoutPath(std::string_view groupDirectory, std::string_view copyName) {
+  std::string path(groupDirectory);
   path += '/';
-  path += name;
+  path += copyName;
   return path;
 }
 

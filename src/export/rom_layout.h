@@ -57,11 +57,8 @@ std::string upperCaseAscii(std::string_view text);
 // exist.
 std::string indexPathFromAnswer(std::string_view answer);
 
-// The directory part of a path ("." when it has none, "/" for the root).
-std::string directoryOf(std::string_view path);
-
-// Joins by plain concatenation with one "/"; a directory that already ends
-// with "/" gets a second one, which the host accepts.
-std::string joinPath(std::string_view directory, std::string_view name);
+// A path inside the layout as the manifest and the messages name it, the
+// same on every host: "ROMS3/95.SMS".
+std::string layoutPath(std::string_view groupDirectory, std::string_view copyName);
 
 }  // namespace kavo::layout

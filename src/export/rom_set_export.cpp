@@ -5,12 +5,12 @@
 
 #include "export/export_plan.h"
 #include "export/export_writer.h"
-#include "export/rom_layout.h"
+#include "platform/services/paths.h"
 
 namespace kavo {
 
 std::string proposedIndexPath(const std::string& destination) {
-  return layout::joinPath(destination, "FILES.TXT");
+  return paths::join(destination, "FILES.TXT");
 }
 
 ExportSummary exportRomSet(const ExportRequest& request, FileSystem& files) {

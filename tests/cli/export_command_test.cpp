@@ -20,6 +20,7 @@
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "listing/directory_listing.h"
+#include "platform/services/paths.h"
 #include "platform/services/posix_file_system.h"
 #include "support/archive_files.h"
 #include "support/child_process.h"
@@ -114,7 +115,7 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
       {src, dst + " --index " + dst + "/missing/files.txt",
        "checking the index path: " + dst + "/missing/FILES.TXT: No such file or directory"},
       {src, dst + " --index C:\\",
-       "checking the index path: " + layout::joinPath(currentDirectory(), "C:\\") +
+       "checking the index path: " + paths::join(currentDirectory(), "C:\\") +
            ": Names a folder, not a file"},
   };
   testing::makeDirectories(dst + "/ROMS0");

@@ -114,13 +114,5 @@ TEST(RomLayout, IndexPathUpperCasesOnlyTheFileName) {
   }
 }
 
-TEST(RomLayout, PathsJoinWithOneSlashAndSplitAtTheLast) {
-  EXPECT_EQ(joinPath("/media/ana/usb", "FILES.TXT"), "/media/ana/usb/FILES.TXT");
-  EXPECT_EQ(joinPath("/", "FILES.TXT"), "//FILES.TXT");
-  EXPECT_EQ(directoryOf("/media/ana/usb/FILES.TXT"), "/media/ana/usb");
-  EXPECT_EQ(directoryOf("/FILES.TXT"), "/");
-  EXPECT_EQ(directoryOf("FILES.TXT"), ".");
-}
-
 }  // namespace
 }  // namespace kavo::layout

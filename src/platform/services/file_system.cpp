@@ -4,6 +4,7 @@
 #include "platform/services/file_system.h"
 
 #include "platform/services/interruption.h"
+#include "platform/services/paths.h"
 
 namespace kavo {
 
@@ -12,12 +13,7 @@ bool exists(FileSystem& files, const std::string& path) {
 }
 
 void copyFile(FileSystem& files, const std::string& from, const std::string& to) {
-  const std::size_t slash = to.rfind('/');
-  const std::string directory = slash == std::string::npos ? "."
-                                : slash == 0               ? "/"
-                                                           : to.substr(0, slash);
-  files.copyInto(from, *files.openDirectory(directory),
-                 slash == std::string::npos ? to : to.substr(slash + 1));
+  files.copyInto(from, *files.openDirectory(paths::parent(to)), std::string(paths::leaf(to)));
 }
 
 std::optional<std::string> readAtMost(FileSystem& files, const std::string& path, std::size_t most,

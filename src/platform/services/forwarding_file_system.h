@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/services/file_system.h"
+#include "platform/services/paths.h"
 
 namespace kavo {
 
@@ -68,7 +69,7 @@ class ForwardingFileSystem : public FileSystem {
   }
   void copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
                 const Seen& seen = {}) override {
-    passing(FileCall::Copy, into.path() + "/" + name, from);
+    passing(FileCall::Copy, paths::join(into.path(), name), from);
     target_.copyInto(from, into, name, seen);
   }
   void rename(const std::string& from, const std::string& to) override {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/services/interruption.h"
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -248,12 +249,6 @@ int openDirectoryDescriptor(const std::string& directory) {
   return fd;
 }
 
-std::string parentOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool holdsFuseHiddenFiles(const std::string& directory) {
   DIR* dir = ::opendir(directory.c_str());
   if (!dir) return false;
@@ -412,7 +407,7 @@ std::vector<DirectoryEntry> PosixFileSystem::listDirectory(const std::string& pa
     }
     struct stat status {};
     if (::fstatat(::dirfd(dir), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-      fail(errno, path + "/" + name);
+      fail(errno, paths::join(path, name));
     entries.push_back({name, statusOf(status)});
   }
   std::sort(entries.begin(), entries.end(),
@@ -497,7 +492,7 @@ void showCopied(int in, std::uint64_t start, std::uint64_t size, const std::stri
 
 void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
                                const std::string& name, const Seen& seen) {
-  const std::string to = into.path() + "/" + name;
+  const std::string to = paths::join(into.path(), name);
   const auto* open = dynamic_cast<const PosixOpenDirectory*>(&into);
   struct stat status {};
   Descriptor in(openCheckedSource(from, status));
@@ -568,7 +563,7 @@ bool PosixFileSystem::removeFile(const std::string& path) {
     if (errno == ENOENT) return false;
     fail(errno, path);
   }
-  waitForFuseHiddenFiles(parentOf(path));
+  waitForFuseHiddenFiles(paths::parent(path));
   return true;
 }
 
