@@ -28,22 +28,28 @@ void printLeftovers(const ExportPlan& plan, std::ostream& out, const Shown& show
 }
 
 void printCopies(const ExportPlan& plan, std::ostream& out, const Shown& shown) {
-  for (std::size_t group = 0; group < plan.groupCount(); ++group) {
-    if (!plan.staged || !plan.replacesGroup(group))
-      out << "mkdir " << shown(plan.finalGroupPath(group)) << '\n';
-    const std::size_t end = std::min((group + 1) * layout::kGroupSize, plan.count());
-    for (std::size_t j = group * layout::kGroupSize; j < end; ++j) {
-      const std::string& earlier = plan.copies[j].reusedFrom;
-      out << (!earlier.empty()          ? "reuse "
-              : plan.copies[j].archived ? "unpack "
-                                        : "copy ")
-          << shown(earlier.empty() ? plan.sourcePath(j) : earlier) << " -> "
-          << shown(plan.finalCopyPath(j));
-      // "Madō Monogatari" reaches the index as "Mad? Monogatari".
-      if (const std::string& name = plan.recordName(j); losesCharacters(name))
-        out << "  (the index names it \"" << shown(fromWindows1252(toWindows1252(name))) << "\")";
-      out << '\n';
+  for (const Step& step : plan.steps()) {
+    const std::size_t j = step.index;
+    switch (step.kind) {
+      case Step::Kind::MakeGroup:
+        if (!plan.staged || !plan.replacesGroup(j))
+          out << "mkdir " << shown(plan.finalGroupPath(j)) << '\n';
+        continue;
+      case Step::Kind::Reuse:
+        out << "reuse " << shown(plan.reusedPath(j));
+        break;
+      case Step::Kind::Copy:
+        out << "copy " << shown(plan.sourcePath(j));
+        break;
+      case Step::Kind::Unpack:
+        out << "unpack " << shown(plan.sourcePath(j));
+        break;
     }
+    out << " -> " << shown(plan.finalCopyPath(j));
+    // "Madō Monogatari" reaches the index as "Mad? Monogatari".
+    if (const std::string& name = plan.recordName(j); losesCharacters(name))
+      out << "  (the index names it \"" << shown(fromWindows1252(toWindows1252(name))) << "\")";
+    out << '\n';
   }
 }
 

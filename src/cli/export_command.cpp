@@ -247,7 +247,7 @@ void reportFailure(std::ostream& err, const std::string& step, const RunTimeErro
 int refuseEmptyReplace(const Options& options, FileSystem& files, std::ostream& err) {
   std::size_t games = 0;
   try {
-    games = findEarlierLayout(files, options.destination).copies();
+    games = describeDestination(files, options.destination).games;
   } catch (const RunTimeError&) {
     // what stands there is reported by no export at all
   }

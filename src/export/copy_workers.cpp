@@ -84,12 +84,11 @@ void CopyWorkers::waitForEnd(std::unique_lock<std::mutex>& lock, Ended ended) {
   waiting_ = false;
 }
 
-std::size_t CopyWorkers::stop() {
+void CopyWorkers::stop() {
   std::unique_lock lock(mutex_);
   stopping_ = true;
   toDo_.notify_all();
   waitForEnd(lock, [&] { return running_ == 0; });
-  return next_;
 }
 
 void CopyWorkers::serve() {

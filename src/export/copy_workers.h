@@ -61,10 +61,8 @@ class CopyWorkers {
   // Whether a job has failed: nothing more should be handed in.
   bool failed() const { return failed_; }
 
-  // No job starts any more; returns when none is running, with how many of
-  // the jobs in hand ever started. Jobs start in the order handed in, so
-  // those that did not are the last ones handed in.
-  std::size_t stop();
+  // No job starts any more; returns when none is running.
+  void stop();
 
  private:
   struct Job {

@@ -11,8 +11,9 @@
 #include <unordered_map>
 
 #include "export/archived_rom.h"
+#include "export/directory_claims.h"
 #include "export/export_failure.h"
-#include "export/export_plan.h"
+#include "export/export_paths.h"
 #include "export/export_request.h"
 #include "platform/services/file_system.h"
 
@@ -26,18 +27,6 @@ inline constexpr char kCheckingDestination[] = "checking the destination";
 inline constexpr char kCheckingIndexPath[] = "checking the index path";
 inline constexpr char kCheckingSources[] = "checking the sources";
 inline constexpr char kCheckingSpace[] = "checking free space";
-
-// Runs the work; a run-time error it raises becomes a refusal at `step`.
-template <typename Work>
-decltype(auto) refusedDuring(const char* step, Work&& work) {
-  try {
-    return work();
-  } catch (const ExportFailure&) {
-    throw;
-  } catch (const RunTimeError& error) {
-    throw ExportFailure(error, step, /*refused=*/true);
-  }
-}
 
 // No listed name may hold a line break: it would split its record in two.
 void checkNames(const ExportRequest& request);

@@ -4,13 +4,15 @@
 #include "export/export_plan.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 
 #include "export/copy_workers.h"
 #include "export/export_checks.h"
+#include "export/export_failure.h"
+#include "export/quick_check.h"
 #include "export/rom_layout.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
@@ -22,6 +24,18 @@ namespace kavo {
 namespace {
 
 using paths::join;
+
+// Runs the work; a run-time error it raises becomes a refusal at `step`.
+template <typename Work>
+decltype(auto) refusedDuring(const char* step, Work&& work) {
+  try {
+    return work();
+  } catch (const ExportFailure&) {
+    throw;
+  } catch (const RunTimeError& error) {
+    throw ExportFailure(error, step, /*refused=*/true);
+  }
+}
 
 // A refusal that a replace would not meet.
 [[noreturn]] void refuseReplaceable(const RunTimeError& error) {
@@ -87,7 +101,8 @@ void refuseWhatIsInTheWay(const ExportRequest& request, const ExportPaths& paths
       std::erase(leftovers, paths.index(Waiting::Retired));
       const std::string& index = paths.index();
       note = paths.index(Waiting::Retired) + " is the earlier index: rename it " +
-             std::string(paths::leaf(index)) + (leftovers.empty() ? " to export again." : ", and ");
+             std::string(kavo::paths::leaf(index)) +
+             (leftovers.empty() ? " to export again." : ", and ");
     }
     if (!leftovers.empty())
       note += (note.empty() ? "Remove " : "remove ") + listOf(leftovers) + " to export again.";
@@ -230,41 +245,47 @@ struct CopyContext {
   const std::map<std::string, ManifestEntry>& recorded;
 };
 
-// Decides copy j from its source's status: refused, reused or copied.
-void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const CopyContext& with,
-              FileSystem& files) {
+// Whether the earlier copy with list index `before` can be moved to copy
+// j's place; notes it in the plan when it can.
+bool reuse(ExportPlan& plan, std::size_t j, std::size_t before, const CopyContext& with,
+           FileSystem& files) {
+  PlannedCopy& copy = plan.copies[j];
+  const std::size_t group = layout::groupNumberOf(before);
+  const std::string name = layout::copyFileName(plan.recordName(j), before);
+  const DirectoryEntry* earlier = plan.earlier.copy(group, name);
+  if (!earlier) return false;
+  const auto recorded =
+      with.recorded.find(layout::layoutPath(layout::groupDirectoryName(group), name));
   const std::string sourcePath = plan.sourcePath(j);
-  if (source.sameFileAs(with.index.standing))
+  const std::optional<ContentHash> hash = earlierCopyStillRight(
+      files, join(plan.paths.group(group), name), earlier->status, copy.size, copy.source,
+      recorded == with.recorded.end() ? nullptr : &recorded->second, plan.request->compareBytes,
+      [&] { return sourceHash(files, sourcePath, plan.archived(j)); });
+  if (!hash) return false;
+  copy.reusedFrom = static_cast<std::uint32_t>(before);
+  copy.hash = *hash;
+  ++plan.reused;
+  return true;
+}
+
+// Decides copy j from what its source was when looked at: refused, reused
+// or copied.
+void planCopy(ExportPlan& plan, std::size_t j, const CopyContext& with, FileSystem& files) {
+  PlannedCopy& copy = plan.copies[j];
+  const std::string sourcePath = plan.sourcePath(j);
+  const FileStatus& index = with.index.standing;
+  if (index.type != FileType::Missing && copy.source.device == index.device &&
+      copy.source.inode == index.inode)
     throw RunTimeError(ErrorNumber::PathFileAccessError, plan.paths.index(),
                        "Is one of the files to export" +
                            (sourcePath == plan.paths.index() ? "" : " (" + sourcePath + ")"));
-  if (const auto at = with.replaced.find({source.device, source.inode}); at != with.replaced.end())
+  if (const auto at = with.replaced.find({copy.source.device, copy.source.inode});
+      at != with.replaced.end())
     throw RunTimeError(ErrorNumber::PathFileAccessError, sourcePath, at->second);
-  PlannedCopy& copy = plan.copies[j];
-  copy.size = copy.archived ? copy.archived->size : source.size;
-  copy.source = SourceIdentity::of(source);
   requireFatSize(with.volume.format, sourcePath, copy.size);
-  if (!with.earlierIndices.empty() && with.earlierIndices[j]) {
-    const std::size_t before = *with.earlierIndices[j];
-    const std::size_t group = layout::groupNumberOf(before);
-    const std::string name = layout::copyFileName(plan.recordName(j), before);
-    const DirectoryEntry* earlier = plan.earlier.copy(group, name);
-    const auto recorded =
-        with.recorded.find(layout::layoutPath(layout::groupDirectoryName(group), name));
-    const std::optional<ContentHash> hash =
-        earlier ? earlierCopyStillRight(
-                      files, join(plan.paths.group(group), name), earlier->status, copy.size,
-                      copy.source, recorded == with.recorded.end() ? nullptr : &recorded->second,
-                      plan.request->compareBytes,
-                      [&] { return sourceHash(files, sourcePath, copy.archived); })
-                : std::nullopt;
-    if (hash) {
-      copy.reusedFrom = join(plan.paths.group(group), name);
-      copy.hash = *hash;
-      ++plan.reused;
-      return;
-    }
-  }
+  if (!with.earlierIndices.empty() && with.earlierIndices[j] &&
+      reuse(plan, j, *with.earlierIndices[j], with, files))
+    return;
   plan.bytes += copy.size;
 }
 
@@ -273,16 +294,17 @@ void planCopy(ExportPlan& plan, std::size_t j, const FileStatus& source, const C
 // costs no hand-over between threads; each is judged in list order, so the
 // first problem in the list is the one reported, as if they had been looked
 // at one by one. A batch stops at its first problem, which waits its turn.
-std::vector<FileStatus> lookAtSources(ExportPlan& plan, FileSystem& files) {
+void lookAtSources(ExportPlan& plan, FileSystem& files) {
   const std::size_t count = plan.count();
   constexpr std::size_t kBatch = 64, kBatchesInHand = 8;
   struct Problem {
     std::size_t at = 0;  // the source it is about
     std::exception_ptr failure;
   };
-  // Made before the workers, so that they outlast any look still running
-  // when a refusal leaves this scope.
-  std::vector<FileStatus> statuses(count);
+  // The archives found, by list index; made before the workers, so that
+  // they outlast any look still running when a refusal leaves this scope.
+  std::mutex archivesFound;
+  std::vector<std::pair<std::size_t, ArchivedRom>> archives;
   // The batches in hand's, and the one being judged, taken back already.
   constexpr std::size_t kSlots = kBatchesInHand + 1;
   std::vector<Problem> problems(kSlots);
@@ -291,8 +313,12 @@ std::vector<FileStatus> lookAtSources(ExportPlan& plan, FileSystem& files) {
     for (std::size_t k = first; k < end; ++k) {
       try {
         SourceLook look = lookAtSource(files, plan.sourcePath(k), plan.request->names[k]);
-        statuses[k] = look.status;
-        plan.copies[k].archived = std::move(look.archived);
+        plan.copies[k].source = SourceIdentity::of(look.status);
+        plan.copies[k].size = look.archived ? look.archived->size : look.status.size;
+        if (look.archived) {
+          std::lock_guard lock(archivesFound);
+          archives.emplace_back(k, std::move(*look.archived));
+        }
       } catch (...) {
         problem = {k, std::current_exception()};
         return;
@@ -318,13 +344,17 @@ std::vector<FileStatus> lookAtSources(ExportPlan& plan, FileSystem& files) {
     const Problem& problem = problems[j / kBatch % kSlots];
     if (problem.failure && problem.at == j) std::rethrow_exception(problem.failure);
   }
-  return statuses;
+  std::sort(archives.begin(), archives.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& [j, rom] : archives) {
+    plan.copies[j].archive = static_cast<std::uint32_t>(plan.archives.size());
+    plan.archives.push_back(std::move(rom));
+  }
 }
 
 // Decides every copy, in list order, once the sources have been looked at.
 // Returns what the copies take on the destination's volume.
-std::uint64_t planCopies(ExportPlan& plan, const std::vector<FileStatus>& sources,
-                         const CopyContext& with, FileSystem& files) {
+std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& files) {
   CopyNames copyNames([&](std::size_t j) { return plan.sourcePath(j); });
   std::uint64_t needed = 0;
   for (std::size_t j = 0; j < plan.count(); ++j) {
@@ -332,10 +362,9 @@ std::uint64_t planCopies(ExportPlan& plan, const std::vector<FileStatus>& source
     const std::string copyPath = plan.copyPath(j);
     requireFits(copyPath, with.volume.nameLimit);
     requireFatName(with.volume.format, copyPath);
-    copyNames.take(j, layout::copyFileName(plan.recordName(j), j));
-    planCopy(plan, j, sources[j], with, files);
-    if (plan.copies[j].reusedFrom.empty())
-      needed += roundUp(plan.copies[j].size, with.volume.blockSize);
+    copyNames.take(j, plan.copyFileName(j));
+    planCopy(plan, j, with, files);
+    if (!plan.copies[j].reused()) needed += roundUp(plan.copies[j].size, with.volume.blockSize);
   }
   return needed;
 }
@@ -345,15 +374,12 @@ std::uint64_t planCopies(ExportPlan& plan, const std::vector<FileStatus>& source
 // new one is complete, so it frees nothing.
 void checkSpace(ExportPlan& plan, const IndexPlace& index, const FileStatus& destination,
                 const VolumeFacts& volume, std::uint64_t needed, FileSystem& files) {
-  std::uint64_t indexBytes = 0;
-  std::vector<ManifestEntry> entries;
-  for (std::size_t j = 0; j < plan.count(); ++j) {
-    indexBytes += layout::record(plan.recordName(j), j).size();
-    entries.push_back({plan.copyName(j), plan.copies[j].size, {}, plan.copies[j].source});
-  }
-  indexBytes += layout::paddingLength(indexBytes);
+  const std::uint64_t indexBytes = plan.index().size();
+  std::uint64_t manifestBytes = manifestHeader().size();
+  for (std::size_t j = 0; j < plan.count(); ++j)
+    manifestBytes += manifestLine(plan.manifestEntry(j, {})).size();
   needed += plan.groupCount() * volume.blockSize;
-  needed += roundUp(manifestText(entries).size(), volume.blockSize);
+  needed += roundUp(manifestBytes, volume.blockSize);
   if (!volume.spaceKnown) plan.spaceUnchecked.push_back(plan.paths.destination());
   if (index.directory.device == destination.device) {
     requireRoom(volume, needed + roundUp(indexBytes, volume.blockSize), plan.paths.destination());
@@ -366,7 +392,40 @@ void checkSpace(ExportPlan& plan, const IndexPlace& index, const FileStatus& des
   requireRoom(indexVolume, roundUp(indexBytes, indexVolume.blockSize), directory);
 }
 
+// For a replace, each listed file's list index in the earlier index, by the
+// earlier index's names.
+std::vector<std::optional<std::size_t>> earlierIndicesOf(const ExportPlan& plan,
+                                                         FileSystem& files) {
+  const auto records = readEarlierIndex(plan, files);
+  if (!records) return {};
+  std::vector<std::string> names;
+  names.reserve(plan.count());
+  for (std::size_t j = 0; j < plan.count(); ++j) names.push_back(plan.recordName(j));
+  return earlierListIndices(names, *records);
+}
+
+// The groups and the count a description gives.
+DestinationDescription describe(const std::vector<FoundGroup>& groups,
+                                const std::vector<FoundGroup>& leftovers, std::size_t games) {
+  DestinationDescription description;
+  const std::vector<FoundGroup>& shown = groups.empty() ? leftovers : groups;
+  if (shown.empty()) return description;
+  description.holdsLayout = true;
+  description.games = games;
+  description.firstGroup = description.lastGroup = shown.front().number;
+  for (const FoundGroup& group : shown) {
+    description.firstGroup = std::min(description.firstGroup, group.number);
+    description.lastGroup = std::max(description.lastGroup, group.number);
+  }
+  return description;
+}
+
 }  // namespace
+
+std::string DestinationDescription::text() const {
+  return "a layout of " + counted(games, "game", "games") + " in " +
+         layout::groupDirectoryName(firstGroup) + " to " + layout::groupDirectoryName(lastGroup);
+}
 
 std::size_t ExportPlan::groupCount() const { return layout::groupCount(count()); }
 
@@ -374,9 +433,18 @@ std::string ExportPlan::sourcePath(std::size_t listIndex) const {
   return join(request->source, request->names[listIndex]);
 }
 
+const ArchivedRom* ExportPlan::archived(std::size_t listIndex) const {
+  const std::uint32_t archive = copies[listIndex].archive;
+  return archive == PlannedCopy::kNone ? nullptr : &archives[archive];
+}
+
 const std::string& ExportPlan::recordName(std::size_t listIndex) const {
-  const std::optional<ArchivedRom>& archived = copies[listIndex].archived;
-  return archived ? archived->name : request->names[listIndex];
+  const ArchivedRom* rom = archived(listIndex);
+  return rom ? rom->name : request->names[listIndex];
+}
+
+std::string ExportPlan::copyFileName(std::size_t listIndex) const {
+  return layout::copyFileName(recordName(listIndex), listIndex);
 }
 
 std::string ExportPlan::groupPath(std::size_t group) const {
@@ -384,18 +452,43 @@ std::string ExportPlan::groupPath(std::size_t group) const {
 }
 
 std::string ExportPlan::copyPath(std::size_t listIndex) const {
-  return ExportPaths::copy(groupPath(layout::groupNumberOf(listIndex)), recordName(listIndex),
-                           listIndex);
+  return join(groupPath(layout::groupNumberOf(listIndex)), copyFileName(listIndex));
 }
 
 std::string ExportPlan::finalCopyPath(std::size_t listIndex) const {
-  return ExportPaths::copy(finalGroupPath(layout::groupNumberOf(listIndex)), recordName(listIndex),
-                           listIndex);
+  return join(finalGroupPath(layout::groupNumberOf(listIndex)), copyFileName(listIndex));
 }
 
-std::string ExportPlan::copyName(std::size_t listIndex) const {
+std::string ExportPlan::layoutPath(std::size_t listIndex) const {
   return layout::layoutPath(layout::groupDirectoryName(layout::groupNumberOf(listIndex)),
-                            layout::copyFileName(recordName(listIndex), listIndex));
+                            copyFileName(listIndex));
+}
+
+std::string ExportPlan::reusedPath(std::size_t listIndex) const {
+  const std::size_t before = copies[listIndex].reusedFrom;
+  return join(paths.group(layout::groupNumberOf(before)),
+              layout::copyFileName(recordName(listIndex), before));
+}
+
+ManifestEntry ExportPlan::manifestEntry(std::size_t listIndex, const ContentHash& hash) const {
+  const PlannedCopy& copy = copies[listIndex];
+  return {layoutPath(listIndex), copy.size, hash, copy.source};
+}
+
+std::vector<Step> ExportPlan::steps() const {
+  std::vector<Step> steps;
+  steps.reserve(groupCount() + count());
+  for (std::size_t group = 0; group < groupCount(); ++group) {
+    steps.push_back({Step::Kind::MakeGroup, static_cast<std::uint32_t>(group)});
+    const std::size_t end = std::min((group + 1) * layout::kGroupSize, count());
+    for (std::size_t j = group * layout::kGroupSize; j < end; ++j) {
+      const Step::Kind kind = copies[j].reused() ? Step::Kind::Reuse
+                              : archived(j)      ? Step::Kind::Unpack
+                                                 : Step::Kind::Copy;
+      steps.push_back({kind, static_cast<std::uint32_t>(j)});
+    }
+  }
+  return steps;
 }
 
 std::vector<Rename> ExportPlan::swap() const {
@@ -409,8 +502,8 @@ std::vector<Rename> ExportPlan::swap() const {
 
 std::vector<RetiredGroup> ExportPlan::retired() const {
   std::set<std::string> reusedCopies;
-  for (const PlannedCopy& copy : copies)
-    if (!copy.reusedFrom.empty()) reusedCopies.insert(copy.reusedFrom);
+  for (std::size_t j = 0; j < count(); ++j)
+    if (copies[j].reused()) reusedCopies.insert(reusedPath(j));
   std::vector<RetiredGroup> groups;
   for (const FoundGroup& group : earlier.groups) {
     const std::string before = paths.group(group.number);
@@ -424,6 +517,10 @@ std::vector<RetiredGroup> ExportPlan::retired() const {
 
 std::size_t ExportPlan::removed() const { return earlier.copies() - reused; }
 
+DestinationDescription ExportPlan::destination() const {
+  return describe(earlier.groups, leftovers.groups, earlier.copies());
+}
+
 std::string ExportPlan::index() const {
   std::string bytes;
   for (std::size_t j = 0; j < count(); ++j) bytes += layout::record(recordName(j), j);
@@ -431,61 +528,19 @@ std::string ExportPlan::index() const {
   return bytes;
 }
 
-std::optional<ContentHash> earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
-                                                 const FileStatus& copy, std::uint64_t sourceSize,
-                                                 const SourceIdentity& source,
-                                                 const ManifestEntry* recorded, bool compareBytes,
-                                                 const std::function<ContentHash()>& sourceHash) {
-  if (copy.size != sourceSize) return std::nullopt;
-  if (compareBytes || !recorded) {
-    const ContentHash onDrive = hashOf(files, copyPath, Reading::FromMedium);
-    if (onDrive == sourceHash()) return onDrive;
-    return std::nullopt;
-  }
-  if (source == recorded->source) return recorded->hash;
-  if (sourceHash() == recorded->hash) return recorded->hash;
-  return std::nullopt;
+ExportPlan planFromSources(const ExportRequest& request, FileSystem& files) {
+  ExportPlan plan;
+  plan.request = &request;
+  plan.paths = ExportPaths(request.destination, layout::indexPathFromAnswer(request.indexPath));
+  plan.copies.resize(request.names.size());
+  refusedDuring(kCheckingNames, [&] { checkNames(request); });
+  refusedDuring(kCheckingSources, [&] { lookAtSources(plan, files); });
+  return plan;
 }
 
-ContentHash sourceHash(FileSystem& files, const std::string& path,
-                       const std::optional<ArchivedRom>& archived) {
-  if (!archived) return hashOf(files, path);
-  Hasher hasher;
-  unpackArchive(files, path, *archived,
-                [&](const char* bytes, std::size_t size) { hasher.add(bytes, size); });
-  return hasher.digest();
-}
-
-namespace {
-
-// Reads are this large, so that a drive streams; each thread keeps its own
-// buffer for all its files rather than making (and clearing) a new one for
-// each of thousands of small files.
-constexpr std::size_t kPiece = 1024 * 1024;
-
-char* threadBuffer() {
-  thread_local const std::unique_ptr<char[]> buffer =
-      std::make_unique_for_overwrite<char[]>(kPiece);
-  return buffer.get();
-}
-
-}  // namespace
-
-ContentHash hashOf(FileSystem& files, const std::string& path, Reading reading) {
-  std::unique_ptr<ReadableFile> file = files.openForReading(path, reading);
-  char* piece = threadBuffer();
-  Hasher hasher;
-  // The bytes the file had when it was opened, as a copy takes them: a small
-  // file in one read, with none after to find its end.
-  const std::uint64_t size = file->status().size;
-  for (std::uint64_t total = 0; total < size;) {
-    const std::size_t got = file->read(piece, std::min<std::uint64_t>(kPiece, size - total));
-    if (got == 0) break;
-    throwIfInterrupted();
-    hasher.add(piece, got);
-    total += got;
-  }
-  return hasher.digest();
+DestinationDescription describeDestination(FileSystem& files, const std::string& destination) {
+  const EarlierLayout found = findEarlierLayout(files, destination);
+  return describe(found.groups, found.leftovers, found.copies());
 }
 
 ExportPlan planExport(const ExportRequest& request, FileSystem& files, DirectoryClaims& claims) {
@@ -500,19 +555,12 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
   plan.paths = index.paths;
   plan.replacesIndex = index.standing.type == FileType::Regular;
   refusedDuring(kCheckingDestination, [&] { checkEarlierExports(request, plan, index, files); });
-  const std::vector<FileStatus> sources =
-      refusedDuring(kCheckingSources, [&] { return lookAtSources(plan, files); });
+  refusedDuring(kCheckingSources, [&] { lookAtSources(plan, files); });
   // A replace looks for the earlier copies it can reuse, by the earlier
   // index's names.
-  std::vector<std::optional<std::size_t>> earlierIndices;
-  if (plan.staged)
-    refusedDuring(kCheckingIndexPath, [&] {
-      if (const auto records = readEarlierIndex(plan, files)) {
-        std::vector<std::string> names;
-        for (std::size_t j = 0; j < plan.count(); ++j) names.push_back(plan.recordName(j));
-        earlierIndices = earlierListIndices(names, *records);
-      }
-    });
+  const auto earlierIndices = refusedDuring(kCheckingIndexPath, [&] {
+    return plan.staged ? earlierIndicesOf(plan, files) : std::vector<std::optional<std::size_t>>{};
+  });
   const ReplacedFiles replaced = refusedDuring(kCheckingDestination, [&] {
     return request.replace ? replacedFiles(plan, files) : ReplacedFiles{};
   });
@@ -523,7 +571,7 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
   });
   const CopyContext context{index, volume, replaced, earlierIndices, recorded};
   const std::uint64_t needed =
-      refusedDuring(kCheckingSources, [&] { return planCopies(plan, sources, context, files); });
+      refusedDuring(kCheckingSources, [&] { return planCopies(plan, context, files); });
   refusedDuring(kCheckingSpace,
                 [&] { checkSpace(plan, index, destination, volume, needed, files); });
   return plan;

@@ -4,14 +4,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <optional>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "export/archived_rom.h"
 #include "export/content_hash.h"
+#include "export/directory_claims.h"
 #include "export/earlier_layout.h"
 #include "export/export_paths.h"
 #include "export/export_request.h"
@@ -20,28 +19,29 @@
 
 namespace kavo {
 
-// The directories an export writes to, claimed for it alone until the
-// object goes (see FileSystem::lockDirectory).
-class DirectoryClaims {
- public:
-  void claim(FileSystem& files, const std::string& directory) {
-    locks_.push_back(files.lockDirectory(directory));
-  }
-
- private:
-  std::vector<std::unique_ptr<DirectoryLock>> locks_;
-};
-
 // One listed file as the export will make its copy: copied from its source,
-// or an earlier copy that is still right moved into place.
+// unpacked from its archive, or an earlier copy that is still right moved
+// into place. Fixed-size values only: a plan of 50,000 games stays small.
 struct PlannedCopy {
+  static constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
   std::uint64_t size = 0;  // the source's, or what its archive unpacks to
-  std::string reusedFrom;  // the earlier copy moved to its place; empty: copied
   ContentHash hash;        // reused: of the earlier copy's bytes, the source's
   SourceIdentity source;   // what the source was when it was looked at
-  // The source is an archive, unpacked on the way; its ROM's name is the
-  // one the index and the copy's extension take.
-  std::optional<ArchivedRom> archived;
+  // The list index the earlier copy moved to this one's place had in the
+  // earlier layout; kNone when the copy is made afresh.
+  std::uint32_t reusedFrom = kNone;
+  // Which of the plan's archives the source is; kNone when it is no archive.
+  std::uint32_t archive = kNone;
+
+  bool reused() const { return reusedFrom != kNone; }
+};
+
+// One thing the export does, in the order it does it: each group's
+// directory, then the group's copies in list order.
+struct Step {
+  enum class Kind : std::uint8_t { MakeGroup, Reuse, Copy, Unpack };
+  Kind kind;
+  std::uint32_t index;  // the group's number for MakeGroup, else the list index
 };
 
 // What an interrupted export left, taken back before a replace starts.
@@ -66,16 +66,27 @@ struct RetiredGroup {
   std::vector<std::string> copies;  // names
 };
 
+// What earlier exports left in a destination, as the front ends tell the
+// player: "a layout of 1,000 games in ROMS0 to ROMS33".
+struct DestinationDescription {
+  bool holdsLayout = false;  // an earlier layout, or what an interrupted one left
+  std::size_t games = 0;     // copies in the earlier layout
+  std::size_t firstGroup = 0, lastGroup = 0;
+  std::string text() const;
+};
+
 // What an export will do, decided and checked before anything is written
-// (planExport); the writer carries it out as it stands, and a dry run prints
-// it. It refers to its request's names, so the request must outlive it.
+// (planExport); the writer carries out its steps as they stand, a dry run
+// prints them, and --check compares a layout with them. It refers to its
+// request's names, so the request must outlive it.
 struct ExportPlan {
   const ExportRequest* request = nullptr;
   ExportPaths paths{{}, {}};
   // A replace of an earlier layout: each group is built under its staged
   // name beside the earlier one and swapped in.
   bool staged = false;
-  std::vector<PlannedCopy> copies;  // one for each listed file, in list order
+  std::vector<PlannedCopy> copies;    // one for each listed file, in list order
+  std::vector<ArchivedRom> archives;  // the ROMs of the sources that are archives
   Leftovers leftovers;
   EarlierLayout earlier;  // the layout a replace replaces
   // An earlier index stands at the index path (or will, once put back); the
@@ -96,25 +107,39 @@ struct ExportPlan {
   std::size_t count() const { return copies.size(); }
   std::size_t groupCount() const;
   std::string sourcePath(std::size_t listIndex) const;
-  // The name the index gives a listed file, and its copy's extension.
+  // The source's archive's ROM, when the source is an archive.
+  const ArchivedRom* archived(std::size_t listIndex) const;
+  // The name the index gives a listed file, and its copy's extension: its
+  // own, or its archive's ROM's.
   const std::string& recordName(std::size_t listIndex) const;
+  // The copy's file name in its group: "95.SMS".
+  std::string copyFileName(std::size_t listIndex) const;
   // Where a group is made, and the name it ends with.
   std::string groupPath(std::size_t group) const;
   std::string finalGroupPath(std::size_t group) const { return paths.group(group); }
   // Where a copy is made, and the path it ends with.
   std::string copyPath(std::size_t listIndex) const;
   std::string finalCopyPath(std::size_t listIndex) const;
-  // The copy's path in the destination, as the manifest has it: "ROMS3/95.SMS".
-  std::string copyName(std::size_t listIndex) const;
+  // The copy's path in the layout, as the manifest has it: "ROMS3/95.SMS".
+  std::string layoutPath(std::size_t listIndex) const;
+  // The earlier copy a reused copy is moved from.
+  std::string reusedPath(std::size_t listIndex) const;
+  // What the manifest records of a copy whose bytes hash to `hash`.
+  ManifestEntry manifestEntry(std::size_t listIndex, const ContentHash& hash) const;
   // Whether the group takes the place of an earlier one of its number.
   bool replacesGroup(std::size_t group) const { return earlier.group(group) != nullptr; }
+  // Every step, in order.
+  std::vector<Step> steps() const;
   // The swap, in order: every earlier group to its retired name, then every
   // staged group to its group name.
   std::vector<Rename> swap() const;
   // What the replace removes once the new layout is in place.
   std::vector<RetiredGroup> retired() const;
   std::size_t removed() const;  // earlier copies in retired()
-  // The index: the records in list order, then the padding.
+  // What the destination held of earlier exports.
+  DestinationDescription destination() const;
+  // The index: the records in list order, then the padding. The one place
+  // its bytes are made.
   std::string index() const;
 };
 
@@ -146,25 +171,14 @@ struct ExportPlan {
 // Throws ExportFailure, marked as refused, naming the step that found it.
 ExportPlan planExport(const ExportRequest& request, FileSystem& files, DirectoryClaims& claims);
 
-// Whether an earlier copy can stand for its source, and then the hash of
-// the bytes they share. It must have the size the source gives
-// (`sourceSize`); then, with `compareBytes` or without what the manifest
-// `recorded` of it, its bytes as the drive returns them must hash as the
-// source's bytes do (`sourceHash`); else the manifest must say it holds the
-// bytes the source holds now: the source is the one it was copied from,
-// unchanged (its identity is the one recorded), or the source's bytes,
-// hashed on the computer, have the recorded hash.
-std::optional<ContentHash> earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
-                                                 const FileStatus& copy, std::uint64_t sourceSize,
-                                                 const SourceIdentity& source,
-                                                 const ManifestEntry* recorded, bool compareBytes,
-                                                 const std::function<ContentHash()>& sourceHash);
+// What an export of the request would write, from its sources alone, the
+// destination not looked at: each copy's record name, size and source, the
+// steps and the index, as into an empty destination. Refuses as planExport
+// does a name or a source it cannot take.
+ExportPlan planFromSources(const ExportRequest& request, FileSystem& files);
 
-// The hash of the bytes a source gives: its own, or its archive's ROM's.
-ContentHash sourceHash(FileSystem& files, const std::string& path,
-                       const std::optional<ArchivedRom>& archived);
-
-// The hash of a file's bytes; `reading` says where they come from.
-ContentHash hashOf(FileSystem& files, const std::string& path, Reading reading = Reading::Cached);
+// What earlier exports left in `destination`, looked for there; see
+// findEarlierLayout for what it throws.
+DestinationDescription describeDestination(FileSystem& files, const std::string& destination);
 
 }  // namespace kavo

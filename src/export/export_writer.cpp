@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "export/manifest.h"
+#include "export/quick_check.h"
 #include "export/rom_layout.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
@@ -33,6 +34,10 @@ constexpr char kWritingManifest[] = "writing the manifest";
 constexpr char kSwapping[] = "putting the new layout in place";
 constexpr char kReplacingIndex[] = "replacing the index";
 
+// What the progress says while the export writes and while it takes back.
+constexpr char kFlushingText[] = "Writing to the drive";
+constexpr char kUndoingText[] = "Removing what this export made";
+
 constexpr char kLeftAsItWas[] = "The destination was left as it was.";
 constexpr char kReadsBackDifferent[] =
     "Reads back different from what was written: the drive may be failing, or smaller than it "
@@ -46,9 +51,9 @@ constexpr std::size_t kJobsInHand = 8;
 // a few large files are copied side by side rather than one after another.
 constexpr std::uint64_t kJobBytes = 32 * 1024 * 1024;
 
-// The index is written in pieces of about this size rather than a record
-// at a time: one system call per record costs as much as a small copy.
-constexpr std::size_t kIndexPiece = 64 * 1024;
+// The manifest is written in pieces of about this size, so that a large one
+// is never held whole.
+constexpr std::size_t kManifestPiece = 64 * 1024;
 
 // A step of a phase failed; `note`, when there is one, says what became of
 // the destination better than taking back the undo log would.
@@ -77,25 +82,12 @@ bool attempt(const std::function<void()>& step, std::vector<std::string>& failed
     step();
     return true;
   } catch (const RunTimeError& error) {
-    failed.push_back(error.path() + " (" + error.reason() + ")");
+    failed.push_back(error.pathAndReason());
     return false;
   }
 }
 
-// What the manifest will record of each copy: what the plan knows (of a
-// reused copy, all of it; of the rest, all but the hash of the bytes copied).
-std::vector<ManifestEntry> manifestEntries(const ExportPlan& plan) {
-  std::vector<ManifestEntry> entries;
-  entries.reserve(plan.count());
-  for (std::size_t j = 0; j < plan.count(); ++j) {
-    const PlannedCopy& copy = plan.copies[j];
-    entries.push_back({plan.copyName(j), copy.size, copy.hash, copy.source});
-  }
-  return entries;
-}
-
-}  // namespace
-
+// "Copying k of N", "Verifying k of N": the k-th file, counted from 1.
 std::string copyingText(std::size_t number, std::size_t count) {
   return "Copying " + withThousands(number) + " of " + withThousands(count);
 }
@@ -104,13 +96,24 @@ std::string verifyingText(std::size_t number, std::size_t count) {
   return "Verifying " + withThousands(number) + " of " + withThousands(count);
 }
 
+// Each copy's hash as far as the plan knows it: a reused copy's; the others'
+// come as they are copied.
+std::vector<ContentHash> plannedHashes(const ExportPlan& plan) {
+  std::vector<ContentHash> hashes;
+  hashes.reserve(plan.count());
+  for (const PlannedCopy& copy : plan.copies) hashes.push_back(copy.hash);
+  return hashes;
+}
+
+}  // namespace
+
 ExportWriter::ExportWriter(const ExportPlan& plan, FileSystem& files, Progress& progress)
     : plan_(plan),
       files_(files),
       progress_(progress),
       undo_(files, plan.count(), [&plan](std::size_t j) { return plan.copyPath(j); }),
       directories_(plan.groupCount()),
-      entries_(manifestEntries(plan)),
+      hashes_(plannedHashes(plan)),
       workers_(plan.request->copiesAtOnce, kJobsInHand) {}
 
 ExportSummary ExportWriter::run() {
@@ -172,53 +175,65 @@ void ExportWriter::clearLeftovers() {
 // in order by one worker while the other workers fill other runs. Creating
 // small files in one folder from several threads at once only makes them
 // wait for each other; large files gain from being written side by side. A
-// group's directory is made before its first job is handed in, and a job's
-// records are written once all its copies are complete, in list order, so
-// the index never names a copy that is not whole.
+// group's directory is made before its first job is handed in, and the
+// index is written once every copy is complete.
 void ExportWriter::copy() {
   during(kCopying, [&] {
-    for (std::size_t group = 0; group < plan_.groupCount(); ++group) {
-      throwIfInterrupted();
-      copyGroup(group);
+    const std::vector<Step> steps = plan_.steps();
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+      const Step& step = steps[k];
+      switch (step.kind) {
+        case Step::Kind::MakeGroup:
+          throwIfInterrupted();
+          during(kMakingGroup, [&] {
+            undo_.makeDirectory(plan_.groupPath(step.index));
+            directories_[step.index] = files_.openDirectory(plan_.groupPath(step.index));
+          });
+          undo_.expectCopies(step.index * layout::kGroupSize,
+                             std::min((step.index + 1) * layout::kGroupSize, plan_.count()));
+          break;
+        case Step::Kind::Reuse:
+          // An earlier copy that is still right is moved to its new place,
+          // no byte written.
+          during(kReusing,
+                 [&] { undo_.rename(plan_.reusedPath(step.index), plan_.copyPath(step.index)); });
+          break;
+        case Step::Kind::Copy:
+        case Step::Kind::Unpack: {
+          const std::size_t end = jobEnd(step.index);
+          handIn(step.index, end);
+          k += end - step.index - 1;  // the job's other copies
+          break;
+        }
+      }
     }
-    while (workers_.inHand() > 0) recordOldestJob();
+    // After a failure, taking back the oldest job throws it.
+    while (workers_.inHand() > 0) workers_.takeBackOldest();
     during(kWritingIndex, [&] {
-      recordUpTo(plan_.count());
-      records_.append(layout::paddingLength(recordBytes_), ' ');
-      index_->print(records_);
+      const std::string index = plan_.index();
+      indexHash_ = hashOf(index);
+      index_->print(index);
       index_->close();
     });
   });
 }
 
-void ExportWriter::copyGroup(std::size_t group) {
-  during(kMakingGroup, [&] {
-    undo_.makeDirectory(plan_.groupPath(group));
-    directories_[group] = files_.openDirectory(plan_.groupPath(group));
-  });
-  const std::size_t groupEnd = std::min((group + 1) * layout::kGroupSize, plan_.count());
-  undo_.expectCopies(group * layout::kGroupSize, groupEnd);
-  for (std::size_t first = group * layout::kGroupSize; first < groupEnd;) {
-    // An earlier copy that is still right is moved to its new place, no
-    // byte written; the copies between are made by the workers.
-    if (const std::string& earlier = plan_.copies[first].reusedFrom; !earlier.empty()) {
-      during(kReusing, [&] { undo_.rename(earlier, plan_.copyPath(first)); });
-      ++first;
-      continue;
-    }
-    std::size_t end = first;
-    for (std::uint64_t bytes = 0;
-         end < groupEnd && bytes < kJobBytes && plan_.copies[end].reusedFrom.empty(); ++end)
-      bytes += plan_.copies[end].size;
-    handIn(first, end);
-    first = end;
-  }
+// Where the job that starts at copy `first` ends: at the end of its group,
+// at a reused copy, or once it holds about kJobBytes.
+std::size_t ExportWriter::jobEnd(std::size_t first) const {
+  const std::size_t groupEnd =
+      std::min((layout::groupNumberOf(first) + 1) * layout::kGroupSize, plan_.count());
+  std::size_t end = first;
+  for (std::uint64_t bytes = 0; end < groupEnd && bytes < kJobBytes && !plan_.copies[end].reused();
+       ++end)
+    bytes += plan_.copies[end].size;
+  return end;
 }
 
 void ExportWriter::handIn(std::size_t first, std::size_t end) {
   // After a failure nothing more is handed in; taking back the oldest job
   // then throws it.
-  while (!workers_.hasRoom() || workers_.failed()) recordOldestJob();
+  while (!workers_.hasRoom() || workers_.failed()) workers_.takeBackOldest();
   const OpenDirectory& directory = *directories_[layout::groupNumberOf(first)];
   workers_.handIn({first, end}, [this, &directory, first, end] {
     // Each copy's bytes are hashed as they are copied, for the manifest and
@@ -229,12 +244,12 @@ void ExportWriter::handIn(std::size_t first, std::size_t end) {
         hasher.add(bytes, size);
         moved(copied_, j, size, false);
       };
-      const std::string name = layout::copyFileName(plan_.recordName(j), j);
-      if (const std::optional<ArchivedRom>& rom = plan_.copies[j].archived)
+      const std::string name = plan_.copyFileName(j);
+      if (const ArchivedRom* rom = plan_.archived(j))
         unpack(j, *rom, directory, name, seen);
       else
         undo_.copy(j, plan_.sourcePath(j), directory, name, seen);
-      entries_[j].hash = hasher.digest();
+      hashes_[j] = hasher.digest();
       moved(copied_, j, 0, true);
     }
   });
@@ -250,12 +265,6 @@ void ExportWriter::unpack(std::size_t j, const ArchivedRom& rom, const OpenDirec
   });
   copy->setModified(rom.modifiedSeconds, rom.modifiedNanoseconds);
   copy->close();
-}
-
-void ExportWriter::recordOldestJob() {
-  const JobRange oldest = workers_.oldest();
-  workers_.takeBackOldest();
-  during(kWritingIndex, [&] { recordUpTo(oldest.end); });
 }
 
 // Notes, from the thread that copies or reads back copy j, `bytes` more of
@@ -281,18 +290,6 @@ void ExportWriter::moved(Phase& phase, std::size_t j, std::uint64_t bytes, bool 
         .append(" MiB");
   progress_.step(text, plan_.request->names[j], static_cast<std::size_t>(phase.bytes >> 10),
                  static_cast<std::size_t>(std::max<std::uint64_t>(plan_.bytes >> 10, 1)));
-}
-
-void ExportWriter::recordUpTo(std::size_t end) {
-  for (; recorded_ < end; ++recorded_) {
-    const std::string record = layout::record(plan_.recordName(recorded_), recorded_);
-    records_ += record;
-    recordBytes_ += record.size();
-  }
-  if (records_.size() >= kIndexPiece) {
-    index_->print(records_);
-    records_.clear();
-  }
 }
 
 // Users pull the drive the moment success is reported, so the copies, the
@@ -332,17 +329,12 @@ void ExportWriter::verify() {
   if (!plan_.request->verify) return;
   during(kVerifying, [&] {
     for (std::size_t first = 0; first < plan_.count();) {
-      if (!plan_.copies[first].reusedFrom.empty()) {
+      if (plan_.copies[first].reused()) {
         ++first;
         continue;
       }
-      std::size_t end = first;
-      for (std::uint64_t bytes = 0;
-           end < plan_.count() && bytes < kJobBytes && plan_.copies[end].reusedFrom.empty() &&
-           layout::groupNumberOf(end) == layout::groupNumberOf(first);
-           ++end)
-        bytes += plan_.copies[end].size;
-      while (!workers_.hasRoom() || workers_.failed()) verifyOldestJob();
+      const std::size_t end = jobEnd(first);
+      while (!workers_.hasRoom() || workers_.failed()) workers_.takeBackOldest();
       workers_.handIn({first, end}, [this, first, end] {
         for (std::size_t j = first; j < end; ++j) {
           verifyCopy(j);
@@ -351,38 +343,42 @@ void ExportWriter::verify() {
       });
       first = end;
     }
-    while (workers_.inHand() > 0) verifyOldestJob();
-    readBack(plan_.paths.index(Waiting::Staged), plan_.index());
+    while (workers_.inHand() > 0) workers_.takeBackOldest();
+    readBack(plan_.paths.index(Waiting::Staged), indexHash_);
   });
 }
 
-void ExportWriter::verifyOldestJob() { workers_.takeBackOldest(); }
-
 // Reads copy j back from the drive and checks that it holds the bytes
 // copied.
-void ExportWriter::verifyCopy(std::size_t j) const {
-  const std::string copy = plan_.copyPath(j);
-  if (hashOf(files_, copy, Reading::FromMedium) != entries_[j].hash)
-    throw RunTimeError(ErrorNumber::DeviceIoError, copy, kReadsBackDifferent);
-}
+void ExportWriter::verifyCopy(std::size_t j) const { readBack(plan_.copyPath(j), hashes_[j]); }
 
-// Reads `path` back from the drive and compares it with what was written.
-void ExportWriter::readBack(const std::string& path, const std::string& written) const {
-  if (readAtMost(files_, path, written.size(), Reading::FromMedium) != written)
+// Reads `path` back from the drive and checks that its bytes hash as what
+// was written did.
+void ExportWriter::readBack(const std::string& path, const ContentHash& written) const {
+  if (hashOf(files_, path, Reading::FromMedium) != written)
     throw RunTimeError(ErrorNumber::DeviceIoError, path, kReadsBackDifferent);
 }
 
 // The manifest goes beside the layout as the index does: under its staged
-// name, flushed and read back, to take its name with the index's.
+// name, flushed and read back, to take its name with the index's. It is
+// written a piece at a time, never held whole.
 void ExportWriter::writeManifest() {
   during(kWritingManifest, [&] {
-    const std::string text = manifestText(entries_);
     const std::string path = plan_.paths.manifest(Waiting::Staged);
     std::unique_ptr<WritableFile> manifest = undo_.createNew(path);
-    manifest->print(text);
+    Hasher written;
+    std::string piece(manifestHeader());
+    for (std::size_t j = 0; j <= plan_.count(); ++j) {
+      if (j < plan_.count()) piece += manifestLine(plan_.manifestEntry(j, hashes_[j]));
+      if (piece.size() < kManifestPiece && j < plan_.count()) continue;
+      written.add(piece.data(), piece.size());
+      manifest->print(piece);
+      piece.clear();
+    }
     manifest->close();
+    manifestHash_ = written.digest();
     destinationVolume_->sync();
-    if (plan_.request->verify) readBack(path, text);
+    if (plan_.request->verify) readBack(path, manifestHash_);
   });
 }
 
@@ -398,7 +394,7 @@ void ExportWriter::swap() {
       std::vector<std::string> expected, found;
       const std::size_t end = std::min((group + 1) * layout::kGroupSize, plan_.count());
       for (std::size_t j = group * layout::kGroupSize; j < end; ++j)
-        expected.push_back(layout::copyFileName(plan_.recordName(j), j));
+        expected.push_back(plan_.copyFileName(j));
       for (const DirectoryEntry& entry :
            files_.listDirectory(plan_.finalGroupPath(group), Listing::Types))
         found.push_back(entry.name);

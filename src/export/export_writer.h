@@ -19,20 +19,12 @@
 
 namespace kavo {
 
-// What the progress says while the export writes, takes back, copies the
-// k-th file (counted from 1), "Copying k of N", and reads it back,
-// "Verifying k of N".
-inline constexpr char kFlushingText[] = "Writing to the drive";
-inline constexpr char kUndoingText[] = "Removing what this export made";
-std::string copyingText(std::size_t number, std::size_t count);
-std::string verifyingText(std::size_t number, std::size_t count);
-
 // Carries out an export's plan in four phases:
 // - prepare: take back what an interrupted export left (a replace), start
 //   watching the volumes, create the new index beside the index;
-// - copy: make each group's directory, move the reused earlier copies into
-//   it, hand the rest to the workers as jobs, and write each copy's record
-//   once it is complete, in list order;
+// - copy: take the plan's steps in order: make each group's directory, move
+//   the reused earlier copies into it, hand the rest to the workers as jobs;
+//   once every copy is complete, write the index;
 // - commit: flush the copies, the directories and the new index to the
 //   drive, read every copy and the index back from the drive and compare
 //   them with what was meant (unless the request says not to), write the
@@ -59,27 +51,24 @@ class ExportWriter {
     std::vector<std::string> removed;
     bool empty() const { return indexPutBack.empty() && removed.empty(); }
   };
-
-  void prepare();
-  void clearLeftovers();
-  void copy();
-  void copyGroup(std::size_t group);
-  void handIn(std::size_t first, std::size_t end);
-  void unpack(std::size_t listIndex, const ArchivedRom& rom, const OpenDirectory& directory,
-              const std::string& name, const FileSystem::Seen& seen);
-  void recordOldestJob();
   // How far the copying, or the reading back, has come.
   struct Phase {
     std::atomic<std::size_t> copies = 0;
     std::atomic<std::uint64_t> bytes = 0;
   };
+
+  void prepare();
+  void clearLeftovers();
+  void copy();
+  std::size_t jobEnd(std::size_t first) const;
+  void handIn(std::size_t first, std::size_t end);
+  void unpack(std::size_t listIndex, const ArchivedRom& rom, const OpenDirectory& directory,
+              const std::string& name, const FileSystem::Seen& seen);
   void moved(Phase& phase, std::size_t listIndex, std::uint64_t bytes, bool finished);
-  void recordUpTo(std::size_t end);
   void commit();
   void verify();
-  void verifyOldestJob();
   void verifyCopy(std::size_t listIndex) const;
-  void readBack(const std::string& path, const std::string& written) const;
+  void readBack(const std::string& path, const ContentHash& written) const;
   void writeManifest();
   void swap();
   ExportSummary retire();
@@ -98,10 +87,10 @@ class ExportWriter {
   // Each group's directory, opened once it is made, for the workers to make
   // copies in.
   std::vector<std::unique_ptr<OpenDirectory>> directories_;
-  std::string records_;  // written to the index a piece at a time
-  std::uint64_t recordBytes_ = 0;
-  std::size_t recorded_ = 0;            // copies whose records are in records_
-  std::vector<ManifestEntry> entries_;  // what the manifest records of each copy
+  // The hash of each copy's bytes: a reused copy's from the plan, the others'
+  // as they are copied.
+  std::vector<ContentHash> hashes_;
+  ContentHash indexHash_, manifestHash_;  // of what was written
   Phase copied_, verified_;
   std::atomic<std::int64_t> lastShown_ = 0;  // when progress was last shown
   // Last, so that it goes first: nothing may still run when what the jobs

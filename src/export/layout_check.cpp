@@ -7,10 +7,10 @@
 #include <set>
 
 #include "export/earlier_layout.h"
-#include "export/export_checks.h"
 #include "export/export_paths.h"
 #include "export/export_plan.h"
 #include "export/manifest.h"
+#include "export/quick_check.h"
 #include "export/rom_layout.h"
 #include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
@@ -42,30 +42,26 @@ void checkCopies(FileSystem& files, const std::string& destination,
 // copies checkCopies read back) and with the index.
 void checkAgainst(FileSystem& files, const ExportRequest& against,
                   const std::map<std::string, const ManifestEntry*>& recorded, LayoutCheck& check) {
+  const ExportPlan plan = planFromSources(against, files);
   std::set<std::string> listed;
-  std::string expected;  // the index
-  for (std::size_t j = 0; j < against.names.size(); ++j) {
-    const std::string source = join(against.source, against.names[j]);
-    const SourceLook look = lookAtSource(files, source, against.names[j]);
-    const std::string& name = look.archived ? look.archived->name : against.names[j];
-    expected += layout::record(name, j);
-    const std::string copy = layout::layoutPath(
-        layout::groupDirectoryName(layout::groupNumberOf(j)), layout::copyFileName(name, j));
+  for (std::size_t j = 0; j < plan.count(); ++j) {
+    const std::string source = plan.sourcePath(j);
+    const std::string copy = plan.layoutPath(j);
     listed.insert(copy);
     const auto found = recorded.find(copy);
     if (found == recorded.end()) {
       check.differences.push_back("missing " + copy + " (" + source + ")");
       continue;
     }
-    const ManifestEntry& entry = *found->second;
-    const bool same = SourceIdentity::of(look.status) == entry.source ||
-                      sourceHash(files, source, look.archived) == entry.hash;
+    const bool same = recordMatchesSource(*found->second, plan.copies[j].source, [&] {
+      return sourceHash(files, source, plan.archived(j));
+    });
     if (!same) check.differences.push_back("different " + copy + " (" + source + ")");
   }
   for (const auto& [copy, entry] : recorded)
     if (!listed.count(copy)) check.differences.push_back("extra " + copy);
-  expected.append(layout::paddingLength(expected.size()), ' ');
-  const std::string index = layout::indexPathFromAnswer(against.indexPath);
+  const std::string expected = plan.index();
+  const std::string& index = plan.paths.index();
   const std::optional<std::string> bytes =
       files.status(index).type == FileType::Regular
           ? readAtMost(files, index, expected.size(), Reading::FromMedium)

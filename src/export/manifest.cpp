@@ -75,17 +75,20 @@ SourceIdentity SourceIdentity::of(const FileStatus& status) {
           status.changedNanoseconds};
 }
 
+std::string_view manifestHeader() { return kHeader; }
+
+std::string manifestLine(const ManifestEntry& entry) {
+  const SourceIdentity& source = entry.source;
+  return entry.hash.hex() + " " + std::to_string(entry.size) + " " + std::to_string(source.size) +
+         " " + time(source.modifiedSeconds, source.modifiedNanoseconds) + " " +
+         time(source.changedSeconds, source.changedNanoseconds) + " " +
+         std::to_string(source.device) + " " + std::to_string(source.inode) + " " + entry.copy +
+         "\n";
+}
+
 std::string manifestText(const std::vector<ManifestEntry>& entries) {
   std::string text(kHeader);
-  for (const ManifestEntry& entry : entries) {
-    const SourceIdentity& source = entry.source;
-    text += entry.hash.hex() + " " + std::to_string(entry.size) + " " +
-            std::to_string(source.size) + " " +
-            time(source.modifiedSeconds, source.modifiedNanoseconds) + " " +
-            time(source.changedSeconds, source.changedNanoseconds) + " " +
-            std::to_string(source.device) + " " + std::to_string(source.inode) + " " + entry.copy +
-            "\n";
-  }
+  for (const ManifestEntry& entry : entries) text += manifestLine(entry);
   return text;
 }
 

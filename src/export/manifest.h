@@ -42,6 +42,8 @@ struct ManifestEntry {
 // The manifest's text: a header line, then a line for each copy in list
 // order: its hash and size, its source's size, modification and change
 // times, device and inode, and last its path, which may hold spaces.
+std::string_view manifestHeader();
+std::string manifestLine(const ManifestEntry& entry);
 std::string manifestText(const std::vector<ManifestEntry>& entries);
 
 // Whether a file that begins with `start` is a manifest of this program's.

@@ -56,7 +56,7 @@ void UndoLog::takeBack(const Change& change, std::vector<std::string>& left) {
     try {
       step();
     } catch (const RunTimeError& error) {
-      left.push_back(error.path() + " (" + error.reason() + ")");
+      left.push_back(error.pathAndReason());
     }
   };
   switch (change.kind) {

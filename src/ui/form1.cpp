@@ -9,7 +9,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "export/earlier_layout.h"
+#include "export/export_plan.h"
+#include "export/export_writer.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/controls/dir_list_box.h"
@@ -34,20 +35,10 @@ constexpr char kCompletedMessage[] = "Completed Successfully!  Press OK to exit"
 
 // "D already holds a layout of N games in ROMS0 to ROMSk. Replace it with
 // the M games listed?"
-std::string replaceQuestion(const std::string& destination, const EarlierLayout& earlier,
+std::string replaceQuestion(const std::string& destination, const DestinationDescription& earlier,
                             std::size_t listed) {
-  // The groups the earlier layout has, or, when an interrupted replace left
-  // only its staged and retired groups, theirs.
-  const std::vector<FoundGroup>& groups =
-      earlier.groups.empty() ? earlier.leftovers : earlier.groups;
-  std::size_t first = groups.front().number, last = first;
-  for (const FoundGroup& group : groups) {
-    first = std::min(first, group.number);
-    last = std::max(last, group.number);
-  }
-  return destination + " already holds a layout of " + counted(earlier.copies(), "game", "games") +
-         " in " + layout::groupDirectoryName(first) + " to " + layout::groupDirectoryName(last) +
-         ". Replace it with the " + counted(listed, "game", "games") + " listed?";
+  return destination + " already holds " + earlier.text() + ". Replace it with the " +
+         counted(listed, "game", "games") + " listed?";
 }
 
 // A place and size in twips, as the window was designed, shown at 96 dpi.
@@ -179,19 +170,32 @@ void Form1::Command1_Click() {
     // Copying thousands of files to a slow drive takes minutes. The export
     // runs off this thread, so the window goes on painting and shows how
     // far it has come at no cost to the copying; its failure comes back
-    // here and is reported like any other.
+    // here and is reported like any other. It is planned as a replace,
+    // which takes an earlier layout in the destination instead of refusing
+    // it: whatever it refuses is reported first, and only then, when there
+    // is an earlier layout, is the player asked. The destination stays
+    // claimed meanwhile, so the plan still holds once the answer comes.
     ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
-    // A group directory that is not wholly this program's is reported here,
-    // before anything is written, naming what is in it.
-    const EarlierLayout earlier = findEarlierLayout(files_, destination);
-    if (!earlier.empty()) {
+    request.replace = true;
+    DirectoryClaims claims;
+    std::optional<ExportPlan> plan;
+    QtProgress planning(this, kPromptTitle, progressDelay_);
+    planning.run([&] { plan = planExport(request, files_, claims); });
+    const DestinationDescription earlier = plan->destination();
+    if (earlier.holdsLayout) {
       if (!dialogs_.question(replaceQuestion(destination, earlier, request.names.size()),
                              kApplicationTitle))
         return;
-      request.replace = true;
+    } else if (!plan->leftovers.files.empty() || plan->leftovers.restoresIndex) {
+      // Files an interrupted export left beside the index, with no layout
+      // to ask about: refused, naming them, as a plain export refuses them.
+      request.replace = false;
+      plan.reset();
+      claims = {};
+      planning.run([&] { plan = planExport(request, files_, claims); });
     }
     QtProgress progress(this, kPromptTitle, progressDelay_);
-    progress.run([&] { exportRomSet(request, files_, progress); });
+    progress.run([&] { ExportWriter(*plan, files_, progress).run(); });
     dialogs_.messageBox(kCompletedMessage);
     programEnd_.end(0);
   });

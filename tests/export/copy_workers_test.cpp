@@ -88,7 +88,7 @@ TEST(CopyWorkers, TheEarliestFailureComesBackOnceNothingRuns) {
   // Jobs 0 to 4 started, those not taken back are still in hand; the last
   // three never started.
   EXPECT_LE(takenBack, 2u);
-  EXPECT_EQ(takenBack + workers.stop(), 5u);
+  workers.stop();
   EXPECT_EQ(started, 5);
   EXPECT_FALSE(laterStarted);
 }
@@ -116,7 +116,8 @@ TEST(CopyWorkers, WithOneThreadEachJobRunsAsItIsHandedIn) {
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "job 2");
   }
-  EXPECT_EQ(workers.stop(), 3u);
+  workers.stop();
+  EXPECT_EQ(events.size(), 6u);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 
+#include "export/quick_check.h"
 #include "export/rom_set_export.h"
 #include "platform/services/forwarding_file_system.h"
 #include "support/archive_files.h"
@@ -99,8 +100,8 @@ TEST_F(ExportFixture, OnFat32UnchangedCopiesAreRecognisedByTheManifest) {
   const ExportPlan plan = planExport(replace, files, claims);
   EXPECT_TRUE(plan.staged);
   EXPECT_EQ(plan.reused, names.size() - 1);
-  EXPECT_TRUE(plan.copies[7].reusedFrom.empty());
-  EXPECT_EQ(plan.copies[8].reusedFrom, usb + "/ROMS0/8.SMS");
+  EXPECT_FALSE(plan.copies[7].reused());
+  EXPECT_EQ(plan.reusedPath(8), usb + "/ROMS0/8.SMS");
 }
 
 // A manifest that does not match the layout beside it, or cannot be read as
@@ -160,7 +161,7 @@ TEST_F(ExportFixture, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
   names.push_back("Set.zip");
   DirectoryClaims claims;
   const ExportPlan plan = planExport(request(names), counting, claims);
-  EXPECT_TRUE(plan.copies.back().archived);
+  EXPECT_TRUE(plan.archived(plan.count() - 1));
   EXPECT_GE(counting.opened, 1);
   EXPECT_EQ(counting.others, 0);
 }

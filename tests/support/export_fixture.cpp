@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "export/export_plan.h"
 #include "export/manifest.h"
+#include "export/quick_check.h"
 #include "export/rom_set_export.h"
 #include "support/error_of.h"
 

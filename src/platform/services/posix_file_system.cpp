@@ -27,6 +27,7 @@
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
+#include "platform/services/thread_buffer.h"
 
 namespace kavo {
 
@@ -126,14 +127,10 @@ constexpr std::size_t kCopyPiece = std::size_t{8} << 20;
 // made (see copyInto).
 constexpr std::uint64_t kEarlyWriteBackFrom = 64 * 1024;
 
-// One buffer per thread for all its copies: making (and clearing) a new
-// one for each of thousands of small files costs more than copying them.
+// Copies that go through this process read and write pieces of this size,
+// in the thread's buffer.
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-char* threadBuffer() {
-  thread_local const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
-  return buffer.get();
-}
+static_assert(kBufferSize <= kThreadBufferSize);
 
 // Copies in user space, for the file systems where copy_file_range cannot,
 // showing `seen` each piece.

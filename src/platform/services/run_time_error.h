@@ -57,6 +57,9 @@ class RunTimeError : public std::runtime_error {
   // The text of the standard run-time error message box.
   std::string message() const;
 
+  // "path (reason)", as a list of what could not be done shows it.
+  std::string pathAndReason() const { return path_ + " (" + reason_ + ")"; }
+
  private:
   ErrorNumber number_;
   std::string path_;
