@@ -35,7 +35,8 @@
 // export of the same ROMs unpacked, and against `unzip` of the archives
 // into a folder followed by an export of that folder.
 // --memory runs the program once on each of 500, 5,000 and 50,000 files of
-// 1 KiB and reports its peak resident memory for each count.
+// 1 KiB and reports its peak resident memory for each count, and then each
+// --baseline's on the same files.
 //
 // Every command writes each round into a folder of its own, whose files are
 // then truncated to nothing (untimed) and which is only deleted at the end:
@@ -224,14 +225,19 @@ void measureMemory(const Options& options, const std::string& dir) {
   const std::string out = dir + "/memory-export";
   std::printf("resident set of this benchmark when it starts the program: %ld KiB\n",
               residentKiB());
-  std::printf("%10s %14s %10s\n", "files", "peak RSS KiB", "seconds");
+  // The program, then each baseline, on the same files.
+  std::vector<std::string> programs = {options.program};
+  programs.insert(programs.end(), options.baselines.begin(), options.baselines.end());
+  std::printf("%10s %14s %10s  %s\n", "files", "peak RSS KiB", "seconds", "program");
   for (int count : {500, 5000, 50000}) {
     const std::string source = dir + "/flat-" + std::to_string(count);
     prepareFlat(source, count, 1024);
-    clear(out);
-    fs::create_directories(out);
-    Run r = runProgram({options.program, "--quiet", source, out});
-    std::printf("%10d %14ld %10.2f\n", count, r.peakKiB, r.seconds);
+    for (const std::string& program : programs) {
+      clear(out);
+      fs::create_directories(out);
+      Run r = runProgram({program, "--quiet", source, out});
+      std::printf("%10d %14ld %10.2f  %s\n", count, r.peakKiB, r.seconds, program.c_str());
+    }
   }
   clear(out);
 }

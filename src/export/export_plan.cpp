@@ -522,7 +522,12 @@ DestinationDescription ExportPlan::destination() const {
 }
 
 std::string ExportPlan::index() const {
+  // Made twice over, to learn its size first: a large index then takes no
+  // more memory than it needs.
+  std::size_t size = 0;
+  for (std::size_t j = 0; j < count(); ++j) size += layout::record(recordName(j), j).size();
   std::string bytes;
+  bytes.reserve(size + layout::paddingLength(size));
   for (std::size_t j = 0; j < count(); ++j) bytes += layout::record(recordName(j), j);
   bytes.append(layout::paddingLength(bytes.size()), ' ');
   return bytes;

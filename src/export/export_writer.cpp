@@ -179,34 +179,7 @@ void ExportWriter::clearLeftovers() {
 // index is written once every copy is complete.
 void ExportWriter::copy() {
   during(kCopying, [&] {
-    const std::vector<Step> steps = plan_.steps();
-    for (std::size_t k = 0; k < steps.size(); ++k) {
-      const Step& step = steps[k];
-      switch (step.kind) {
-        case Step::Kind::MakeGroup:
-          throwIfInterrupted();
-          during(kMakingGroup, [&] {
-            undo_.makeDirectory(plan_.groupPath(step.index));
-            directories_[step.index] = files_.openDirectory(plan_.groupPath(step.index));
-          });
-          undo_.expectCopies(step.index * layout::kGroupSize,
-                             std::min((step.index + 1) * layout::kGroupSize, plan_.count()));
-          break;
-        case Step::Kind::Reuse:
-          // An earlier copy that is still right is moved to its new place,
-          // no byte written.
-          during(kReusing,
-                 [&] { undo_.rename(plan_.reusedPath(step.index), plan_.copyPath(step.index)); });
-          break;
-        case Step::Kind::Copy:
-        case Step::Kind::Unpack: {
-          const std::size_t end = jobEnd(step.index);
-          handIn(step.index, end);
-          k += end - step.index - 1;  // the job's other copies
-          break;
-        }
-      }
-    }
+    handInSteps();
     // After a failure, taking back the oldest job throws it.
     while (workers_.inHand() > 0) workers_.takeBackOldest();
     during(kWritingIndex, [&] {
@@ -216,6 +189,37 @@ void ExportWriter::copy() {
       index_->close();
     });
   });
+}
+
+void ExportWriter::handInSteps() {
+  const std::vector<Step> steps = plan_.steps();
+  for (std::size_t k = 0; k < steps.size(); ++k) {
+    const Step& step = steps[k];
+    switch (step.kind) {
+      case Step::Kind::MakeGroup:
+        throwIfInterrupted();
+        during(kMakingGroup, [&] {
+          undo_.makeDirectory(plan_.groupPath(step.index));
+          directories_[step.index] = files_.openDirectory(plan_.groupPath(step.index));
+        });
+        undo_.expectCopies(step.index * layout::kGroupSize,
+                           std::min((step.index + 1) * layout::kGroupSize, plan_.count()));
+        break;
+      case Step::Kind::Reuse:
+        // An earlier copy that is still right is moved to its new place,
+        // no byte written.
+        during(kReusing,
+               [&] { undo_.rename(plan_.reusedPath(step.index), plan_.copyPath(step.index)); });
+        break;
+      case Step::Kind::Copy:
+      case Step::Kind::Unpack: {
+        const std::size_t end = jobEnd(step.index);
+        handIn(step.index, end);
+        k += end - step.index - 1;  // the job's other copies
+        break;
+      }
+    }
+  }
 }
 
 // Where the job that starts at copy `first` ends: at the end of its group,

@@ -60,6 +60,7 @@ class ExportWriter {
   void prepare();
   void clearLeftovers();
   void copy();
+  void handInSteps();
   std::size_t jobEnd(std::size_t first) const;
   void handIn(std::size_t first, std::size_t end);
   void unpack(std::size_t listIndex, const ArchivedRom& rom, const OpenDirectory& directory,
