@@ -270,10 +270,11 @@ class PerFileSync final : public kavo::ForwardingFileSystem {
     target_.makeDirectory(path);
     directories_.push_back(path);
   }
-  void copyInto(const std::string& from, const kavo::OpenDirectory& into, const std::string& name,
-                const Seen& seen = {}) override {
-    target_.copyInto(from, into, name, seen);
+  kavo::FileStatus copyInto(const std::string& from, const kavo::OpenDirectory& into,
+                            const std::string& name, const Seen& seen = {}) override {
+    const kavo::FileStatus status = target_.copyInto(from, into, name, seen);
     syncPath(into.path() + "/" + name, true);
+    return status;
   }
   std::unique_ptr<kavo::VolumeSync> watchVolume(const std::string& directory) override {
     struct Sync final : kavo::VolumeSync {

@@ -12,6 +12,7 @@
 #include <iomanip>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/dry_run.h"
@@ -318,22 +319,41 @@ void printSummary(const ExportSummary& result, double seconds, bool quiet, std::
       << " s; index " << shown(result.indexPath) << '\n';
 }
 
+// Claims DEST for the check, as an export does, so that no export changes
+// it while it is read; an export writing there now is waited for.
+std::unique_ptr<DirectoryLock> claimForCheck(FileSystem& files, const std::string& destination,
+                                             std::ostream& err) {
+  for (bool said = false;;) {
+    try {
+      return files.lockDirectory(destination);
+    } catch (const RunTimeError& error) {
+      if (error.reason() != kAnotherExport) throw;
+    }
+    if (!said)
+      err << kProgram << ": waiting for the export writing to " << terminalSafe(destination)
+          << " to finish\n";
+    said = true;
+    throwIfInterrupted();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+}
+
 // --check: reads the layout in DEST back and lists what differs.
 int checkWith(const Options& options, std::ostream& out, std::ostream& err, Terminal terminal) {
   PosixFileSystem files;
-  std::optional<ExportRequest> against;
+  LayoutCheckRequest request{options.destination,
+                             layout::indexPathFromAnswer(fromWorkingDirectory(
+                                 options.index.value_or(proposedIndexPath(options.destination)))),
+                             options.source, [&] {
+                               return listFiles(files, options.source, FilePattern(options.filter));
+                             }};
   try {
-    if (!options.source.empty()) {
-      against = ExportRequest{
-          options.destination, options.source,
-          listFiles(files, options.source, FilePattern(options.filter)),
-          fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)))};
-    }
+    const std::unique_ptr<DirectoryLock> claim = claimForCheck(files, options.destination, err);
     TerminalProgress shown(err, terminal.width);
     SilentProgress silent;
     const bool showProgress = terminal.isTerminal && !options.quiet;
-    const LayoutCheck check = checkLayout(files, options.destination, against ? &*against : nullptr,
-                                          showProgress ? static_cast<Progress&>(shown) : silent);
+    const LayoutCheck check =
+        checkLayout(files, request, showProgress ? static_cast<Progress&>(shown) : silent);
     if (!check.ours) {
       err << kProgram << ": " << terminalSafe(check.why) << '\n';
       return kRefused;
@@ -349,6 +369,7 @@ int checkWith(const Options& options, std::ostream& out, std::ostream& err, Term
     return check.differences.empty() ? kExported : kFailed;
   } catch (const RunTimeError& error) {
     reportFailure(err, "checking", error);
+    if (const int signal = interruptionSignal()) return kInterruptedBase + signal;
     return kRefused;
   }
 }

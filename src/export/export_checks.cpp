@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "export/rom_layout.h"
 #include "platform/services/paths.h"
@@ -162,6 +163,69 @@ void CopyNames::take(std::size_t j, const std::string& name) {
                                    "Takes the copy name " + layout::layoutPath(group, name) +
                                        ", as " + sourceOf_(at->second) + " does"),
                       kCheckingNames, /*refused=*/true);
+}
+
+namespace {
+
+// The probe's folder before and after its rename, and its file.
+constexpr char kProbe[] = "ROMS.simplekavo-probe";
+constexpr char kProbeRenamed[] = "ROMS.simplekavo-probed";
+constexpr char kProbeFile[] = "PROBE";
+
+// Removes the probe's folders, and its file, wherever they are. When that
+// fails, it is tried once more, since a drive that failed once may not fail
+// again, and the first failure is thrown all the same: the export is
+// refused, and leaves nothing of the probe behind.
+void removeProbe(FileSystem& files, const std::string& destination) {
+  std::optional<RunTimeError> first;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    bool failed = false;
+    for (const char* folder : {kProbe, kProbeRenamed}) {
+      const std::string path = paths::join(destination, folder);
+      try {
+        if (files.status(path).type != FileType::Directory) continue;
+        files.removeFile(paths::join(path, kProbeFile));
+        files.removeDirectory(path);
+      } catch (const RunTimeError& error) {
+        if (!first) first = error;
+        failed = true;
+      }
+    }
+    if (!failed) break;
+  }
+  if (first) throw *first;
+}
+
+}  // namespace
+
+void requireSafeFolderRenames(FileSystem& files, const std::string& destination) {
+  const std::string before = paths::join(destination, kProbe);
+  const std::string after = paths::join(destination, kProbeRenamed);
+  removeProbe(files, destination);  // what a probe cut short left
+  bool kept = false;
+  try {
+    files.makeDirectory(before);
+    files.createNew(paths::join(before, kProbeFile))->close();
+    files.rename(before, after);
+    for (const DirectoryEntry& entry : files.listDirectory(after, Listing::Types))
+      kept = kept || entry.name == kProbeFile;
+  } catch (...) {
+    try {
+      removeProbe(files, destination);
+    } catch (const RunTimeError&) {
+      // the first failure is the one to report
+    }
+    throw;
+  }
+  removeProbe(files, destination);
+  if (kept) return;
+  RunTimeError error(ErrorNumber::PathFileAccessError, destination,
+                     "Loses the files of a folder that is renamed (as the FUSE driver for FAT "
+                     "does), so a refresh here could lose your games");
+  error.setNote(
+      "Nothing was changed. Mount the drive with the system's own FAT driver, or export into an "
+      "empty folder.");
+  throw error;
 }
 
 std::uint64_t roundUp(std::uint64_t bytes, std::uint64_t block) {

@@ -83,6 +83,12 @@ class CopyNames {
   std::unordered_map<std::string, std::size_t> taken_;
 };
 
+// A replace renames folders; some file systems lose a renamed folder's
+// files (the FUSE stand-in for FAT32 does). Renames a probe folder holding a
+// file in `destination`, and refuses a destination that loses it, before
+// anything of the export is written. The probe is removed either way.
+void requireSafeFolderRenames(FileSystem& files, const std::string& destination);
+
 // `bytes` rounded up to whole blocks of the volume.
 std::uint64_t roundUp(std::uint64_t bytes, std::uint64_t block);
 

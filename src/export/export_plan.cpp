@@ -195,7 +195,11 @@ std::optional<std::vector<EarlierRecord>> readEarlierIndex(const ExportPlan& pla
 std::map<std::string, ManifestEntry> trustedManifest(ExportPlan& plan, FileSystem& files) {
   const std::string path = plan.paths.manifest();
   const Leftovers& left = plan.leftovers;
-  if (!plan.replacesManifest || !left.files.empty() || !left.groups.empty()) return {};
+  if (!left.files.empty() || !left.groups.empty()) return {};
+  if (!plan.replacesManifest) {
+    plan.notes.push_back(path + " is missing; the earlier copies are compared byte for byte");
+    return {};
+  }
   const auto entries = readManifest(files, path);
   std::map<std::string, ManifestEntry> recorded;
   if (entries)
@@ -239,6 +243,10 @@ struct CopyContext {
   const IndexPlace& index;
   const VolumeFacts& volume;
   const ReplacedFiles& replaced;
+  // The sources' folder's device, when its file system keeps identities a
+  // refresh can trust (stable inode numbers and real change times); else
+  // nothing, and a source is hashed to be known unchanged.
+  std::optional<std::uint64_t> trustedDevice;
   // For a replace, each listed file's list index in the earlier index, and
   // what the earlier manifest recorded of each earlier copy.
   const std::vector<std::optional<std::size_t>>& earlierIndices;
@@ -254,16 +262,20 @@ bool reuse(ExportPlan& plan, std::size_t j, std::size_t before, const CopyContex
   const std::string name = layout::copyFileName(plan.recordName(j), before);
   const DirectoryEntry* earlier = plan.earlier.copy(group, name);
   if (!earlier) return false;
-  const auto recorded =
+  const auto found =
       with.recorded.find(layout::layoutPath(layout::groupDirectoryName(group), name));
+  const ManifestEntry* recorded = found == with.recorded.end() ? nullptr : &found->second;
   const std::string sourcePath = plan.sourcePath(j);
+  const bool trusted = with.trustedDevice && copy.source.device == *with.trustedDevice;
   const std::optional<ContentHash> hash = earlierCopyStillRight(
-      files, join(plan.paths.group(group), name), earlier->status, copy.size, copy.source,
-      recorded == with.recorded.end() ? nullptr : &recorded->second, plan.request->compareBytes,
+      files, join(plan.paths.group(group), name), earlier->status, plan.copySize(j),
+      trusted ? &copy.source : nullptr, recorded, plan.request->compareBytes,
       [&] { return sourceHash(files, sourcePath, plan.archived(j)); });
   if (!hash) return false;
   copy.reusedFrom = static_cast<std::uint32_t>(before);
   copy.hash = *hash;
+  if (recorded && recorded->sample)
+    plan.earlierSamples.emplace_back(static_cast<std::uint32_t>(j), *recorded->sample);
   ++plan.reused;
   return true;
 }
@@ -282,11 +294,11 @@ void planCopy(ExportPlan& plan, std::size_t j, const CopyContext& with, FileSyst
   if (const auto at = with.replaced.find({copy.source.device, copy.source.inode});
       at != with.replaced.end())
     throw RunTimeError(ErrorNumber::PathFileAccessError, sourcePath, at->second);
-  requireFatSize(with.volume.format, sourcePath, copy.size);
+  requireFatSize(with.volume.format, sourcePath, plan.copySize(j));
   if (!with.earlierIndices.empty() && with.earlierIndices[j] &&
       reuse(plan, j, *with.earlierIndices[j], with, files))
     return;
-  plan.bytes += copy.size;
+  plan.bytes += plan.copySize(j);
 }
 
 // Looks at every source, and into those that are archives. The sources are
@@ -314,7 +326,6 @@ void lookAtSources(ExportPlan& plan, FileSystem& files) {
       try {
         SourceLook look = lookAtSource(files, plan.sourcePath(k), plan.request->names[k]);
         plan.copies[k].source = SourceIdentity::of(look.status);
-        plan.copies[k].size = look.archived ? look.archived->size : look.status.size;
         if (look.archived) {
           std::lock_guard lock(archivesFound);
           archives.emplace_back(k, std::move(*look.archived));
@@ -364,7 +375,7 @@ std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& 
     requireFatName(with.volume.format, copyPath);
     copyNames.take(j, plan.copyFileName(j));
     planCopy(plan, j, with, files);
-    if (!plan.copies[j].reused()) needed += roundUp(plan.copies[j].size, with.volume.blockSize);
+    if (!plan.copies[j].reused()) needed += roundUp(plan.copySize(j), with.volume.blockSize);
   }
   return needed;
 }
@@ -377,7 +388,7 @@ void checkSpace(ExportPlan& plan, const IndexPlace& index, const FileStatus& des
   const std::uint64_t indexBytes = plan.index().size();
   std::uint64_t manifestBytes = manifestHeader().size();
   for (std::size_t j = 0; j < plan.count(); ++j)
-    manifestBytes += manifestLine(plan.manifestEntry(j, {})).size();
+    manifestBytes += manifestLine(plan.manifestEntry(j, {}, 0)).size();
   needed += plan.groupCount() * volume.blockSize;
   needed += roundUp(manifestBytes, volume.blockSize);
   if (!volume.spaceKnown) plan.spaceUnchecked.push_back(plan.paths.destination());
@@ -402,6 +413,23 @@ std::vector<std::optional<std::size_t>> earlierIndicesOf(const ExportPlan& plan,
   names.reserve(plan.count());
   for (std::size_t j = 0; j < plan.count(); ++j) names.push_back(plan.recordName(j));
   return earlierListIndices(names, *records);
+}
+
+// The device of the sources' folder, when its file system keeps identities
+// that can be trusted.
+std::optional<std::uint64_t> trustedSourceDevice(FileSystem& files, const std::string& source) {
+  if (!files.volume(source).stableIdentity) return std::nullopt;
+  return files.status(join(source, "."), Look::Target).device;
+}
+
+// A replace whose list is empty would leave the drive with no game at all:
+// a filter that matches nothing, or a source drive that is not mounted.
+void refuseEmptyReplace(const ExportRequest& request, const ExportPlan& plan) {
+  if (!request.replace || !request.names.empty() || plan.earlier.copies() == 0) return;
+  throw RunTimeError(ErrorNumber::PathFileAccessError, request.source,
+                     "Lists no file; a replace would leave none of the " +
+                         counted(plan.earlier.copies(), "game", "games") + " in " +
+                         request.destination);
 }
 
 // The groups and the count a description gives.
@@ -438,6 +466,19 @@ const ArchivedRom* ExportPlan::archived(std::size_t listIndex) const {
   return archive == PlannedCopy::kNone ? nullptr : &archives[archive];
 }
 
+std::uint64_t ExportPlan::copySize(std::size_t listIndex) const {
+  const ArchivedRom* rom = archived(listIndex);
+  return rom ? rom->size : copies[listIndex].source.size;
+}
+
+std::optional<std::uint64_t> ExportPlan::earlierSample(std::size_t listIndex) const {
+  const auto found = std::lower_bound(
+      earlierSamples.begin(), earlierSamples.end(), listIndex,
+      [](const auto& sample, std::size_t listIndex) { return sample.first < listIndex; });
+  if (found == earlierSamples.end() || found->first != listIndex) return std::nullopt;
+  return found->second;
+}
+
 const std::string& ExportPlan::recordName(std::size_t listIndex) const {
   const ArchivedRom* rom = archived(listIndex);
   return rom ? rom->name : request->names[listIndex];
@@ -470,9 +511,17 @@ std::string ExportPlan::reusedPath(std::size_t listIndex) const {
               layout::copyFileName(recordName(listIndex), before));
 }
 
-ManifestEntry ExportPlan::manifestEntry(std::size_t listIndex, const ContentHash& hash) const {
-  const PlannedCopy& copy = copies[listIndex];
-  return {layoutPath(listIndex), copy.size, hash, copy.source};
+ManifestEntry ExportPlan::manifestEntry(std::size_t listIndex, const ContentHash& hash,
+                                        std::uint64_t sample) const {
+  const std::string& listed = request->names[listIndex];
+  const std::string& record = recordName(listIndex);
+  return {layoutPath(listIndex),
+          copySize(listIndex),
+          hash,
+          copies[listIndex].source,
+          sample,
+          listed,
+          record == listed ? std::string() : record};
 }
 
 std::vector<Step> ExportPlan::steps() const {
@@ -559,7 +608,10 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
       kCheckingIndexPath, [&] { return checkIndexPath(request, destination, files, claims); });
   plan.paths = index.paths;
   plan.replacesIndex = index.standing.type == FileType::Regular;
-  refusedDuring(kCheckingDestination, [&] { checkEarlierExports(request, plan, index, files); });
+  refusedDuring(kCheckingDestination, [&] {
+    checkEarlierExports(request, plan, index, files);
+    refuseEmptyReplace(request, plan);
+  });
   refusedDuring(kCheckingSources, [&] { lookAtSources(plan, files); });
   // A replace looks for the earlier copies it can reuse, by the earlier
   // index's names.
@@ -574,11 +626,19 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
   const auto recorded = refusedDuring(kCheckingDestination, [&] {
     return plan.staged ? trustedManifest(plan, files) : std::map<std::string, ManifestEntry>{};
   });
-  const CopyContext context{index, volume, replaced, earlierIndices, recorded};
+  const std::optional<std::uint64_t> trustedDevice = refusedDuring(kCheckingSources, [&] {
+    return plan.staged ? trustedSourceDevice(files, request.source) : std::nullopt;
+  });
+  const CopyContext context{index, volume, replaced, trustedDevice, earlierIndices, recorded};
   const std::uint64_t needed =
       refusedDuring(kCheckingSources, [&] { return planCopies(plan, context, files); });
   refusedDuring(kCheckingSpace,
                 [&] { checkSpace(plan, index, destination, volume, needed, files); });
+  // Last, since it writes (and removes again): a replace renames folders,
+  // which some file systems mishandle.
+  if (plan.staged)
+    refusedDuring(kCheckingDestination,
+                  [&] { requireSafeFolderRenames(files, request.destination); });
   return plan;
 }
 

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "export/archived_rom.h"
@@ -24,9 +26,8 @@ namespace kavo {
 // into place. Fixed-size values only: a plan of 50,000 games stays small.
 struct PlannedCopy {
   static constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-  std::uint64_t size = 0;  // the source's, or what its archive unpacks to
-  ContentHash hash;        // reused: of the earlier copy's bytes, the source's
-  SourceIdentity source;   // what the source was when it was looked at
+  ContentHash hash;       // reused: of the earlier copy's bytes, the source's
+  SourceIdentity source;  // what the source was when it was looked at
   // The list index the earlier copy moved to this one's place had in the
   // earlier layout; kNone when the copy is made afresh.
   std::uint32_t reusedFrom = kNone;
@@ -87,6 +88,9 @@ struct ExportPlan {
   bool staged = false;
   std::vector<PlannedCopy> copies;    // one for each listed file, in list order
   std::vector<ArchivedRom> archives;  // the ROMs of the sources that are archives
+  // What the earlier manifest recorded of the sampled blocks of the reused
+  // copies (see sampleRanges), by list index, in list order.
+  std::vector<std::pair<std::uint32_t, std::uint64_t>> earlierSamples;
   Leftovers leftovers;
   EarlierLayout earlier;  // the layout a replace replaces
   // An earlier index stands at the index path (or will, once put back); the
@@ -109,6 +113,10 @@ struct ExportPlan {
   std::string sourcePath(std::size_t listIndex) const;
   // The source's archive's ROM, when the source is an archive.
   const ArchivedRom* archived(std::size_t listIndex) const;
+  // How large the copy is: its source, or what its archive unpacks to.
+  std::uint64_t copySize(std::size_t listIndex) const;
+  // What the earlier manifest recorded of a reused copy's sampled blocks.
+  std::optional<std::uint64_t> earlierSample(std::size_t listIndex) const;
   // The name the index gives a listed file, and its copy's extension: its
   // own, or its archive's ROM's.
   const std::string& recordName(std::size_t listIndex) const;
@@ -124,8 +132,10 @@ struct ExportPlan {
   std::string layoutPath(std::size_t listIndex) const;
   // The earlier copy a reused copy is moved from.
   std::string reusedPath(std::size_t listIndex) const;
-  // What the manifest records of a copy whose bytes hash to `hash`.
-  ManifestEntry manifestEntry(std::size_t listIndex, const ContentHash& hash) const;
+  // What the manifest records of a copy whose bytes, and sampled blocks,
+  // hash to `hash` and `sample`.
+  ManifestEntry manifestEntry(std::size_t listIndex, const ContentHash& hash,
+                              std::uint64_t sample) const;
   // Whether the group takes the place of an earlier one of its number.
   bool replacesGroup(std::size_t group) const { return earlier.group(group) != nullptr; }
   // Every step, in order.

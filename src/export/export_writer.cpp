@@ -18,6 +18,16 @@
 
 namespace kavo {
 
+// A step of a phase failed; `note`, when there is one, says what became of
+// the destination better than taking back the undo log would. A drive that
+// lied is taken back all the same, but what became of it cannot be known.
+struct StepFailure {
+  RunTimeError error;
+  const char* step;
+  std::optional<std::string> note;
+  bool driveLied = false;
+};
+
 namespace {
 
 // The steps of the writing, as a failure names them.
@@ -42,6 +52,20 @@ constexpr char kLeftAsItWas[] = "The destination was left as it was.";
 constexpr char kReadsBackDifferent[] =
     "Reads back different from what was written: the drive may be failing, or smaller than it "
     "claims";
+// Said instead of what became of the destination once the drive has been
+// found returning other bytes than were written: it may have written them
+// anywhere, over other files too.
+constexpr char kDriveLied[] =
+    "The drive returned other bytes than were written to it, so it cannot be trusted: other files "
+    "on it may have changed too, whatever this export took back. Test its real capacity (with a "
+    "tool such as f3 or H2testw) before you use it again.";
+
+// A read back that found other bytes than were written.
+class ReadsBackDifferent : public RunTimeError {
+ public:
+  explicit ReadsBackDifferent(const std::string& path)
+      : RunTimeError(ErrorNumber::DeviceIoError, path, kReadsBackDifferent) {}
+};
 
 // Jobs handed to the workers and not yet recorded in the index, at most:
 // enough to keep every worker busy, few enough to keep memory flat.
@@ -55,22 +79,21 @@ constexpr std::uint64_t kJobBytes = 32 * 1024 * 1024;
 // is never held whole.
 constexpr std::size_t kManifestPiece = 64 * 1024;
 
-// A step of a phase failed; `note`, when there is one, says what became of
-// the destination better than taking back the undo log would.
-struct StepFailure {
-  RunTimeError error;
-  const char* step;
-  std::optional<std::string> note;
-};
+// A job checks the sampled blocks of at most this many kept copies: a few
+// reads each.
+constexpr std::size_t kSamplesPerJob = 64;
 
 // Runs the work; whatever it throws fails the export at `step`, unless a
-// step inside it has already said where.
+// step inside it has already said where. A drive that read back other bytes
+// than were written is said to be untrustworthy.
 template <typename Work>
 decltype(auto) during(const char* step, Work&& work) {
   try {
     return work();
   } catch (const StepFailure&) {
     throw;
+  } catch (const ReadsBackDifferent& error) {
+    throw StepFailure{error, step, std::nullopt, true};
   } catch (...) {
     throw StepFailure{currentRunTimeError(), step, std::nullopt};
   }
@@ -96,12 +119,13 @@ std::string verifyingText(std::size_t number, std::size_t count) {
   return "Verifying " + withThousands(number) + " of " + withThousands(count);
 }
 
-// Each copy's hash as far as the plan knows it: a reused copy's; the others'
-// come as they are copied.
-std::vector<ContentHash> plannedHashes(const ExportPlan& plan) {
-  std::vector<ContentHash> hashes;
+// Each copy's hashes as far as the plan knows them: a reused copy's; the
+// others' come as they are copied.
+std::vector<CopyHashes> plannedHashes(const ExportPlan& plan) {
+  std::vector<CopyHashes> hashes;
   hashes.reserve(plan.count());
-  for (const PlannedCopy& copy : plan.copies) hashes.push_back(copy.hash);
+  for (std::size_t j = 0; j < plan.count(); ++j)
+    hashes.push_back({plan.copies[j].hash, plan.earlierSample(j).value_or(0)});
   return hashes;
 }
 
@@ -122,7 +146,7 @@ ExportSummary ExportWriter::run() {
     copy();
     commit();
   } catch (const StepFailure& failed) {
-    throw takeBack(failed.error, failed.step, failed.note ? &*failed.note : nullptr);
+    throw takeBack(failed);
   }
   undo_.forget();
   ExportSummary summary = retire();
@@ -210,6 +234,10 @@ void ExportWriter::handInSteps() {
         // no byte written.
         during(kReusing,
                [&] { undo_.rename(plan_.reusedPath(step.index), plan_.copyPath(step.index)); });
+        // A manifest of the first version did not record its sampled
+        // blocks; the source's stand for them.
+        if (!plan_.earlierSample(step.index))
+          during(kCopying, [&] { hashes_[step.index].sample = sourceSample(step.index); });
         break;
       case Step::Kind::Copy:
       case Step::Kind::Unpack: {
@@ -230,7 +258,7 @@ std::size_t ExportWriter::jobEnd(std::size_t first) const {
   std::size_t end = first;
   for (std::uint64_t bytes = 0; end < groupEnd && bytes < kJobBytes && !plan_.copies[end].reused();
        ++end)
-    bytes += plan_.copies[end].size;
+    bytes += plan_.copySize(end);
   return end;
 }
 
@@ -244,16 +272,24 @@ void ExportWriter::handIn(std::size_t first, std::size_t end) {
     // for reading the copy back.
     for (std::size_t j = first; j < end; ++j) {
       Hasher hasher;
-      const auto seen = [this, &hasher, j](const char* bytes, std::size_t size) {
+      SampleHasher sample(plan_.copySize(j));
+      const auto seen = [this, &hasher, &sample, j](const char* bytes, std::size_t size) {
         hasher.add(bytes, size);
+        sample.add(bytes, size);
         moved(copied_, j, size, false);
       };
       const std::string name = plan_.copyFileName(j);
-      if (const ArchivedRom* rom = plan_.archived(j))
+      if (const ArchivedRom* rom = plan_.archived(j)) {
         unpack(j, *rom, directory, name, seen);
-      else
-        undo_.copy(j, plan_.sourcePath(j), directory, name, seen);
-      hashes_[j] = hasher.digest();
+      } else {
+        // The source must still be what the checks found: what the manifest
+        // records of it (its size among it) is what was looked at then.
+        const FileStatus copied = undo_.copy(j, plan_.sourcePath(j), directory, name, seen);
+        if (!(SourceIdentity::of(copied) == plan_.copies[j].source))
+          throw RunTimeError(ErrorNumber::PathFileAccessError, plan_.sourcePath(j),
+                             "Changed while it was copied");
+      }
+      hashes_[j] = {hasher.digest(), sample.digest()};
       moved(copied_, j, 0, true);
     }
   });
@@ -296,13 +332,15 @@ void ExportWriter::moved(Phase& phase, std::size_t j, std::uint64_t bytes, bool 
                  static_cast<std::size_t>(std::max<std::uint64_t>(plan_.bytes >> 10, 1)));
 }
 
-// Users pull the drive the moment success is reported, so the copies, the
-// directories and the new index reach it first; only then do a replace's
-// staged groups and the new index take their names, every rename taken back
-// after a failure, and that reaches the drive too before the earlier index
-// goes.
+// Users pull the drive the moment success is reported, so everything the
+// export writes (the copies, the directories, the new index and manifest)
+// is written and flushed first, then read back from the drive, last of all
+// what was written; only then do a replace's staged groups and the new
+// index and manifest take their names, every rename taken back after a
+// failure, and that reaches the drive too before the earlier index goes.
 void ExportWriter::commit() {
   const ExportPaths& paths = plan_.paths;
+  writeManifest();
   during(kFlushing, [&] {
     progress_.step(kFlushingText, paths.destination(), plan_.count(), plan_.count());
     destinationVolume_->sync();
@@ -310,7 +348,6 @@ void ExportWriter::commit() {
     throwIfInterrupted();
   });
   verify();
-  writeManifest();
   if (plan_.staged) swap();
   during(kReplacingIndex, [&] {
     if (plan_.replacesIndex) undo_.rename(paths.index(), paths.index(Waiting::Retired));
@@ -326,46 +363,69 @@ void ExportWriter::commit() {
 
 // Reads back every copy this export wrote from the drive itself, the page
 // cache passed by, a few copies at a time, and compares the hash of what it
-// reads with the hash of the bytes copied; then the new index, with what was
-// written. (The sources are not read again: each was hashed as it was
+// reads with the hash of the bytes copied; checks the sampled blocks of
+// every copy a refresh kept, since a drive that stores less than it claims
+// wraps new writes over what it held before; then reads back the new index
+// and manifest. (The sources are not read again: each was hashed as it was
 // copied, and a source that changed meanwhile failed its copy.)
 void ExportWriter::verify() {
   if (!plan_.request->verify) return;
   during(kVerifying, [&] {
     for (std::size_t first = 0; first < plan_.count();) {
-      if (plan_.copies[first].reused()) {
-        ++first;
-        continue;
-      }
-      const std::size_t end = jobEnd(first);
+      const bool kept = plan_.copies[first].reused();
+      std::size_t end = first + 1;
+      if (kept)
+        while (end < plan_.count() && end - first < kSamplesPerJob && plan_.copies[end].reused())
+          ++end;
+      else
+        end = jobEnd(first);
       while (!workers_.hasRoom() || workers_.failed()) workers_.takeBackOldest();
-      workers_.handIn({first, end}, [this, first, end] {
+      workers_.handIn({first, end}, [this, first, end, kept] {
         for (std::size_t j = first; j < end; ++j) {
-          verifyCopy(j);
-          moved(verified_, j, plan_.copies[j].size, true);
+          if (kept) {
+            checkSample(j);
+            continue;
+          }
+          readBack(plan_.copyPath(j), hashes_[j].hash);
+          moved(verified_, j, plan_.copySize(j), true);
         }
       });
       first = end;
     }
     while (workers_.inHand() > 0) workers_.takeBackOldest();
     readBack(plan_.paths.index(Waiting::Staged), indexHash_);
+    readBack(plan_.paths.manifest(Waiting::Staged), manifestHash_);
   });
 }
 
-// Reads copy j back from the drive and checks that it holds the bytes
-// copied.
-void ExportWriter::verifyCopy(std::size_t j) const { readBack(plan_.copyPath(j), hashes_[j]); }
+// Reads the sampled blocks of kept copy j back from the drive and checks
+// that they are what the copy held when it was made.
+void ExportWriter::checkSample(std::size_t j) const {
+  const std::string copy = plan_.copyPath(j);
+  if (sampleOf(files_, copy, plan_.copySize(j), Reading::FromMedium) != hashes_[j].sample)
+    throw ReadsBackDifferent(copy);
+}
+
+// The hash of the sampled blocks of copy j's source (its archive's ROM's).
+std::uint64_t ExportWriter::sourceSample(std::size_t j) const {
+  if (const ArchivedRom* rom = plan_.archived(j)) {
+    SampleHasher sample(rom->size);
+    unpackArchive(files_, plan_.sourcePath(j), *rom,
+                  [&](const char* bytes, std::size_t size) { sample.add(bytes, size); });
+    return sample.digest();
+  }
+  return sampleOf(files_, plan_.sourcePath(j), plan_.copySize(j), Reading::Cached).value_or(0);
+}
 
 // Reads `path` back from the drive and checks that its bytes hash as what
 // was written did.
 void ExportWriter::readBack(const std::string& path, const ContentHash& written) const {
-  if (hashOf(files_, path, Reading::FromMedium) != written)
-    throw RunTimeError(ErrorNumber::DeviceIoError, path, kReadsBackDifferent);
+  if (hashOf(files_, path, Reading::FromMedium) != written) throw ReadsBackDifferent(path);
 }
 
 // The manifest goes beside the layout as the index does: under its staged
-// name, flushed and read back, to take its name with the index's. It is
-// written a piece at a time, never held whole.
+// name, to be flushed and read back with the rest and to take its name with
+// the index's. It is written a piece at a time, never held whole.
 void ExportWriter::writeManifest() {
   during(kWritingManifest, [&] {
     const std::string path = plan_.paths.manifest(Waiting::Staged);
@@ -373,7 +433,8 @@ void ExportWriter::writeManifest() {
     Hasher written;
     std::string piece(manifestHeader());
     for (std::size_t j = 0; j <= plan_.count(); ++j) {
-      if (j < plan_.count()) piece += manifestLine(plan_.manifestEntry(j, hashes_[j]));
+      if (j < plan_.count())
+        piece += manifestLine(plan_.manifestEntry(j, hashes_[j].hash, hashes_[j].sample));
       if (piece.size() < kManifestPiece && j < plan_.count()) continue;
       written.add(piece.data(), piece.size());
       manifest->print(piece);
@@ -381,8 +442,6 @@ void ExportWriter::writeManifest() {
     }
     manifest->close();
     manifestHash_ = written.digest();
-    destinationVolume_->sync();
-    if (plan_.request->verify) readBack(path, manifestHash_);
   });
 }
 
@@ -446,16 +505,16 @@ ExportSummary ExportWriter::retire() {
   return summary;
 }
 
-ExportFailure ExportWriter::takeBack(const RunTimeError& error, const char* step,
-                                     const std::string* note) {
-  ExportFailure failure(error, step, /*refused=*/false);
+ExportFailure ExportWriter::takeBack(const StepFailure& failed) {
+  ExportFailure failure(failed.error, failed.step, /*refused=*/false);
   // Nothing may still be writing while the export is taken back, nor be
   // held open: a FUSE volume keeps an open file it is asked to remove.
   workers_.stop();
   index_.reset();
   directories_.clear();
   progress_.step(kUndoingText, plan_.paths.destination(), 0, 0);
-  std::string said = note ? *note : undoEverything();
+  std::string said = failed.note ? *failed.note : undoEverything();
+  if (failed.driveLied) said = kDriveLied;
   if (failure.number() == ErrorNumber::DiskFull)
     for (const std::string& directory : plan_.spaceUnchecked)
       said += "\nThe free space on " + directory +

@@ -37,6 +37,15 @@ namespace kavo {
 // this export made and throws ExportFailure naming the phase's step. What
 // retire cannot remove is named in the summary instead: the new layout is
 // complete by then.
+// A step that failed, and what to say of it (export_writer.cpp).
+struct StepFailure;
+
+// The hashes of a copy's bytes and of its sampled blocks (see sampleRanges).
+struct CopyHashes {
+  ContentHash hash;
+  std::uint64_t sample = 0;
+};
+
 class ExportWriter {
  public:
   ExportWriter(const ExportPlan& plan, FileSystem& files, Progress& progress);
@@ -68,13 +77,14 @@ class ExportWriter {
   void moved(Phase& phase, std::size_t listIndex, std::uint64_t bytes, bool finished);
   void commit();
   void verify();
-  void verifyCopy(std::size_t listIndex) const;
+  void checkSample(std::size_t listIndex) const;
+  std::uint64_t sourceSample(std::size_t listIndex) const;
   void readBack(const std::string& path, const ContentHash& written) const;
   void writeManifest();
   void swap();
   ExportSummary retire();
 
-  ExportFailure takeBack(const RunTimeError& error, const char* step, const std::string* note);
+  ExportFailure takeBack(const StepFailure& failed);
   std::string undoEverything();
   std::string clearedText() const;
 
@@ -88,9 +98,9 @@ class ExportWriter {
   // Each group's directory, opened once it is made, for the workers to make
   // copies in.
   std::vector<std::unique_ptr<OpenDirectory>> directories_;
-  // The hash of each copy's bytes: a reused copy's from the plan, the others'
-  // as they are copied.
-  std::vector<ContentHash> hashes_;
+  // The hash of each copy's bytes and of its sampled blocks: a reused copy's
+  // from the plan, the others' as they are copied.
+  std::vector<CopyHashes> hashes_;
   ContentHash indexHash_, manifestHash_;  // of what was written
   Phase copied_, verified_;
   std::atomic<std::int64_t> lastShown_ = 0;  // when progress was last shown

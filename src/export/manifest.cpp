@@ -4,6 +4,7 @@
 #include "export/manifest.h"
 
 #include <charconv>
+#include <cstdio>
 
 #include "platform/services/interruption.h"
 
@@ -11,11 +12,12 @@ namespace kavo {
 
 namespace {
 
-constexpr std::string_view kHeader = "SimpleKAVO manifest 1\n";
+constexpr std::string_view kHeader = "SimpleKAVO manifest 2\n";
+constexpr std::string_view kFirstHeader = "SimpleKAVO manifest 1\n";
 
-// A line longer than this is not one this program wrote: its paths are a
-// group, a list index and an extension of at most 255 bytes.
-constexpr std::size_t kLongestLine = 1024;
+// A line longer than this is not one this program wrote: its path is a
+// group, a list index and an extension, and each name at most 255 bytes.
+constexpr std::size_t kLongestLine = 2048;
 
 // A manifest of a few hundred thousand games is some tens of megabytes.
 constexpr std::size_t kLargestManifest = 64 * 1024 * 1024;
@@ -47,19 +49,46 @@ bool takeTime(std::string_view& line, std::int64_t& seconds, std::uint32_t& nano
   return line.find(' ') == 9 && take(line, nanoseconds) && nanoseconds < 1'000'000'000;
 }
 
-std::optional<ManifestEntry> parseLine(std::string_view line) {
+// Reads `digits` hexadecimal digits and a space.
+bool takeHex(std::string_view& line, std::uint64_t& value) {
+  constexpr std::size_t kDigits = 16;
+  if (line.size() <= kDigits || line[kDigits] != ' ' ||
+      line.substr(0, kDigits).find_first_not_of("0123456789abcdef") != std::string_view::npos)
+    return false;
+  std::from_chars(line.data(), line.data() + kDigits, value, 16);
+  line.remove_prefix(kDigits + 1);
+  return true;
+}
+
+// Takes what runs up to the next tab, or to the end.
+std::string_view takeField(std::string_view& line) {
+  const std::size_t tab = line.find('\t');
+  const std::string_view field = line.substr(0, tab);
+  line.remove_prefix(tab == std::string_view::npos ? line.size() : tab + 1);
+  return field;
+}
+
+std::optional<ManifestEntry> parseLine(std::string_view line, bool first) {
   ManifestEntry entry;
   const auto hash = ContentHash::fromHex(line.substr(0, 32));
   if (!hash || line.size() < 33 || line[32] != ' ') return std::nullopt;
   entry.hash = *hash;
   line.remove_prefix(33);
+  if (!first && !takeHex(line, entry.sample.emplace())) return std::nullopt;
   SourceIdentity& source = entry.source;
   if (!take(line, entry.size) || !take(line, source.size) ||
       !takeTime(line, source.modifiedSeconds, source.modifiedNanoseconds) ||
       !takeTime(line, source.changedSeconds, source.changedNanoseconds) ||
       !take(line, source.device) || !take(line, source.inode) || line.empty())
     return std::nullopt;
-  entry.copy = line;
+  if (first) {
+    entry.copy = line;
+    return entry;
+  }
+  entry.copy = takeField(line);
+  entry.listed = takeField(line);
+  entry.record = takeField(line);
+  if (entry.copy.empty() || entry.listed.empty() || !line.empty()) return std::nullopt;
   return entry;
 }
 
@@ -79,11 +108,17 @@ std::string_view manifestHeader() { return kHeader; }
 
 std::string manifestLine(const ManifestEntry& entry) {
   const SourceIdentity& source = entry.source;
-  return entry.hash.hex() + " " + std::to_string(entry.size) + " " + std::to_string(source.size) +
-         " " + time(source.modifiedSeconds, source.modifiedNanoseconds) + " " +
-         time(source.changedSeconds, source.changedNanoseconds) + " " +
-         std::to_string(source.device) + " " + std::to_string(source.inode) + " " + entry.copy +
-         "\n";
+  char sample[17];
+  std::snprintf(sample, sizeof sample, "%016llx",
+                static_cast<unsigned long long>(entry.sample.value_or(0)));
+  std::string line = entry.hash.hex() + " " + sample + " " + std::to_string(entry.size) + " " +
+                     std::to_string(source.size) + " " +
+                     time(source.modifiedSeconds, source.modifiedNanoseconds) + " " +
+                     time(source.changedSeconds, source.changedNanoseconds) + " " +
+                     std::to_string(source.device) + " " + std::to_string(source.inode) + " " +
+                     entry.copy + "\t" + entry.listed;
+  if (!entry.record.empty() && entry.record != entry.listed) line += "\t" + entry.record;
+  return line + "\n";
 }
 
 std::string manifestText(const std::vector<ManifestEntry>& entries) {
@@ -92,17 +127,20 @@ std::string manifestText(const std::vector<ManifestEntry>& entries) {
   return text;
 }
 
-bool isOurManifest(std::string_view start) { return start.starts_with(kHeader); }
+bool isOurManifest(std::string_view start) {
+  return start.starts_with(kHeader) || start.starts_with(kFirstHeader);
+}
 
 std::optional<std::vector<ManifestEntry>> parseManifest(std::string_view text) {
   if (!isOurManifest(text) || !text.ends_with('\n')) return std::nullopt;
+  const bool first = text.starts_with(kFirstHeader);
   text.remove_prefix(kHeader.size());
   std::vector<ManifestEntry> entries;
   while (!text.empty()) {
     throwIfInterrupted();
     const std::size_t end = text.find('\n');
     if (end > kLongestLine) return std::nullopt;
-    std::optional<ManifestEntry> entry = parseLine(text.substr(0, end));
+    std::optional<ManifestEntry> entry = parseLine(text.substr(0, end), first);
     if (!entry) return std::nullopt;
     entries.push_back(std::move(*entry));
     text.remove_prefix(end + 1);

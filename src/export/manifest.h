@@ -36,12 +36,26 @@ struct ManifestEntry {
   std::uint64_t size = 0;
   ContentHash hash;  // of the bytes the copy holds, as they were verified
   SourceIdentity source;
+  // The hash of the copy's sampled blocks (see sampleRanges), by which a
+  // refresh checks a copy it keeps without reading all of it. Manifests of
+  // the first version have none, nor the names.
+  std::optional<std::uint64_t> sample;
+  // The listed file the copy was made from, and the name the index gives
+  // it when that is another (an archive's ROM's).
+  std::string listed, record;
   bool operator==(const ManifestEntry&) const = default;
+
+  // The name the index gives the copy.
+  const std::string& recordName() const { return record.empty() ? listed : record; }
 };
 
 // The manifest's text: a header line, then a line for each copy in list
-// order: its hash and size, its source's size, modification and change
-// times, device and inode, and last its path, which may hold spaces.
+// order: its hash, its sampled blocks' hash, its size, its source's size,
+// modification and change times, device and inode, then its path, which may
+// hold spaces, and after a tab the listed name and, after another, the
+// record name when it is not the listed one. Names hold no control
+// character, so a tab ends each. A manifest of the first version, without
+// the sampled blocks' hash and the names, is still read.
 std::string_view manifestHeader();
 std::string manifestLine(const ManifestEntry& entry);
 std::string manifestText(const std::vector<ManifestEntry>& entries);

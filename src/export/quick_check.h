@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "export/archived_rom.h"
 #include "export/content_hash.h"
@@ -18,9 +19,11 @@ namespace kavo {
 
 // Whether what the manifest `recorded` of a copy says it holds the bytes
 // the source holds now: the source is the one it was copied from, unchanged
-// (its identity is the one recorded), or the source's bytes, hashed on the
-// computer (`sourceHash`, asked only when needed), have the recorded hash.
-bool recordMatchesSource(const ManifestEntry& recorded, const SourceIdentity& source,
+// (its identity `source` is the one recorded; only where its file system
+// keeps identities that can be trusted, else null), or the source's bytes,
+// hashed on the computer (`sourceHash`, asked only when needed), have the
+// recorded hash.
+bool recordMatchesSource(const ManifestEntry& recorded, const SourceIdentity* source,
                          const std::function<ContentHash()>& sourceHash);
 
 // Whether an earlier copy can stand for its source, and then the hash of
@@ -31,7 +34,7 @@ bool recordMatchesSource(const ManifestEntry& recorded, const SourceIdentity& so
 // (recordMatchesSource).
 std::optional<ContentHash> earlierCopyStillRight(FileSystem& files, const std::string& copyPath,
                                                  const FileStatus& copy, std::uint64_t sourceSize,
-                                                 const SourceIdentity& source,
+                                                 const SourceIdentity* source,
                                                  const ManifestEntry* recorded, bool compareBytes,
                                                  const std::function<ContentHash()>& sourceHash);
 
@@ -43,5 +46,37 @@ ContentHash hashOf(FileSystem& files, const std::string& path, Reading reading =
 
 // The hash of bytes in hand.
 ContentHash hashOf(std::string_view bytes);
+
+// A stretch of a file's bytes.
+struct ByteRange {
+  std::uint64_t offset = 0, size = 0;
+};
+
+// The blocks of a copy of `size` bytes that stand for it when a refresh
+// checks a copy it keeps without reading all of it: its first, middle and
+// last 4 KiB (all of a small one). A drive that stores less than it claims
+// wraps later writes over earlier ones a large stretch at a time, so a
+// stretch that lands on a copy reaches one of them.
+std::vector<ByteRange> sampleRanges(std::uint64_t size);
+
+// Hashes the sampled blocks of a file of `size` bytes as its bytes are shown
+// to it, in order.
+class SampleHasher {
+ public:
+  explicit SampleHasher(std::uint64_t size);
+  void add(const char* bytes, std::size_t size);
+  std::uint64_t digest() const { return hasher_.digest().low; }
+
+ private:
+  std::vector<ByteRange> ranges_;
+  std::size_t next_ = 0;        // the first range not yet wholly seen
+  std::uint64_t position_ = 0;  // of the next byte shown
+  Hasher hasher_;
+};
+
+// The hash of the sampled blocks of the file at `path`, taken as a file of
+// `size` bytes, read as `reading` says; nothing when it lacks some of them.
+std::optional<std::uint64_t> sampleOf(FileSystem& files, const std::string& path,
+                                      std::uint64_t size, Reading reading);
 
 }  // namespace kavo

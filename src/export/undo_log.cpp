@@ -39,11 +39,11 @@ void UndoLog::expectCopies(std::size_t first, std::size_t end) {
   changes_.push_back({Kind::Copies, {}, {}, first, end});
 }
 
-void UndoLog::copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
-                   const std::string& name, const FileSystem::Seen& seen) {
+FileStatus UndoLog::copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
+                         const std::string& name, const FileSystem::Seen& seen) {
   // A copy that fails may have made part of itself, so it stays noted.
   started_[listIndex] = true;
-  files_.copyInto(from, into, name, seen);
+  return files_.copyInto(from, into, name, seen);
 }
 
 std::unique_ptr<WritableFile> UndoLog::createCopy(std::size_t listIndex, const std::string& path) {

@@ -38,8 +38,8 @@ class UndoLog {
   void expectCopies(std::size_t first, std::size_t end);
   // Makes copy `listIndex`, expected before, as files.copyInto does. Safe to
   // call from several threads at once.
-  void copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
-            const std::string& name, const FileSystem::Seen& seen = {});
+  FileStatus copy(std::size_t listIndex, const std::string& from, const OpenDirectory& into,
+                  const std::string& name, const FileSystem::Seen& seen = {});
 
   // Creates copy `listIndex`, expected before, as a new file at `path` for
   // the caller to write (an archive's ROM unpacked). Safe to call from

@@ -172,7 +172,9 @@ int sweep(const RomFolder& folder, const std::function<std::string()>& freshDest
           // the sources back, listing the swapped groups) are failures
           // part-way like any other.
           EXPECT_EQ(failure->refused(), failure->step().starts_with("checking"));
-          if (!looking) {
+          // Only the probe of folder renames writes before the checks end,
+          // and it leaves nothing behind.
+          if (!looking && failure->path().find(".simplekavo-probe") == std::string::npos) {
             EXPECT_FALSE(failure->refused());
           }
           // A volume that does not tell its free space (the FUSE stand-in

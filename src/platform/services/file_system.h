@@ -103,6 +103,9 @@ class OpenDirectory {
   std::string path_;
 };
 
+// Why lockDirectory refuses a directory another process holds.
+inline constexpr char kAnotherExport[] = "Another export is writing to this folder";
+
 // An exclusive claim on a directory, held until the object goes.
 class DirectoryLock {
  public:
@@ -122,6 +125,12 @@ struct VolumeFacts {
   // The longest file name, in bytes, that the volume accepts.
   std::size_t nameLimit = std::numeric_limits<std::size_t>::max();
   VolumeFormat format = VolumeFormat::Other;
+  // Whether a file keeps its device and inode numbers and its change time
+  // tells every change (ext4, xfs, btrfs, tmpfs and the like): then the
+  // same numbers and times mean the same file, unchanged. FAT and most FUSE
+  // file systems make the numbers up, or report the modification time as
+  // the change time.
+  bool stableIdentity = false;
 };
 
 // How status() looks at a path.
@@ -193,11 +202,12 @@ class FileSystem {
   // directory) is refused without being read, and one whose size or times
   // changed while it was copied fails the copy ("Changed while it was
   // copied"), since the copy then holds neither the old bytes nor the new.
-  // `seen`, when given, is shown the bytes copied, in order. Safe to call
-  // from several threads at once.
+  // `seen`, when given, is shown the bytes copied, in order. Returns what
+  // the source was when it was opened, as it still was at the end. Safe to
+  // call from several threads at once.
   using Seen = std::function<void(const char* bytes, std::size_t size)>;
-  virtual void copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
-                        const Seen& seen = {}) = 0;
+  virtual FileStatus copyInto(const std::string& from, const OpenDirectory& into,
+                              const std::string& name, const Seen& seen = {}) = 0;
 
   // Gives a file another name in the same volume, replacing a file that has
   // that name (the entry is replaced, never written through).

@@ -67,10 +67,10 @@ class ForwardingFileSystem : public FileSystem {
     passing(FileCall::Open, path);
     return target_.openDirectory(path);
   }
-  void copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
-                const Seen& seen = {}) override {
+  FileStatus copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
+                      const Seen& seen = {}) override {
     passing(FileCall::Copy, paths::join(into.path(), name), from);
-    target_.copyInto(from, into, name, seen);
+    return target_.copyInto(from, into, name, seen);
   }
   void rename(const std::string& from, const std::string& to) override {
     passing(FileCall::Rename, to, from);

@@ -312,6 +312,25 @@ VolumeFormat formatOf(const std::string& directory, long type) {
   return VolumeFormat::Other;
 }
 
+// Whether a file system keeps what makes a file's identity: inode numbers
+// that stay a file's for its life and a change time that changes with every
+// change. Named ones only; anything else (FAT, NTFS through FUSE, network
+// file systems, overlays) is hashed instead of trusted.
+bool keepsIdentities(long type) {
+  constexpr long kKept[] = {
+      0xEF53,      // ext2, ext3, ext4
+      0x58465342,  // xfs
+      0x9123683E,  // btrfs
+      0x01021994,  // tmpfs
+      0xF2F52010,  // f2fs
+      0x2FC12FC1,  // zfs
+      0x3153464A,  // jfs
+      0x52654973,  // reiserfs
+      0xCA451A4E,  // bcachefs
+  };
+  return std::find(std::begin(kKept), std::end(kKept), type) != std::end(kKept);
+}
+
 // What an entry of an open directory is, links followed, from the directory
 // alone where it tells (Missing for a dangling link or a vanished entry).
 FileType typeOf(int directory, const dirent& entry) {
@@ -361,6 +380,7 @@ VolumeFacts PosixFileSystem::volume(const std::string& directory) {
   else if (errno != 0)
     fail(errno, directory, PathRole::Directory);
   facts.format = formatOf(directory, static_cast<long>(kind.f_type));
+  facts.stableIdentity = keepsIdentities(static_cast<long>(kind.f_type));
   return facts;
 }
 
@@ -439,8 +459,7 @@ std::unique_ptr<DirectoryLock> PosixFileSystem::lockDirectory(const std::string&
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno == EWOULDBLOCK)
-      throw RunTimeError(ErrorNumber::PathFileAccessError, directory,
-                         "Another export is writing to this folder");
+      throw RunTimeError(ErrorNumber::PathFileAccessError, directory, kAnotherExport);
     // A volume without locks (some network file systems) cannot be claimed;
     // the export goes on without the claim rather than not at all.
     if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) break;
@@ -487,8 +506,8 @@ void showCopied(int in, std::uint64_t start, std::uint64_t size, const std::stri
 
 }  // namespace
 
-void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
-                               const std::string& name, const Seen& seen) {
+FileStatus PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
+                                     const std::string& name, const Seen& seen) {
   const std::string to = paths::join(into.path(), name);
   const auto* open = dynamic_cast<const PosixOpenDirectory*>(&into);
   struct stat status {};
@@ -549,6 +568,7 @@ void PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& int
   const struct timespec times[2] = {status.st_atim, status.st_mtim};
   if (::futimens(out.get(), times) != 0) fail(errno, to);
   out.close(to);
+  return statusOf(status);
 }
 
 void PosixFileSystem::rename(const std::string& from, const std::string& to) {

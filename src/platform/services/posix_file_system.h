@@ -26,8 +26,8 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<WritableFile> createNew(const std::string& path) override;
   void makeDirectory(const std::string& path) override;
   std::unique_ptr<OpenDirectory> openDirectory(const std::string& path) override;
-  void copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
-                const Seen& seen = {}) override;
+  FileStatus copyInto(const std::string& from, const OpenDirectory& into, const std::string& name,
+                      const Seen& seen = {}) override;
   void rename(const std::string& from, const std::string& to) override;
   bool removeFile(const std::string& path) override;
   void removeDirectory(const std::string& path) override;
