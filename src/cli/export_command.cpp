@@ -6,9 +6,7 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <iomanip>
 #include <optional>
 #include <string>
@@ -25,6 +23,8 @@
 #include "export/rom_set_export.h"
 #include "export/windows1252.h"
 #include "listing/directory_listing.h"
+#include "platform/services/console.h"
+#include "platform/services/current_directory.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
 #include "platform/services/posix_file_system.h"
@@ -412,12 +412,11 @@ int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err
   // What was printed is part of the result: a plan that could not be
   // written (a full disk, a closed pipe) is a failure. A summary that could
   // not be is said apart, since the layout is complete by then.
-  errno = 0;
+  console::forgetWriteFailure();
   out.flush();
   if (!out) {
-    err << kProgram
-        << ": writing to standard output: " << (errno != 0 ? std::strerror(errno) : "write error")
-        << '\n';
+    const std::string reason = console::writeFailure();
+    err << kProgram << ": writing to standard output: " << reason << '\n';
     if (status != kExported) return status;
     if (parsed.options && !parsed.options->dryRun && !parsed.options->check) {
       err << kProgram
