@@ -32,6 +32,7 @@ std::string workingDirectoryOrRoot() {
   }
 }
 
+// Whether `path` names a folder, or a link to one.
 bool isFolder(FileSystem& files, const std::string& path) {
   try {
     return files.status(path, Look::Target).type == FileType::Directory;
