@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "controls/file_list_box.h"
 #include "listing/directory_listing.h"
 #include "median.h"
-#include "platform/controls/file_list_box.h"
 #include "platform/services/posix_file_system.h"
 
 namespace fs = std::filesystem;

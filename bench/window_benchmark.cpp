@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "bench_files.h"
+#include "controls/dir_list_box.h"
 #include "median.h"
-#include "platform/controls/dir_list_box.h"
 #include "platform/services/dialogs.h"
 #include "platform/services/posix_file_system.h"
 #include "platform/services/program_end.h"

@@ -3,16 +3,14 @@
 
 #include "app/application.h"
 
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
 
-#include "listing/directory_listing.h"
+#include "app/application_host.h"
 #include "platform/qt/qt_program_end.h"
+#include "platform/services/current_directory.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
 #include "platform/services/posix_file_system.h"
@@ -25,20 +23,21 @@ namespace kavo {
 
 namespace {
 
-bool hasDisplay() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
-}
-
 // Where the program was started, or the root when that folder has gone.
 std::string workingDirectoryOrRoot() {
   try {
     return currentDirectory();
   } catch (const RunTimeError&) {
-    return std::string(1, '/');
+    return application_host::fallbackStartFolder();
+  }
+}
+
+// Whether `path` names a folder, or a link to one.
+bool isFolder(FileSystem& files, const std::string& path) {
+  try {
+    return files.status(path, Look::Target).type == FileType::Directory;
+  } catch (const RunTimeError&) {
+    return false;
   }
 }
 
@@ -52,13 +51,11 @@ int badUsage(const std::string& problem) {
   return 2;
 }
 
-}  // namespace
-
-int runApplication(int argc, char** argv) {
-  // The window takes one argument of its own, the folder its lists start in;
-  // these two answer without a display, for the manual page and for whoever
-  // asks.
-  std::string start;
+// The window takes one argument of its own, the folder its lists start in
+// (`start`, made full); --help and --version answer without a display, for
+// the manual page and for whoever asks. The status to leave with at once,
+// or nothing when the window is to open.
+std::optional<int> readCommandLine(int argc, char** argv, FileSystem& files, std::string& start) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
@@ -87,18 +84,21 @@ int runApplication(int argc, char** argv) {
     start = arg;
   }
   if (!start.empty()) {
-    struct stat status {};
-    if (::stat(start.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-      return badUsage(std::string("not a folder: ").append(start));
+    if (!isFolder(files, start)) return badUsage(std::string("not a folder: ").append(start));
     if (!paths::isAbsolute(start)) start = paths::join(currentDirectory(), start);
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+int runApplication(int argc, char** argv) {
+  PosixFileSystem files;
+  std::string start;
+  if (const std::optional<int> status = readCommandLine(argc, argv, files, start)) return *status;
   // Without a display Qt aborts with a long story; one line says it better.
-  if (!hasDisplay()) {
-    std::fputs(
-        "simplekavo: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
-        "to run without a screen, start it under Xvfb: "
-        "xvfb-run -a simplekavo\n",
-        stderr);
+  if (const std::string why = application_host::whyNoWindow(); !why.empty()) {
+    std::fprintf(stderr, "simplekavo: %s\n", why.c_str());
     return 2;
   }
   ignoreFileSizeLimitSignal();
@@ -107,7 +107,6 @@ int runApplication(int argc, char** argv) {
   QApplication::setApplicationVersion(kVersion);
   QApplication::setWindowIcon(programIcon());
 
-  PosixFileSystem files;
   QtProgramEnd programEnd;
   // Every list starts in the folder given, or where the program was
   // started, as a file dialog does.

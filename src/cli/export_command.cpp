@@ -3,12 +3,8 @@
 
 #include "cli/export_command.h"
 
-#include <getopt.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <iomanip>
 #include <optional>
 #include <string>
@@ -16,6 +12,7 @@
 #include <vector>
 
 #include "cli/dry_run.h"
+#include "cli/export_options.h"
 #include "cli/terminal_progress.h"
 #include "cli/terminal_text.h"
 #include "export/earlier_layout.h"
@@ -26,6 +23,8 @@
 #include "export/rom_set_export.h"
 #include "export/windows1252.h"
 #include "listing/directory_listing.h"
+#include "platform/services/console.h"
+#include "platform/services/current_directory.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
 #include "platform/services/posix_file_system.h"
@@ -43,83 +42,8 @@ constexpr char kUsage[] =
     "Usage: simplekavo-export [OPTION]... SOURCE DEST\n"
     "  or:  simplekavo-export --check [OPTION]... [SOURCE] DEST\n";
 
-constexpr char kHelp[] =
-    "Copy the ROM files in SOURCE into DEST as the directories ROMS0, ROMS1,\n"
-    "... of 30 files each, every copy named by its number in the list, and\n"
-    "write the index FILES.TXT that names every game and where its copy lies.\n"
-    "\n"
-    "  -f, --filter PATTERN  export only the files that match PATTERN, such as\n"
-    "                        \"*.sms; *.gg\" (default: every file)\n"
-    "  -i, --index PATH      write the index to PATH, a file; its file name is\n"
-    "                        upper-cased (default: DEST/FILES.TXT)\n"
-    "  -r, --replace         replace an earlier layout in DEST: build the new one\n"
-    "                        beside it, reuse the earlier copies that are still\n"
-    "                        right, swap it in and remove what is left\n"
-    "  -c, --checksum        with --replace, reuse an earlier copy only when its\n"
-    "                        bytes as the drive returns them are the source's\n"
-    "                        (default: when the manifest says they are)\n"
-    "      --no-verify       do not read the copies back from the drive before\n"
-    "                        the new layout takes its place\n"
-    "  -k, --check           change nothing: read the layout in DEST back from\n"
-    "                        the drive and compare every copy with its manifest,\n"
-    "                        and, given SOURCE, with what an export of SOURCE\n"
-    "                        would write; list each difference\n"
-    "  -n, --dry-run         print the directories, the copies and the index\n"
-    "                        that the export would make, and change nothing\n"
-    "  -q, --quiet           print nothing but errors and warnings, and no\n"
-    "                        progress line\n"
-    "  -h, --help            show this help and exit\n"
-    "  -V, --version         show the version and exit\n"
-    "\n"
-    "Files are listed as in the window: hidden files, directories and anything\n"
-    "that is not a regular file are left out, and the names are numbered in\n"
-    "order, ignoring case. Patterns are separated by \";\" and ignore case.\n"
-    "\n"
-    "An export completes, flushed to the drive and read back from it, or takes\n"
-    "back what it made and leaves DEST as it was; an earlier index is replaced\n"
-    "only by a complete one. Beside the layout it writes its manifest,\n"
-    "KAVOSUMS.TXT: each copy's size and the hash of its bytes.\n"
-    "\n"
-    "To refresh a drive, export again with --replace. An earlier copy of a\n"
-    "listed name is moved to its new place instead of written again when the\n"
-    "manifest says it holds the source's bytes (the source is the one it was\n"
-    "copied from, unchanged, or hashes alike); without a manifest its bytes are\n"
-    "compared. An earlier layout is replaced only when its directories ROMSn\n"
-    "hold nothing but copies this program made.\n"
-    "\n"
-    "Exit status:\n"
-    "  0    exported and flushed to the drive (with --dry-run: it would start;\n"
-    "       with --check: everything matches)\n"
-    "  1    the export failed part-way; what it made was taken back (the\n"
-    "       message names anything that could not be); with --check: something\n"
-    "       differs\n"
-    "  2    the command line is wrong\n"
-    "  3    refused before anything was written: SOURCE cannot be listed, DEST\n"
-    "       is not a directory or another export is writing to it, a directory\n"
-    "       ROMSn is already there (see --replace) or is not this program's,\n"
-    "       the index path is not usable or lies in what a replace removes, a\n"
-    "       source cannot be read or lies in what a replace removes, two files\n"
-    "       would take one copy name, a name is too long, holds a line break or\n"
-    "       a character FAT does not take, a file is too large for FAT32, the\n"
-    "       drive has too little free space, or --replace lists no file; with\n"
-    "       --check: DEST holds no layout of this program's\n"
-    "  4    exported and flushed to the drive, but the summary could not be\n"
-    "       written to standard output (a closed pipe, a full disk)\n"
-    "  130  interrupted by Ctrl-C (129: by SIGHUP, 143: by SIGTERM); what it\n"
-    "       made was taken back\n";
-
-struct Options {
-  std::string filter = "*.*";
-  std::optional<std::string> index;
-  bool dryRun = false;
-  bool quiet = false;
-  bool replace = false;
-  bool checksum = false;
-  bool verify = true;
-  bool check = false;
-  std::string source;
-  std::string destination;
-};
+// What the command line asks for (see export_options.h).
+using Options = ExportOptions;
 
 // The parsed command line, or the status to leave with at once.
 struct Parsed {
@@ -127,92 +51,23 @@ struct Parsed {
   int status = kExported;
 };
 
-// SOURCE and DEST, or with --check DEST alone; what is wrong with them, or
-// nothing.
-std::string takeOperands(Options& options, int operands, char** argv) {
-  const int wanted = options.check && operands == 1 ? 1 : 2;
-  if (operands < wanted) return "SOURCE and DEST are both needed";
-  if (operands > wanted) return std::string("unexpected '") + argv[wanted] + "'";
-  if (wanted == 2) options.source = paths::withoutTrailingSeparators(argv[0]);
-  options.destination = paths::withoutTrailingSeparators(argv[wanted - 1]);
-  if ((wanted == 2 && options.source.empty()) || options.destination.empty())
-    return "SOURCE and DEST must not be empty";
-  if (options.checksum && !options.replace) return "--checksum needs --replace";
-  if (options.check && (options.replace || options.dryRun))
-    return "--check changes nothing: it takes neither --replace nor --dry-run";
-  return {};
-}
-
 Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  static const option kLong[] = {{"filter", required_argument, nullptr, 'f'},
-                                 {"index", required_argument, nullptr, 'i'},
-                                 {"dry-run", no_argument, nullptr, 'n'},
-                                 {"replace", no_argument, nullptr, 'r'},
-                                 {"checksum", no_argument, nullptr, 'c'},
-                                 {"no-verify", no_argument, nullptr, 'N'},
-                                 {"check", no_argument, nullptr, 'k'},
-                                 {"quiet", no_argument, nullptr, 'q'},
-                                 {"help", no_argument, nullptr, 'h'},
-                                 {"version", no_argument, nullptr, 'V'},
-                                 {nullptr, 0, nullptr, 0}};
-  auto bad = [&](const std::string& problem) {
-    err << kProgram << ": " << problem << '\n'
-        << kUsage << "Try '" << kProgram << " --help' for more information.\n";
-    return Parsed{std::nullopt, kBadUsage};
-  };
-
-  Options options;
-  optind = 0;  // a fresh scan, also when called more than once
-  opterr = 0;  // problems are reported below, in our words
-  for (;;) {
-    int previous = optind;
-    int c = getopt_long(argc, argv, ":f:i:nrckqhV", kLong, nullptr);
-    if (c == -1) break;
-    switch (c) {
-      case 'f':
-        options.filter = optarg;
-        break;
-      case 'i':
-        if (*optarg == '\0') return bad("--index needs a path");
-        options.index = optarg;
-        break;
-      case 'n':
-        options.dryRun = true;
-        break;
-      case 'r':
-        options.replace = true;
-        break;
-      case 'c':
-        options.checksum = true;
-        break;
-      case 'N':
-        options.verify = false;
-        break;
-      case 'k':
-        options.check = true;
-        break;
-      case 'q':
-        options.quiet = true;
-        break;
-      case 'h':
-        out << kUsage << kHelp;
-        return {std::nullopt, kExported};
-      case 'V':
-        out << kProgram << ' ' << kVersion << '\n';
-        return {std::nullopt, kExported};
-      case ':':
-        return bad(std::string("option '") + argv[optind - 1] + "' needs a value");
-      default:
-        return bad(std::string("unknown option '") +
-                   (optopt ? std::string("-") + char(optopt)
-                           : std::string(argv[std::max(previous, optind - 1)])) +
-                   "'");
-    }
+  ExportCommandLine line = readExportCommandLine(argc, argv);
+  switch (line.action) {
+    case ExportCommandLine::Action::Help:
+      out << kUsage << exportHelp();
+      return {std::nullopt, kExported};
+    case ExportCommandLine::Action::Version:
+      out << kProgram << ' ' << kVersion << '\n';
+      return {std::nullopt, kExported};
+    case ExportCommandLine::Action::BadUsage:
+      err << kProgram << ": " << line.problem << '\n'
+          << kUsage << "Try '" << kProgram << " --help' for more information.\n";
+      return {std::nullopt, kBadUsage};
+    case ExportCommandLine::Action::Export:
+      break;
   }
-  if (const std::string problem = takeOperands(options, argc - optind, argv + optind);
-      !problem.empty())
-    return bad(problem);
-  return {options, kExported};
+  return {std::move(line.options), kExported};
 }
 
 // "Replaced 1,005 games: 1,000 reused, 5 copied, 0 removed"
@@ -433,12 +288,11 @@ int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err
   // What was printed is part of the result: a plan that could not be
   // written (a full disk, a closed pipe) is a failure. A summary that could
   // not be is said apart, since the layout is complete by then.
-  errno = 0;
+  console::forgetWriteFailure();
   out.flush();
   if (!out) {
-    err << kProgram
-        << ": writing to standard output: " << (errno != 0 ? std::strerror(errno) : "write error")
-        << '\n';
+    const std::string reason = console::writeFailure();
+    err << kProgram << ": writing to standard output: " << reason << '\n';
     if (status != kExported) return status;
     if (parsed.options && !parsed.options->dryRun && !parsed.options->check) {
       err << kProgram

@@ -1,13 +1,10 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <iostream>
 
 #include "cli/export_command.h"
-#include "cli/terminal_progress.h"
+#include "platform/services/console.h"
 #include "platform/services/interruption.h"
 
 int main(int argc, char** argv) {
@@ -15,9 +12,10 @@ int main(int argc, char** argv) {
   // exits.
   kavo::catchInterruptions();
   // A closed output pipe is a write error to report, not a silent end.
-  ::signal(SIGPIPE, SIG_IGN);
+  kavo::console::prepare();
   kavo::ignoreFileSizeLimitSignal();
   return kavo::runExportCommand(
       argc, argv, std::cout, std::cerr,
-      {::isatty(STDERR_FILENO) == 1, kavo::terminalWidth(), ::isatty(STDOUT_FILENO) == 1});
+      {kavo::console::standardErrorIsTerminal(), kavo::console::terminalWidth(),
+       kavo::console::standardOutputIsTerminal()});
 }

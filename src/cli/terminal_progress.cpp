@@ -3,9 +3,6 @@
 
 #include "cli/terminal_progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include "cli/terminal_text.h"
 
 namespace kavo {
@@ -39,12 +36,6 @@ void TerminalProgress::finish() {
   if (!shown_) return;
   terminal_ << "\r\x1b[K" << std::flush;
   shown_ = false;
-}
-
-std::size_t terminalWidth() {
-  winsize size{};
-  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
 }
 
 }  // namespace kavo

@@ -32,7 +32,4 @@ class TerminalProgress final : public Progress {
   bool shown_ = false;
 };
 
-// The width of the terminal on standard error, or 80 when it cannot be told.
-std::size_t terminalWidth();
-
 }  // namespace kavo

@@ -3,14 +3,9 @@
 
 #include "listing/directory_listing.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 
 #include "listing/list_order.h"
-#include "platform/services/run_time_error.h"
 
 namespace kavo {
 
@@ -31,15 +26,6 @@ std::vector<std::string> namesOf(FileSystem& files, const std::string& directory
 }
 
 }  // namespace
-
-std::string currentDirectory() {
-  std::vector<char> buffer(PATH_MAX);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) throw errorFromErrno(errno, ".", PathRole::Directory);
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
 
 std::vector<std::string> listFiles(FileSystem& files, const std::string& directory,
                                    const FilePattern& pattern) {

@@ -11,9 +11,6 @@
 
 namespace kavo {
 
-// The process's current directory, as the exact bytes of its path.
-std::string currentDirectory();
-
 // The names of the regular files in `directory` that match `pattern`, in list
 // order (listOrderLess). A symbolic link to a regular file counts;
 // directories, dangling links, FIFOs, sockets and devices do not, nor do

@@ -6,28 +6,9 @@
 #include <algorithm>
 #include <set>
 
+#include "listing/drives_host.h"
+
 namespace kavo {
-
-namespace {
-
-// File systems that hold the kernel's or the system's own state rather than
-// anyone's files.
-const std::set<std::string>& systemFileSystems() {
-  static const std::set<std::string> types = {
-      "proc",       "sysfs",   "devtmpfs",   "devpts",   "cgroup",      "cgroup2",
-      "securityfs", "debugfs", "tracefs",    "pstore",   "bpf",         "mqueue",
-      "hugetlbfs",  "autofs",  "fusectl",    "configfs", "binfmt_misc", "overlay",
-      "squashfs",   "tmpfs",   "rpc_pipefs", "nsfs",     "efivarfs"};
-  return types;
-}
-
-bool holds(const std::string& mountPoint, const std::string& path) {
-  if (mountPoint == "/") return path.starts_with('/');
-  return path.starts_with(mountPoint) &&
-         (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
-}
-
-}  // namespace
 
 std::string driveText(const std::string& mountPoint, const std::string& label) {
   return label.empty() ? mountPoint : mountPoint + " [" + label + "]";
@@ -41,12 +22,15 @@ std::vector<Drive> selectDrives(const std::vector<Volume>& volumes,
     if (seen.insert(mountPoint).second)
       drives.push_back({driveText(mountPoint, label), mountPoint});
   };
+  const std::vector<std::string>& always = drives_host::alwaysOffered();
   for (const Volume& volume : volumes) {
-    const bool wanted = volume.mountPoint == "/" || volume.mountPoint == currentVolume ||
-                        !systemFileSystems().contains(volume.fileSystemType);
+    const bool wanted =
+        std::find(always.begin(), always.end(), volume.mountPoint) != always.end() ||
+        volume.mountPoint == currentVolume ||
+        !drives_host::isSystemFileSystem(volume.fileSystemType);
     if (wanted) add(volume.mountPoint, volume.label);
   }
-  add("/", {});
+  for (const std::string& mountPoint : always) add(mountPoint, {});
   if (!currentVolume.empty()) add(currentVolume, {});
   std::sort(drives.begin(), drives.end(),
             [](const Drive& a, const Drive& b) { return a.mountPoint < b.mountPoint; });
@@ -56,7 +40,7 @@ std::vector<Drive> selectDrives(const std::vector<Volume>& volumes,
 int driveHolding(const std::vector<Drive>& drives, const std::string& path) {
   int best = -1;
   for (size_t i = 0; i < drives.size(); ++i) {
-    if (holds(drives[i].mountPoint, path) &&
+    if (drives_host::holds(drives[i].mountPoint, path) &&
         (best < 0 || drives[i].mountPoint.size() > drives[best].mountPoint.size()))
       best = static_cast<int>(i);
   }

@@ -3,19 +3,42 @@
 
 #include "listing/file_pattern.h"
 
-#include <fnmatch.h>
-
 namespace kavo {
 
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool wildcardMatches(const std::string& pattern, const std::string& name) {
-  return ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | FNM_NOESCAPE) == 0;
-}
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
+
+bool matchesWildcard(std::string_view pattern, std::string_view name) {
+  constexpr std::size_t kNone = std::string_view::npos;
+  std::size_t p = 0, n = 0;
+  // Where the pattern goes on after its last "*" so far, and where in the
+  // name that star's run ends for now. On a mismatch the run takes one byte
+  // more and matching starts again from there: an earlier star never needs
+  // to take more, as the last one can take it instead.
+  std::size_t afterStar = kNone, starEnd = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      afterStar = ++p;
+      starEnd = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || lowerAscii(pattern[p]) == lowerAscii(name[n]))) {
+      ++p;
+      ++n;
+    } else if (afterStar != kNone) {
+      p = afterStar;
+      n = ++starEnd;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
 
 FilePattern::FilePattern(std::string_view text) {
   size_t start = 0;
@@ -33,10 +56,10 @@ FilePattern::FilePattern(std::string_view text) {
 bool FilePattern::matches(const std::string& name) const {
   if (patterns_.empty()) return true;
   for (const std::string& pattern : patterns_) {
-    if (wildcardMatches(pattern, name)) return true;
+    if (matchesWildcard(pattern, name)) return true;
     // "name.*" stands for "name" with any extension, or none.
     if (pattern.size() >= 2 && pattern.ends_with(".*") &&
-        wildcardMatches(pattern.substr(0, pattern.size() - 2), name))
+        matchesWildcard(std::string_view(pattern).substr(0, pattern.size() - 2), name))
       return true;
   }
   return false;

@@ -9,13 +9,13 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
 #include "export/export_plan.h"
 #include "export/export_writer.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
-#include "platform/controls/dir_list_box.h"
-#include "platform/controls/drive_list_box.h"
-#include "platform/controls/file_list_box.h"
 #include "platform/qt/handler_edge.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_progress.h"

@@ -19,7 +19,7 @@
 
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
-#include "listing/directory_listing.h"
+#include "platform/services/current_directory.h"
 #include "platform/services/paths.h"
 #include "platform/services/posix_file_system.h"
 #include "support/archive_files.h"

@@ -33,6 +33,22 @@ TEST(FilePattern, MatchesAsTheFileListPromises) {
       {"*.gg", "x.gg ", false},
       {"a\\b*", "a\\bc", true},  // a backslash is an ordinary character
       {"*.sms", ".sms", true},
+      // "[" is an ordinary character too, so tags in names match as typed.
+      {"*[b1]*", "Sonic (U) [b1].sms", true},
+      {"*[b1]*", "Bubble.sms", false},
+      {"Sonic (U) [!].sms", "sonic (u) [!].SMS", true},
+      {"[a-z].gg", "a.gg", false},
+      // Bytes outside ASCII match only themselves, one "?" each.
+      {"\xc3\xa9*", "\xc3\xa9t\xc3\xa9.gg", true},
+      {"\xc3\xa9*", "\xc3\x89t\xc3\xa9.gg", false},
+      {"??.gg", "\xc3\xa9.gg", true},
+      {"*\xff", "a\xff", true},
+      // A star takes any run, an empty one included; the last star settles.
+      {"**a**", "a", true},
+      {"*a*b*c", "xaxbxcxc", true},
+      {"*a*b*c", "xaxbxcxd", false},
+      {"a*?", "a", false},
+      {"*a*a*a*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(FilePattern(c.pattern).matches(c.name), c.matches)

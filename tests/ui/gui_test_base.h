@@ -19,9 +19,9 @@
 #include <functional>
 #include <memory>
 
-#include "platform/controls/dir_list_box.h"
-#include "platform/controls/drive_list_box.h"
-#include "platform/controls/file_list_box.h"
+#include "controls/dir_list_box.h"
+#include "controls/drive_list_box.h"
+#include "controls/file_list_box.h"
 #include "platform/qt/qt_program_end.h"
 #include "platform/services/posix_file_system.h"
 #include "support/modal_dialog.h"

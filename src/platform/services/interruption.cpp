@@ -3,40 +3,29 @@
 
 #include "platform/services/interruption.h"
 
-#include <csignal>
-#include <cstring>
+#include <atomic>
 
+#include "platform/services/interruption_host.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
 
 namespace {
 
-volatile std::sig_atomic_t received = 0;
-
-extern "C" void noteSignal(int signal) { received = signal; }
+// Lock-free, so that a signal handler may set it, as may another thread.
+std::atomic<int> received{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 }  // namespace
 
-void catchInterruptions() {
-  struct sigaction action {};
-  action.sa_handler = noteSignal;
-  sigemptyset(&action.sa_mask);
-  // No SA_RESTART: a blocking call returns early, so the stop is seen soon.
-  action.sa_flags = 0;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
-}
+void interruption_host::note(int signal) { received.store(signal, std::memory_order_relaxed); }
 
-int interruptionSignal() { return received; }
+int interruptionSignal() { return received.load(std::memory_order_relaxed); }
 
 void throwIfInterrupted() {
-  if (received != 0)
+  if (const int signal = interruptionSignal(); signal != 0)
     throw RunTimeError(ErrorNumber::UserInterrupt, {},
-                       std::string("Interrupted by SIG") + sigabbrev_np(received));
+                       "Interrupted by " + interruption_host::nameOf(signal));
 }
-
-void ignoreFileSizeLimitSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 }  // namespace kavo

@@ -504,6 +504,42 @@ void showCopied(int in, std::uint64_t start, std::uint64_t size, const std::stri
   }
 }
 
+// Copies `size` bytes from `in` to `out` with copy_file_range, showing each
+// piece to `seen` as it is copied; where the kernel cannot copy between the
+// two at all, through a buffer instead. Returns whether it went through the
+// buffer.
+bool copyInKernel(int in, int out, std::uint64_t size, bool writeBackEarly, const std::string& from,
+                  const std::string& to, const FileSystem::Seen& seen) {
+  std::uint64_t copied = 0;
+  while (copied < size) {
+    ssize_t moved = ::copy_file_range(in, nullptr, out, nullptr,
+                                      std::min<std::uint64_t>(size - copied, kCopyPiece), 0);
+    if (moved == 0) break;
+    if (moved > 0) {
+      if (writeBackEarly)
+        ::sync_file_range(out, static_cast<off_t>(copied), moved, SYNC_FILE_RANGE_WRITE);
+      // Each piece is shown as it is copied, while it is still cached.
+      if (seen) showCopied(in, copied, static_cast<std::uint64_t>(moved), from, seen);
+      copied += static_cast<std::uint64_t>(moved);
+      throwIfInterrupted();
+      continue;
+    }
+    if (errno == EINTR) {
+      throwIfInterrupted();
+      continue;
+    }
+    bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+    if (unsupported && copied == 0) {
+      copyThroughBuffer(in, out, from, to, seen);
+      return true;
+    }
+    // Failures here are nearly always on the writing side (a full or
+    // removed drive), so the copy's path is the one named.
+    fail(errno, to);
+  }
+  return false;
+}
+
 }  // namespace
 
 FileStatus PosixFileSystem::copyInto(const std::string& from, const OpenDirectory& into,
@@ -526,35 +562,7 @@ FileStatus PosixFileSystem::copyInto(const std::string& from, const OpenDirector
   // of the write-back shows in that flush, so the call's own result does
   // not matter; where it is not supported the flush does it all.
   const bool writeBackEarly = size >= kEarlyWriteBackFrom;
-  bool buffered = false;
-  std::uint64_t copied = 0;
-  while (copied < size) {
-    ssize_t moved = ::copy_file_range(in.get(), nullptr, out.get(), nullptr,
-                                      std::min<std::uint64_t>(size - copied, kCopyPiece), 0);
-    if (moved == 0) break;
-    if (moved > 0) {
-      if (writeBackEarly)
-        ::sync_file_range(out.get(), static_cast<off_t>(copied), moved, SYNC_FILE_RANGE_WRITE);
-      // Each piece is shown as it is copied, while it is still cached.
-      if (seen) showCopied(in.get(), copied, static_cast<std::uint64_t>(moved), from, seen);
-      copied += static_cast<std::uint64_t>(moved);
-      throwIfInterrupted();
-      continue;
-    }
-    if (errno == EINTR) {
-      throwIfInterrupted();
-      continue;
-    }
-    bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
-    if (unsupported && copied == 0) {
-      copyThroughBuffer(in.get(), out.get(), from, to, seen);
-      buffered = true;
-      break;
-    }
-    // Failures here are nearly always on the writing side (a full or
-    // removed drive), so the copy's path is the one named.
-    fail(errno, to);
-  }
+  const bool buffered = copyInKernel(in.get(), out.get(), size, writeBackEarly, from, to, seen);
   if (writeBackEarly && buffered) ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
   // A source cut short, grown or rewritten while it was read (or shown)
   // leaves a copy that is neither its old bytes nor its new ones; it fails,

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/controls/file_list_box.h"
+#include "controls/file_list_box.h"
 
 #include <QStringList>
 

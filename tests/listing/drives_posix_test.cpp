@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "listing/drives.h"
-
 #include <gtest/gtest.h>
+
+#include "listing/drives.h"
 
 namespace kavo {
 namespace {

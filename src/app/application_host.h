@@ -1,0 +1,19 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <string>
+
+// What the window asks of the host before it starts (application_posix.cpp).
+namespace kavo::application_host {
+
+// Why no window can be shown in this session, in one line for standard
+// error; empty when one can.
+std::string whyNoWindow();
+
+// Where the lists start when the folder the program was started in has gone:
+// the root of the file system.
+std::string fallbackStartFolder();
+
+}  // namespace kavo::application_host

@@ -1,0 +1,161 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "cli/export_options.h"
+
+#include <vector>
+
+#include "cli/command_line.h"
+#include "platform/services/paths.h"
+
+namespace kavo {
+
+namespace {
+
+enum Option { Filter, Index, Replace, Checksum, NoVerify, Check, DryRun, Quiet, Help, Version };
+
+// The options as --help lists them.
+constexpr OptionSpec kOptions[] = {
+    {Filter, "filter", 'f', "PATTERN",
+     "export only the files that match PATTERN, such as\n"
+     "\"*.sms; *.gg\" (default: every file)"},
+    {Index, "index", 'i', "PATH",
+     "write the index to PATH, a file; its file name is\n"
+     "upper-cased (default: DEST/FILES.TXT)"},
+    {Replace, "replace", 'r', "",
+     "replace an earlier layout in DEST: build the new one\n"
+     "beside it, reuse the earlier copies that are still\n"
+     "right, swap it in and remove what is left"},
+    {Checksum, "checksum", 'c', "",
+     "with --replace, reuse an earlier copy only when its\n"
+     "bytes as the drive returns them are the source's\n"
+     "(default: when the manifest says they are)"},
+    {NoVerify, "no-verify", 0, "",
+     "do not read the copies back from the drive before\n"
+     "the new layout takes its place"},
+    {Check, "check", 'k', "",
+     "change nothing: read the layout in DEST back from\n"
+     "the drive and compare every copy with its manifest,\n"
+     "and, given SOURCE, with what an export of SOURCE\n"
+     "would write; list each difference"},
+    {DryRun, "dry-run", 'n', "",
+     "print the directories, the copies and the index\n"
+     "that the export would make, and change nothing"},
+    {Quiet, "quiet", 'q', "",
+     "print nothing but errors and warnings, and no\n"
+     "progress line"},
+    {Help, "help", 'h', "", "show this help and exit"},
+    {Version, "version", 'V', "", "show the version and exit"},
+};
+
+constexpr char kAbout[] =
+    "Copy the ROM files in SOURCE into DEST as the directories ROMS0, ROMS1,\n"
+    "... of 30 files each, every copy named by its number in the list, and\n"
+    "write the index FILES.TXT that names every game and where its copy lies.\n"
+    "\n";
+
+constexpr char kMore[] =
+    "\n"
+    "Files are listed as in the window: hidden files, directories and anything\n"
+    "that is not a regular file are left out, and the names are numbered in\n"
+    "order, ignoring case. Patterns are separated by \";\" and ignore case.\n"
+    "\n"
+    "An export completes, flushed to the drive and read back from it, or takes\n"
+    "back what it made and leaves DEST as it was; an earlier index is replaced\n"
+    "only by a complete one. Beside the layout it writes its manifest,\n"
+    "KAVOSUMS.TXT: each copy's size and the hash of its bytes.\n"
+    "\n"
+    "To refresh a drive, export again with --replace. An earlier copy of a\n"
+    "listed name is moved to its new place instead of written again when the\n"
+    "manifest says it holds the source's bytes (the source is the one it was\n"
+    "copied from, unchanged, or hashes alike); without a manifest its bytes are\n"
+    "compared. An earlier layout is replaced only when its directories ROMSn\n"
+    "hold nothing but copies this program made.\n"
+    "\n"
+    "Exit status:\n"
+    "  0    exported and flushed to the drive (with --dry-run: it would start;\n"
+    "       with --check: everything matches)\n"
+    "  1    the export failed part-way; what it made was taken back (the\n"
+    "       message names anything that could not be); with --check: something\n"
+    "       differs\n"
+    "  2    the command line is wrong\n"
+    "  3    refused before anything was written: SOURCE cannot be listed, DEST\n"
+    "       is not a directory or another export is writing to it, a directory\n"
+    "       ROMSn is already there (see --replace) or is not this program's,\n"
+    "       the index path is not usable or lies in what a replace removes, a\n"
+    "       source cannot be read or lies in what a replace removes, two files\n"
+    "       would take one copy name, a name is too long, holds a line break or\n"
+    "       a character FAT does not take, a file is too large for FAT32, the\n"
+    "       drive has too little free space, or --replace lists no file; with\n"
+    "       --check: DEST holds no layout of this program's\n"
+    "  4    exported and flushed to the drive, but the summary could not be\n"
+    "       written to standard output (a closed pipe, a full disk)\n"
+    "  130  interrupted by Ctrl-C (129: by SIGHUP, 143: by SIGTERM); what it\n"
+    "       made was taken back\n";
+
+// SOURCE and DEST, or with --check DEST alone; what is wrong with them, or
+// nothing.
+std::string takeOperands(ExportOptions& options, const std::vector<std::string>& operands) {
+  const std::size_t wanted = options.check && operands.size() == 1 ? 1 : 2;
+  if (operands.size() < wanted) return "SOURCE and DEST are both needed";
+  if (operands.size() > wanted) return "unexpected '" + operands[wanted] + "'";
+  if (wanted == 2) options.source = paths::withoutTrailingSeparators(operands[0]);
+  options.destination = paths::withoutTrailingSeparators(operands[wanted - 1]);
+  if ((wanted == 2 && options.source.empty()) || options.destination.empty())
+    return "SOURCE and DEST must not be empty";
+  if (options.checksum && !options.replace) return "--checksum needs --replace";
+  if (options.check && (options.replace || options.dryRun))
+    return "--check changes nothing: it takes neither --replace nor --dry-run";
+  return {};
+}
+
+}  // namespace
+
+ExportCommandLine readExportCommandLine(int argc, const char* const* argv) {
+  using Action = ExportCommandLine::Action;
+  const CommandLine line = readCommandLine(argc, argv, kOptions);
+  ExportCommandLine read;
+  ExportOptions& options = read.options;
+  auto bad = [](std::string problem) { return ExportCommandLine{Action::BadUsage, {}, problem}; };
+  for (const OptionUse& use : line.options) {
+    switch (use.option->id) {
+      case Filter:
+        options.filter = use.value;
+        break;
+      case Index:
+        if (use.value.empty()) return bad("--index needs a path");
+        options.index = use.value;
+        break;
+      case Replace:
+        options.replace = true;
+        break;
+      case Checksum:
+        options.checksum = true;
+        break;
+      case NoVerify:
+        options.verify = false;
+        break;
+      case Check:
+        options.check = true;
+        break;
+      case DryRun:
+        options.dryRun = true;
+        break;
+      case Quiet:
+        options.quiet = true;
+        break;
+      case Help:
+        return {Action::Help, {}, {}};
+      case Version:
+        return {Action::Version, {}, {}};
+    }
+  }
+  if (!line.problem.empty()) return bad(line.problem);
+  if (std::string problem = takeOperands(options, line.operands); !problem.empty())
+    return bad(problem);
+  return read;
+}
+
+std::string exportHelp() { return kAbout + optionHelp(kOptions) + kMore; }
+
+}  // namespace kavo
