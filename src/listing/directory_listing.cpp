@@ -10,7 +10,7 @@
 #include <climits>
 
 #include "listing/list_order.h"
-#include "platform/services/run_time_error.h"
+#include "platform/services/posix_errors.h"
 
 namespace kavo {
 

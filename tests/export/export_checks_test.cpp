@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <climits>
 #include <filesystem>
 #include <functional>
@@ -272,7 +271,8 @@ TEST(ExportChecksOnFat32, WhatFatCannotHoldIsRefusedBeforeWriting) {
   }
   // What it writes there is read back; a read that fails takes it back.
   const ExportRequest alpha{root / "usb", root / "roms", {"Alpha.sms"}, root / "usb/FILES.TXT"};
-  testing::FaultInjectingFileSystem failingRead(files, FileCall::ReadBack, 2, EIO);
+  testing::FaultInjectingFileSystem failingRead(files, FileCall::ReadBack, 2,
+                                                testing::HostError::IoError);
   const auto error = errorOf<ExportFailure>([&] { exportRomSet(alpha, failingRead); });
   ASSERT_TRUE(error);
   EXPECT_EQ(error->step(), "verifying");

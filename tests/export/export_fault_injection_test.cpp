@@ -8,8 +8,6 @@
 // it), the sources untouched.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -28,6 +26,7 @@ namespace kavo {
 namespace {
 
 using testing::FaultInjectingFileSystem;
+using testing::HostError;
 using testing::readFile;
 using testing::Service;
 using testing::snapshot;
@@ -90,7 +89,7 @@ std::function<std::string()> numberedDestinations(const TempDirectory& runs) {
   };
 }
 
-// The sweep over one destination: for every service and errno, fail the
+// The sweep over one destination: for every service and fault, fail the
 // k-th call for k = 1, 2, ... until a run completes. Returns the number of
 // failing runs.
 // What stands in a destination before the export under test: by default an
@@ -109,7 +108,7 @@ Tree withoutLeftovers(Tree tree) {
 }
 
 int sweep(const RomFolder& folder, const std::function<std::string()>& freshDestination,
-          const std::vector<Service>& services, const std::vector<int>& errnos,
+          const std::vector<Service>& services, const std::vector<HostError>& faults,
           const std::function<void(const std::string&)>& prepare = earlierIndexAndOwnFile,
           bool replace = false) {
   const Tree sourceBefore = snapshot(folder.source);
@@ -119,18 +118,20 @@ int sweep(const RomFolder& folder, const std::function<std::string()>& freshDest
     // A refusal before writing is the same whatever the reason: one will do;
     // so is a read that fails, which a drive reports as an I/O error.
     const bool looking = service == Service::Look || service == Service::Lock;
-    const std::vector<int> tried = looking                        ? std::vector<int>{errnos.front()}
-                                   : service == Service::ReadBack ? std::vector<int>{EIO}
-                                                                  : errnos;
-    for (int error : tried) {
+    const std::vector<HostError> tried = looking ? std::vector{faults.front()}
+                                         : service == Service::ReadBack
+                                             ? std::vector{HostError::IoError}
+                                             : faults;
+    for (HostError fault : tried) {
+      const std::string reason = testing::hostError(fault, {}).reason();
       for (int k = 1;; ++k) {
         SCOPED_TRACE(std::string(testing::nameOf(service)) + " call " + std::to_string(k) +
-                     " fails with " + std::strerror(error));
+                     " fails with " + reason);
         const std::string destination = freshDestination();
         prepare(destination);
         const Tree before = snapshot(destination);
 
-        FaultInjectingFileSystem files(realFiles, service, k, error);
+        FaultInjectingFileSystem files(realFiles, service, k, fault);
         std::optional<ExportFailure> failure;
         bool completed = false;
         ExportRequest request{destination, folder.source, folder.names, destination + "/FILES.TXT"};
@@ -165,7 +166,7 @@ int sweep(const RomFolder& folder, const std::function<std::string()>& freshDest
         EXPECT_TRUE(failure);
         if (failure) {
           EXPECT_FALSE(failure->path().empty());
-          EXPECT_EQ(failure->reason(), std::strerror(error));
+          EXPECT_EQ(failure->reason(), reason);
           EXPECT_NE(std::string(failure->what()).find(failure->path()), std::string::npos);
           EXPECT_FALSE(failure->step().empty());
           // The checks come before any writing; looks later on (reading
@@ -199,9 +200,9 @@ TEST(ExportFaultInjection, EveryFailingOperationIsReportedAndTakenBack) {
   TempDirectory runs;
   const int faultPoints = sweep(folder, numberedDestinations(runs),
                                 {testing::kAllServices.begin(), testing::kAllServices.end()},
-                                {ENOSPC, EIO, EACCES, ENOENT});
+                                {testing::kInjectedFaults.begin(), testing::kInjectedFaults.end()});
   std::cout << "fault points injected: " << faultPoints << "\n";
-  // Every copy fails once with each errno, every source is looked at, and
+  // Every copy fails once with each fault, every source is looked at, and
   // the directories, the index and the flush come on top.
   EXPECT_GT(faultPoints, 4 * kRomCount + kRomCount);
 }
@@ -221,7 +222,8 @@ TEST(ExportFaultInjection, EveryFailingOperationOfAReplaceLeavesTheEarlierLayout
   TempDirectory runs;
   const int faultPoints = sweep(
       folder, numberedDestinations(runs),
-      {testing::kAllServices.begin(), testing::kAllServices.end()}, {ENOSPC, EIO},
+      {testing::kAllServices.begin(), testing::kAllServices.end()},
+      {HostError::NoSpace, HostError::IoError},
       [&](const std::string& destination) {
         exportRomSet({destination, folder.source, earlierNames, destination + "/FILES.TXT"},
                      realFiles);
@@ -256,7 +258,7 @@ TEST(ExportFaultInjection, OnAFat32VolumeEveryFailureLeavesTheVolumeAsItWas) {
             },
             {Service::Open, Service::Print, Service::Close, Service::MakeDirectory, Service::Copy,
              Service::Rename, Service::Remove, Service::Sync},
-            {ENOSPC});
+            {HostError::NoSpace});
   std::cout << "fault points injected on FAT32: " << faultPoints << "\n";
   // Every copy fails once, and the directories, the index and the flush
   // come on top.

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -33,6 +32,7 @@ namespace {
 using testing::ExportFixture;
 using testing::FaultInjectingFileSystem;
 using testing::games;
+using testing::HostError;
 using testing::Names;
 using testing::readFile;
 using testing::romBytes;
@@ -211,9 +211,10 @@ TEST_F(ExportFixture, AFailurePartWayTakesBackWhatItMade) {
   const Tree before = snapshot(root.path());
   WatchingFileSystem full(files, [&](FileCall call, const std::string& path, const std::string&) {
     if (call == FileCall::Copy && std::stoi(path.substr(path.rfind('/') + 1)) >= 35)
-      throw errorFromErrno(ENOSPC, path);
+      throw testing::hostError(HostError::NoSpace, path);
   });
-  FaultInjectingFileSystem flush(files, Service::Sync, 3, EIO);  // the first sync of a volume
+  FaultInjectingFileSystem flush(files, Service::Sync, 3,
+                                 HostError::IoError);  // the first sync of a volume
   // Sources are looked at, not opened, before writing; one that has become
   // a FIFO, or unreadable, by the time its copy opens it fails part-way.
   // (Root reads whatever it likes, so for root the open fails as it would
@@ -226,7 +227,7 @@ TEST_F(ExportFixture, AFailurePartWayTakesBackWhatItMade) {
       std::call_once(*once, change);
       if (from == changing && ::geteuid() == 0 &&
           std::filesystem::status(changing).permissions() == std::filesystem::perms::none)
-        throw errorFromErrno(EACCES, from);
+        throw testing::hostError(HostError::AccessDenied, from);
     };
   };
   WatchingFileSystem fifo(files, onFirstCopy([&] {
@@ -278,7 +279,7 @@ TEST_F(ExportFixture, WhatCouldNotBeTakenBackIsNamed) {
   WatchingFileSystem pulled(files, [&](FileCall call, const std::string& path, const std::string&) {
     if ((call == FileCall::Copy && std::stoi(path.substr(path.rfind('/') + 1)) >= 2) ||
         call == FileCall::Remove)
-      throw errorFromErrno(EIO, path);
+      throw testing::hostError(HostError::IoError, path);
   });
   ExportRequest oneAtATime = request(names);
   oneAtATime.copiesAtOnce = 1;
@@ -558,7 +559,7 @@ TEST_F(ExportFixture, AnInterruptedReplacesLeftoversAreClearedAndNothingReused) 
                                  "/ROMS1.simplekavo-new to export again.");
 
   Tree before = snapshot(destination);
-  FaultInjectingFileSystem failingRemove(files, Service::Remove, 2, EIO);
+  FaultInjectingFileSystem failingRemove(files, Service::Remove, 2, HostError::IoError);
   auto failed = failure(request(names, true), failingRemove);
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->step(), "clearing what an interrupted export left");
@@ -591,7 +592,7 @@ TEST_F(ExportFixture, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
                                  "and remove " +
                                  index + ".simplekavo-new to export again.");
 
-  FaultInjectingFileSystem failingCopy(files, Service::Copy, 1, ENOSPC);
+  FaultInjectingFileSystem failingCopy(files, Service::Copy, 1, HostError::NoSpace);
   auto failed = failure(request(names, true), failingCopy);
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->step(), "copying");

@@ -195,7 +195,7 @@ TEST_F(PosixFileSystemTest, DirectoriesAreMadeOnceAndChecked) {
   files.makeDirectory(dir / "ROMS0");
   const FileStatus made = files.status(dir / "ROMS0", Look::Access);
   EXPECT_EQ(made.type, FileType::Directory);
-  EXPECT_EQ(made.accessDenied, 0);
+  EXPECT_FALSE(made.accessDenied);
 
   auto twice = errorOf([&] { files.makeDirectory(dir / "ROMS0"); });
   ASSERT_TRUE(twice);
