@@ -5,12 +5,9 @@
 // replace can move instead of copying.
 #include "export/export_plan.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <atomic>
-#include <ctime>
 #include <functional>
 #include <optional>
 
@@ -18,25 +15,16 @@
 #include "platform/services/forwarding_file_system.h"
 #include "support/archive_files.h"
 #include "support/export_fixture.h"
-#include "support/mounted_volume.h"
 
-namespace kavo {
+namespace kavo::testing {
 namespace {
 
-using testing::ExportFixture;
-using testing::games;
-using testing::Names;
-using testing::writeFile;
-
-void setModified(const std::string& path, std::time_t seconds, long nanoseconds = 0) {
-  const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
+using ExportPlanTest = ExportFixture;
 
 // The one predicate: the size first; then, without a record of the copy
 // or when asked, the bytes as the drive returns them; else the record: the
 // source unchanged since, or its bytes hashed to the recorded hash.
-TEST_F(ExportFixture, AnEarlierCopyIsStillRightBySizeThenRecordOrBytes) {
+TEST_F(ExportPlanTest, AnEarlierCopyIsStillRightBySizeThenRecordOrBytes) {
   writeFile(source + "/rom", "the bytes");
   writeFile(destination + "/copy", "the bytes");
   writeFile(destination + "/other", "the BYTES");
@@ -75,43 +63,15 @@ TEST_F(ExportFixture, AnEarlierCopyIsStillRightBySizeThenRecordOrBytes) {
   }
 }
 
-// On the file system of players' USB drives, which keeps times in steps of
-// 2 s: copies made there are recognised as unchanged by the manifest, and a
-// source with other bytes of the same size and time is not. Only the plan
-// is made here: the FUSE stand-in for FAT32 loses a renamed directory's
-// contents, so the swap is tested on the local disk.
-TEST_F(ExportFixture, OnFat32UnchangedCopiesAreRecognisedByTheManifest) {
-  const std::string usb = root / "fat";
-  testing::makeDirectories(usb);
-  auto volume = testing::MountedVolume::fat32(usb, root / "fat.img", 64);
-  if (!volume.mounted()) GTEST_SKIP() << volume.why();
-  const Names names = games(0, 35);
-  addRoms(names);
-  // Times that FAT cannot keep as they are: odd seconds and fractions.
-  for (std::size_t j = 0; j < names.size(); ++j)
-    setModified(source + "/" + names[j], 1'700'000'001 + static_cast<std::time_t>(j), 999'999'999);
-  exportRomSet(request(names, false, usb), files);
-  writeFile(source + "/Game 007.sms", "ROM:" + testing::romBytes("Game 007.sms").substr(4));
-  setModified(source + "/Game 007.sms", 1'700'000'008, 999'999'999);
-
-  const ExportRequest replace = request(names, true, usb);
-  DirectoryClaims claims;
-  const ExportPlan plan = planExport(replace, files, claims);
-  EXPECT_TRUE(plan.staged);
-  EXPECT_EQ(plan.reused, names.size() - 1);
-  EXPECT_TRUE(plan.copies[7].reusedFrom.empty());
-  EXPECT_EQ(plan.copies[8].reusedFrom, usb + "/ROMS0/8.SMS");
-}
-
 // A manifest that does not match the layout beside it, or cannot be read as
 // one, is not trusted: the plan says so and compares the earlier copies
 // byte for byte, reusing those still right.
-TEST_F(ExportFixture, AManifestThatDoesNotMatchItsLayoutIsNotTrusted) {
+TEST_F(ExportPlanTest, AManifestThatDoesNotMatchItsLayoutIsNotTrusted) {
   const Names names = games(0, 10);
   addRoms(names);
   exportRomSet(request(names), files);
   const std::string manifest = destination + "/" + kManifestName;
-  const std::string text = testing::readFile(manifest);
+  const std::string text = readFile(manifest);
   const struct {
     const char* what;
     std::function<void()> damage;
@@ -144,7 +104,7 @@ TEST_F(ExportFixture, AManifestThatDoesNotMatchItsLayoutIsNotTrusted) {
 // The plan looks at each source without opening it (the copy opens it
 // anyway); only a name that may be an archive is opened, to read its
 // first bytes.
-TEST_F(ExportFixture, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
+TEST_F(ExportPlanTest, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
   struct CountingOpens final : ForwardingFileSystem {
     using ForwardingFileSystem::ForwardingFileSystem;
     std::atomic<int> opened = 0, others = 0;  // the archive's opens, and the rest
@@ -156,7 +116,7 @@ TEST_F(ExportFixture, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
   } counting(files);
   Names names = games(0, 200);
   addRoms(names);
-  testing::writeArchive(source + "/Set.zip", "zip", {{"set.sms", "rom"}});
+  writeFile(source + "/Set.zip", archiveBytes("zip", {{"set.sms", "rom"}}));
   names.push_back("Set.zip");
   DirectoryClaims claims;
   const ExportPlan plan = planExport(request(names), counting, claims);
@@ -166,4 +126,4 @@ TEST_F(ExportFixture, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
 }
 
 }  // namespace
-}  // namespace kavo
+}  // namespace kavo::testing
