@@ -3,7 +3,6 @@
 
 #include "export/export_checks.h"
 
-#include <cerrno>
 #include <cstring>
 #include <optional>
 
@@ -36,8 +35,8 @@ FileStatus requireDirectory(FileSystem& files, const std::string& path,
 }
 
 void requireWritable(const FileStatus& directory, const std::string& path) {
-  if (directory.accessDenied != 0)
-    throw errorFromErrno(directory.accessDenied, path, PathRole::Directory);
+  if (const auto& denied = directory.accessDenied)
+    throw RunTimeError(denied->number(), path, denied->reason());
 }
 
 RunTimeError isADirectory(const std::string& path) {
@@ -122,9 +121,10 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
 
 SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName) {
   SourceLook look{files.status(path, Look::Access), std::nullopt};
-  if (look.status.type == FileType::Missing) throw errorFromErrno(ENOENT, path);
+  if (look.status.type == FileType::Missing)
+    throw RunTimeError(ErrorNumber::FileNotFound, path, "No such file or directory");
   if (look.status.type != FileType::Regular) throw notRegularFileError(path);
-  if (look.status.accessDenied != 0) throw errorFromErrno(look.status.accessDenied, path);
+  if (look.status.accessDenied) throw *look.status.accessDenied;
   if (!mayBeArchive(listedName)) return look;
   const std::unique_ptr<ReadableFile> file = files.openForReading(path);
   char start[8] = {};

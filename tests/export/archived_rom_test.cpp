@@ -9,24 +9,19 @@
 #include <optional>
 #include <string>
 
-#include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "support/archive_files.h"
-#include "support/temp_directory.h"
+#include "support/memory_file_system.h"
 
-namespace kavo {
+namespace kavo::testing {
 namespace {
 
-using testing::Member;
-using testing::readFile;
-using testing::writeArchive;
-using testing::writeFile;
-
-// Changes the archive's bytes on disk as `damage` says.
-void damage(const std::string& path, const std::function<void(std::string&)>& how) {
-  std::string bytes = readFile(path);
+// Changes the archive's bytes as `damage` says.
+void damage(TestFiles& files, const std::string& path,
+            const std::function<void(std::string&)>& how) {
+  std::string bytes = files.readFile(path);
   how(bytes);
-  writeFile(path, bytes);
+  files.writeFile(path, bytes);
 }
 
 const std::string kRom(70'000, 'r');
@@ -134,14 +129,13 @@ TEST(ArchivedRom, OneRomAnArchiveIsFoundUnpackedOrRefusedWithTheReason) {
        "Cannot be unpacked: ZIP uncompressed data is wrong size|Unpacks to more bytes than it "
        "declares (16)"},
   };
-  PosixFileSystem files;
+  MemoryFileSystem files;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    testing::TempDirectory dir;
-    const std::string path = dir / c.listed;
-    writeArchive(path, c.format, c.members);
-    if (c.damaged) damage(path, c.damaged);
-    const auto format = archiveFormatOf(readFile(path).substr(0, 8));
+    const std::string path = files.root() / c.listed;
+    files.writeFile(path, archiveBytes(c.format, c.members));
+    if (c.damaged) damage(files, path, c.damaged);
+    const auto format = archiveFormatOf(files.readFile(path).substr(0, 8));
     ASSERT_TRUE(format);
     std::optional<ArchivedRom> rom;
     try {
@@ -178,4 +172,4 @@ TEST(ArchivedRom, OneRomAnArchiveIsFoundUnpackedOrRefusedWithTheReason) {
 }
 
 }  // namespace
-}  // namespace kavo
+}  // namespace kavo::testing

@@ -4,25 +4,18 @@
 #include "export/earlier_layout.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "export/export_paths.h"
 #include "export/rom_layout.h"
 #include "export/windows1252.h"
-#include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "support/error_of.h"
-#include "support/temp_directory.h"
+#include "support/memory_file_system.h"
 
-namespace kavo {
+namespace kavo::testing {
 namespace {
-
-using testing::errorOf;
-using testing::makeDirectories;
-using testing::TempDirectory;
-using testing::writeFile;
 
 TEST(EarlierLayout, GroupDirectoryNamesAreRomsAndADecimalNumber) {
   const struct {
@@ -56,21 +49,21 @@ TEST(EarlierLayout, CopyNamesAreAnIndexOfTheGroupAndAnUpperCasedExtension) {
 }
 
 TEST(EarlierLayout, FindsTheGroupsAndCopiesOfAnEarlierExport) {
-  TempDirectory dir;
-  PosixFileSystem files;
+  MemoryFileSystem files;
+  const Folder& dir = files.root();
   EXPECT_TRUE(findEarlierLayout(files, dir.path()).empty());
-  writeFile(dir / "FILES.TXT", "records");
-  writeFile(dir / "ROMS-notes.txt", "the user's");
-  makeDirectories(dir / "ROMS1");
-  makeDirectories(dir / "ROMS0");
-  makeDirectories(dir / "roms7");  // not a name this program makes
-  writeFile(dir / "ROMS0/0.SMS", "a");
-  writeFile(dir / "ROMS0/1.GG", "b");
-  writeFile(dir / "ROMS1/30.SMS", "c");
+  files.writeFile(dir / "FILES.TXT", "records");
+  files.writeFile(dir / "ROMS-notes.txt", "the user's");
+  files.makeDirectories(dir / "ROMS1");
+  files.makeDirectories(dir / "ROMS0");
+  files.makeDirectories(dir / "roms7");  // not a name this program makes
+  files.writeFile(dir / "ROMS0/0.SMS", "a");
+  files.writeFile(dir / "ROMS0/1.GG", "b");
+  files.writeFile(dir / "ROMS1/30.SMS", "c");
   // What an interrupted replace left, told apart from the groups.
-  makeDirectories(dir / "ROMS2.simplekavo-new");
-  writeFile(dir / "ROMS2.simplekavo-new/61.SMS", "d");
-  makeDirectories(dir / "ROMS0.simplekavo-old");
+  files.makeDirectories(dir / "ROMS2.simplekavo-new");
+  files.writeFile(dir / "ROMS2.simplekavo-new/61.SMS", "d");
+  files.makeDirectories(dir / "ROMS0.simplekavo-old");
   const EarlierLayout found = findEarlierLayout(files, dir.path());
   ASSERT_EQ(found.groups.size(), 2u);
   EXPECT_EQ(found.groups[0].name, "ROMS0");
@@ -85,7 +78,7 @@ TEST(EarlierLayout, FindsTheGroupsAndCopiesOfAnEarlierExport) {
   EXPECT_EQ(found.leftovers[1].name, waitingName("ROMS2", Waiting::Staged));
   EXPECT_EQ(found.leftovers[1].copies.size(), 1u);
 
-  writeFile(dir / "ROMS2.simplekavo-new/notes.txt", "the user's");
+  files.writeFile(dir / "ROMS2.simplekavo-new/notes.txt", "the user's");
   auto error = errorOf([&] { findEarlierLayout(files, dir.path()); });
   ASSERT_TRUE(error);
   EXPECT_TRUE(error->path().ends_with("/ROMS2.simplekavo-new/notes.txt")) << error->path();
@@ -114,24 +107,24 @@ TEST(EarlierLayout, ListedNamesFindTheirEarlierListIndexWhenUnambiguous) {
 TEST(EarlierLayout, AForeignEntryInAGroupDirectoryIsNamed) {
   const struct {
     const char* what;
-    void (*make)(const std::string& group);
+    void (*make)(TestFiles& files, const std::string& group);
   } cases[] = {
-      {"a subdirectory", [](const std::string& g) { makeDirectories(g + "/5.SMS"); }},
-      {"another name", [](const std::string& g) { writeFile(g + "/5.SMS", ""); }},
-      {"a link",
-       [](const std::string& g) { ASSERT_EQ(::symlink("0.SMS", (g + "/1.SMS").c_str()), 0); }},
+      {"a subdirectory",
+       [](TestFiles& f, const std::string& g) { f.makeDirectories(g + "/5.SMS"); }},
+      {"another name", [](TestFiles& f, const std::string& g) { f.writeFile(g + "/5.SMS", ""); }},
+      {"a link", [](TestFiles& f, const std::string& g) { f.makeLink("0.SMS", g + "/1.SMS"); }},
   };
   for (const auto& c : cases) {
-    TempDirectory dir;
-    PosixFileSystem files;
-    makeDirectories(dir / "ROMS1");
-    writeFile(dir / "ROMS1/30.SMS", "a");
+    MemoryFileSystem files;
+    const Folder& dir = files.root();
+    files.makeDirectories(dir / "ROMS1");
+    files.writeFile(dir / "ROMS1/30.SMS", "a");
     if (std::string(c.what) == "a link") {
-      makeDirectories(dir / "ROMS0");
-      writeFile(dir / "ROMS0/0.SMS", "a");
-      c.make(dir / "ROMS0");
+      files.makeDirectories(dir / "ROMS0");
+      files.writeFile(dir / "ROMS0/0.SMS", "a");
+      c.make(files, dir / "ROMS0");
     } else {
-      c.make(dir / "ROMS1");
+      c.make(files, dir / "ROMS1");
     }
     auto error = errorOf([&] { findEarlierLayout(files, dir.path()); });
     ASSERT_TRUE(error) << c.what;
@@ -178,4 +171,4 @@ TEST(EarlierLayout, AnIndexThisProgramWroteReadsBackToItsRecords) {
 }
 
 }  // namespace
-}  // namespace kavo
+}  // namespace kavo::testing

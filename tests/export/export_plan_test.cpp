@@ -5,12 +5,9 @@
 // replace can move instead of copying.
 #include "export/export_plan.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <atomic>
-#include <ctime>
 #include <functional>
 #include <optional>
 
@@ -19,20 +16,16 @@
 #include "platform/services/forwarding_file_system.h"
 #include "support/archive_files.h"
 #include "support/export_fixture.h"
-#include "support/mounted_volume.h"
 
-namespace kavo {
+namespace kavo::testing {
 namespace {
 
-using testing::ExportFixture;
-using testing::games;
-using testing::Names;
-using testing::writeFile;
+using ExportPlanTest = ExportFixture;
 
 // The one predicate: the size first; then, without a record of the copy
 // or when asked, the bytes as the drive returns them; else the record: the
 // source unchanged since, or its bytes hashed to the recorded hash.
-TEST_F(ExportFixture, AnEarlierCopyIsStillRightBySizeThenRecordOrBytes) {
+TEST_F(ExportPlanTest, AnEarlierCopyIsStillRightBySizeThenRecordOrBytes) {
   writeFile(source + "/rom", "the bytes");
   writeFile(destination + "/copy", "the bytes");
   writeFile(destination + "/other", "the BYTES");
@@ -72,37 +65,15 @@ TEST_F(ExportFixture, AnEarlierCopyIsStillRightBySizeThenRecordOrBytes) {
   }
 }
 
-// The FUSE stand-in for FAT32 loses a renamed folder's files. A refresh,
-// which renames folders, is refused there before anything of it is
-// written, saying what to do; the earlier layout stays whole.
-TEST_F(ExportFixture, OnAVolumeThatLosesRenamedFoldersARefreshIsRefused) {
-  const std::string usb = root / "fat";
-  testing::makeDirectories(usb);
-  auto volume = testing::MountedVolume::fat32(usb, root / "fat.img", 64);
-  if (!volume.mounted()) GTEST_SKIP() << volume.why();
-  const Names names = games(0, 35);
-  addRoms(names);
-  exportRomSet(request(names, false, usb), files);
-  const testing::Tree before = testing::snapshot(usb);
-  const auto refused = failure(request(names, true, usb), files);
-  ASSERT_TRUE(refused);
-  EXPECT_TRUE(refused->refused());
-  EXPECT_EQ(refused->path(), usb);
-  EXPECT_EQ(refused->reason(),
-            "Loses the files of a folder that is renamed (as the FUSE driver for FAT does), so a "
-            "refresh here could lose your games");
-  EXPECT_EQ(testing::snapshot(usb), before);
-}
-
 // A manifest that does not match the layout beside it, or cannot be read as
 // one, is not trusted: the plan says so and compares the earlier copies
 // byte for byte, reusing those still right.
-TEST_F(ExportFixture, AManifestThatDoesNotMatchItsLayoutIsNotTrusted) {
+TEST_F(ExportPlanTest, AManifestThatDoesNotMatchItsLayoutIsNotTrusted) {
   const Names names = games(0, 10);
   addRoms(names);
   exportRomSet(request(names), files);
   const std::string manifest = destination + "/" + kManifestName;
-  const std::string text = testing::readFile(manifest);
+  const std::string text = readFile(manifest);
   const struct {
     const char* what;
     std::function<void()> damage;
@@ -135,7 +106,7 @@ TEST_F(ExportFixture, AManifestThatDoesNotMatchItsLayoutIsNotTrusted) {
 // The plan looks at each source without opening it (the copy opens it
 // anyway); only a name that may be an archive is opened, to read its
 // first bytes.
-TEST_F(ExportFixture, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
+TEST_F(ExportPlanTest, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
   struct CountingOpens final : ForwardingFileSystem {
     using ForwardingFileSystem::ForwardingFileSystem;
     std::atomic<int> opened = 0, others = 0;  // the archive's opens, and the rest
@@ -147,7 +118,7 @@ TEST_F(ExportFixture, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
   } counting(files);
   Names names = games(0, 200);
   addRoms(names);
-  testing::writeArchive(source + "/Set.zip", "zip", {{"set.sms", "rom"}});
+  writeFile(source + "/Set.zip", archiveBytes("zip", {{"set.sms", "rom"}}));
   names.push_back("Set.zip");
   DirectoryClaims claims;
   const ExportPlan plan = planExport(request(names), counting, claims);
@@ -157,4 +128,4 @@ TEST_F(ExportFixture, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
 }
 
 }  // namespace
-}  // namespace kavo
+}  // namespace kavo::testing

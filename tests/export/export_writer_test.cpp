@@ -6,15 +6,11 @@
 // the destination as it was, or the message names what could not be.
 #include "export/export_writer.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <ctime>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 
@@ -27,34 +23,12 @@
 #include "support/fault_injecting_file_system.h"
 #include "support/watching_file_system.h"
 
-namespace kavo {
+namespace kavo::testing {
 namespace {
 
-using testing::ExportFixture;
-using testing::FaultInjectingFileSystem;
-using testing::games;
-using testing::Names;
-using testing::readFile;
-using testing::romBytes;
-using testing::Service;
-using testing::snapshot;
-using testing::TempDirectory;
-using testing::Tree;
-using testing::WatchingFileSystem;
-using testing::writeFile;
+using ExportWriterTest = ExportFixture;
 
-struct timespec modified(const std::string& path) {
-  struct stat status {};
-  EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
-  return status.st_mtim;
-}
-
-void setModified(const std::string& path, struct timespec when) {
-  const struct timespec times[2] = {when, when};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
-
-TEST_F(ExportFixture, WorkedExampleEndToEnd) {
+TEST_F(ExportWriterTest, WorkedExampleEndToEnd) {
   addRoms({"Alpha.sms", "Beta Game.gg"});
   const ExportSummary result = exportRomSet(request({"Alpha.sms", "Beta Game.gg"}), files);
   EXPECT_EQ(result.indexPath, destination + "/FILES.TXT");
@@ -64,11 +38,10 @@ TEST_F(ExportFixture, WorkedExampleEndToEnd) {
 
   const std::string index = "Alpha.sms,ROMS0\\0.sms\nBeta Game.gg,ROMS0\\1.gg\n  ";
   EXPECT_EQ(index.size(), 48u);
-  EXPECT_EQ(testing::layoutSnapshot(destination),
+  EXPECT_EQ(layoutSnapshot(destination),
             (Tree{{"FILES.TXT", index},
-                  {kManifestName,
-                   testing::rightManifest({{"ROMS0/0.SMS", romBytes("Alpha.sms").size()},
-                                           {"ROMS0/1.GG", romBytes("Beta Game.gg").size()}})},
+                  {kManifestName, rightManifest({{"ROMS0/0.SMS", romBytes("Alpha.sms").size()},
+                                                 {"ROMS0/1.GG", romBytes("Beta Game.gg").size()}})},
                   {"ROMS0", "<dir>"},
                   {"ROMS0/0.SMS", romBytes("Alpha.sms")},
                   {"ROMS0/1.GG", romBytes("Beta Game.gg")}}));
@@ -77,17 +50,17 @@ TEST_F(ExportFixture, WorkedExampleEndToEnd) {
 // An earlier index is replaced whole, nothing left beside it; names are
 // bytes on disk and Windows-1252 in the index; the answer's file name is
 // upper-cased, its directory kept.
-TEST_F(ExportFixture, TheIndexIsReplacedWholeInWindows1252WhereTheAnswerSays) {
+TEST_F(ExportWriterTest, TheIndexIsReplacedWholeInWindows1252WhereTheAnswerSays) {
   const Names names = {"Caf\u00e9.sms", "\xff\xfe.gg", "README"};
   addRoms(names);
   writeFile(destination + "/FILES.TXT", "an earlier index, longer than the new one will be");
   writeFile(destination + "/notes.txt", "the user's own");
   ASSERT_EQ(exportRomSet(request(names), files).files, 3u);
   EXPECT_EQ(
-      testing::layoutSnapshot(destination),
-      (Tree{{kManifestName, testing::rightManifest({{"ROMS0/0.SMS", romBytes(names[0]).size()},
-                                                    {"ROMS0/1.GG", romBytes(names[1]).size()},
-                                                    {"ROMS0/2README", romBytes(names[2]).size()}})},
+      layoutSnapshot(destination),
+      (Tree{{kManifestName, rightManifest({{"ROMS0/0.SMS", romBytes(names[0]).size()},
+                                           {"ROMS0/1.GG", romBytes(names[1]).size()},
+                                           {"ROMS0/2README", romBytes(names[2]).size()}})},
             {"FILES.TXT",  // 59 bytes of records, 5 spaces
              "Caf\xe9.sms,ROMS0\\0.sms\n\xff\xfe.gg,ROMS0\\1.gg\nREADME,ROMS0\\2README\n     "},
             {"notes.txt", "the user's own"},
@@ -96,9 +69,9 @@ TEST_F(ExportFixture, TheIndexIsReplacedWholeInWindows1252WhereTheAnswerSays) {
             {"ROMS0/1.GG", romBytes(names[1])},
             {"ROMS0/2README", romBytes(names[2])}}));
 
-  testing::makeDirectories(root / "Index Here");
+  makeDirectories(root / "Index Here");
   ExportRequest elsewhere = request({"README"}, false, root / "other");
-  testing::makeDirectories(elsewhere.destination);
+  makeDirectories(elsewhere.destination);
   elsewhere.indexPath = root / "Index Here/files.txt";
   EXPECT_EQ(exportRomSet(elsewhere, files).indexPath, root / "Index Here/FILES.TXT");
   EXPECT_EQ(snapshot(root / "Index Here"),
@@ -107,15 +80,15 @@ TEST_F(ExportFixture, TheIndexIsReplacedWholeInWindows1252WhereTheAnswerSays) {
   EXPECT_EQ(proposedIndexPath("/"), "//FILES.TXT");
 }
 
-TEST_F(ExportFixture, GroupsOfThirtyWithALastEmptyGroupOnMultiples) {
+TEST_F(ExportWriterTest, GroupsOfThirtyWithALastEmptyGroupOnMultiples) {
   const struct {
     std::size_t count;
     std::vector<std::size_t> filesPerGroup;
   } cases[] = {{0, {0}}, {30, {30, 0}}, {31, {30, 1}}, {60, {30, 30, 0}}};
   for (const auto& c : cases) {
-    TempDirectory scratch;
+    const Folder scratch(root / std::to_string(c.count));
     ExportRequest job{scratch / "out", source, {}, scratch / "out/FILES.TXT"};
-    testing::makeDirectories(job.destination);
+    makeDirectories(job.destination);
     std::string expectedRecords;
     for (std::size_t j = 0; j < c.count; ++j) {
       job.names.push_back("Game " + std::to_string(j) + ".sms");
@@ -176,7 +149,7 @@ class RecordingCopies final : public ForwardingFileSystem {
   std::mutex mutex_;
 };
 
-TEST_F(ExportFixture, FortyThousandNamesAreAllExported) {
+TEST_F(ExportWriterTest, FortyThousandNamesAreAllExported) {
   Names names;
   for (int j = 0; j < 40'000; ++j) names.push_back("Game " + std::to_string(j) + ".gg");
   RecordingCopies recording(files);
@@ -204,37 +177,31 @@ TEST_F(ExportFixture, FortyThousandNamesAreAllExported) {
 
 // A full disk from copy 35 on, and a flush that fails: the message names
 // the step, the path and the reason, and everything made is taken back.
-TEST_F(ExportFixture, AFailurePartWayTakesBackWhatItMade) {
+TEST_F(ExportWriterTest, AFailurePartWayTakesBackWhatItMade) {
   const Names names = games(0, 40);
   addRoms(names);
   writeFile(destination + "/FILES.TXT", "an earlier index");
   const Tree before = snapshot(root.path());
   WatchingFileSystem full(files, [&](FileCall call, const std::string& path, const std::string&) {
     if (call == FileCall::Copy && std::stoi(path.substr(path.rfind('/') + 1)) >= 35)
-      throw errorFromErrno(ENOSPC, path);
+      throw hostError(HostError::NoSpace, path);
   });
-  FaultInjectingFileSystem flush(files, Service::Sync, 3, EIO);  // the first sync of a volume
+  FaultInjectingFileSystem flush(files, Service::Sync, 3,
+                                 HostError::IoError);  // the first sync of a volume
   // Sources are looked at, not opened, before writing; one that has become
   // a FIFO, or unreadable, by the time its copy opens it fails part-way.
-  // (Root reads whatever it likes, so for root the open fails as it would
-  // for anyone else.)
   const std::string changing = source + "/" + names[36];
   const auto onFirstCopy = [&](std::function<void()> change) {
-    return [&, change, once = std::make_shared<std::once_flag>()](FileCall call, const std::string&,
-                                                                  const std::string& from) {
-      if (call != FileCall::Copy) return;
-      std::call_once(*once, change);
-      if (from == changing && ::geteuid() == 0 &&
-          std::filesystem::status(changing).permissions() == std::filesystem::perms::none)
-        throw errorFromErrno(EACCES, from);
+    return [change, once = std::make_shared<std::once_flag>()](FileCall call, const std::string&,
+                                                               const std::string&) {
+      if (call == FileCall::Copy) std::call_once(*once, change);
     };
   };
   WatchingFileSystem fifo(files, onFirstCopy([&] {
-                            std::filesystem::remove(changing);
-                            ASSERT_EQ(::mkfifo(changing.c_str(), 0600), 0);
+                            where->removeAll(changing);
+                            where->makeFifo(changing);
                           }));
-  WatchingFileSystem unreadable(files,
-                                onFirstCopy([&] { ASSERT_EQ(::chmod(changing.c_str(), 0), 0); }));
+  WatchingFileSystem unreadable(files, onFirstCopy([&] { where->denyAccess(changing); }));
   const struct {
     FileSystem& through;
     ErrorNumber number;
@@ -261,7 +228,7 @@ TEST_F(ExportFixture, AFailurePartWayTakesBackWhatItMade) {
     EXPECT_EQ(error->step(), c.step);
     EXPECT_FALSE(error->refused());
     EXPECT_EQ(error->message(), c.message);
-    std::filesystem::remove(changing);  // as it was before the case
+    where->removeAll(changing);  // as it was before the case
     writeFile(changing, romBytes(names[36]));
     EXPECT_EQ(snapshot(root.path()), before);
   }
@@ -271,14 +238,14 @@ TEST_F(ExportFixture, AFailurePartWayTakesBackWhatItMade) {
 // last made first (the next group's directory, made before the failure was
 // taken back, too); copies never started are not named. One copy at a time,
 // so that which ones were made is known.
-TEST_F(ExportFixture, WhatCouldNotBeTakenBackIsNamed) {
+TEST_F(ExportWriterTest, WhatCouldNotBeTakenBackIsNamed) {
   const Names names = games(0, 40);
   addRoms(names);
   writeFile(destination + "/FILES.TXT", "an earlier index");
   WatchingFileSystem pulled(files, [&](FileCall call, const std::string& path, const std::string&) {
     if ((call == FileCall::Copy && std::stoi(path.substr(path.rfind('/') + 1)) >= 2) ||
         call == FileCall::Remove)
-      throw errorFromErrno(EIO, path);
+      throw hostError(HostError::IoError, path);
   });
   ExportRequest oneAtATime = request(names);
   oneAtATime.copiesAtOnce = 1;
@@ -330,7 +297,7 @@ class UnfaithfulDrive final : public ForwardingFileSystem {
   Fault fault_;
 };
 
-TEST_F(ExportFixture, WhatTheDriveGetsWrongFailsTheExportAndIsTakenBack) {
+TEST_F(ExportWriterTest, WhatTheDriveGetsWrongFailsTheExportAndIsTakenBack) {
   const Names names = games(0, 40);
   addRoms(names);
   exportRomSet(request(games(0, 35)), files);
@@ -371,16 +338,16 @@ TEST_F(ExportFixture, WhatTheDriveGetsWrongFailsTheExportAndIsTakenBack) {
 // in the index after the archive with the ROM's extension, read back and
 // recorded like any copy; an archive that turns out bad part-way fails the
 // export, which is taken back.
-TEST_F(ExportFixture, ArchivesAreUnpackedOnTheWay) {
+TEST_F(ExportWriterTest, ArchivesAreUnpackedOnTheWay) {
   const std::string rom(5000, 'z');
-  testing::writeArchive(source + "/Alpha (USA).zip", "zip", {{"alpha.sms", rom, 1'600'000'000}});
-  testing::writeArchive(source + "/Beta.7z", "7z", {{"folder/", ""}, {"Beta.GG", rom + "7"}});
-  testing::writeArchive(source + "/Gamma.sms.gz", "gz", {{"data", rom + "gz"}});
+  writeFile(source + "/Alpha (USA).zip", archiveBytes("zip", {{"alpha.sms", rom, 1'600'000'000}}));
+  writeFile(source + "/Beta.7z", archiveBytes("7z", {{"folder/", ""}, {"Beta.GG", rom + "7"}}));
+  writeFile(source + "/Gamma.sms.gz", archiveBytes("gz", {{"data", rom + "gz"}}));
   addRoms({"Delta.sms"});
   const Names names = {"Alpha (USA).zip", "Beta.7z", "Delta.sms", "Gamma.sms.gz"};
   const ExportSummary result = exportRomSet(request(names), files);
   EXPECT_EQ(result.bytes, 3 * rom.size() + 3 + romBytes("Delta.sms").size());
-  const Tree tree = testing::layoutSnapshot(destination);
+  const Tree tree = layoutSnapshot(destination);
   EXPECT_EQ(tree.at("FILES.TXT"),
             "Alpha (USA).sms,ROMS0\\0.sms\nBeta.GG,ROMS0\\1.GG\nDelta.sms,ROMS0\\2.sms\n"
             "Gamma.sms,ROMS0\\3.sms\n" +
@@ -388,17 +355,16 @@ TEST_F(ExportFixture, ArchivesAreUnpackedOnTheWay) {
   EXPECT_EQ(tree.at("ROMS0/0.SMS"), rom);
   EXPECT_EQ(tree.at("ROMS0/1.GG"), rom + "7");
   EXPECT_EQ(tree.at("ROMS0/3.SMS"), rom + "gz");
-  EXPECT_EQ(modified(destination + "/ROMS0/0.SMS").tv_sec, 1'600'000'000);
-  EXPECT_EQ(tree.at(kManifestName),
-            testing::rightManifest({{"ROMS0/0.SMS", rom.size()},
-                                    {"ROMS0/1.GG", rom.size() + 1},
-                                    {"ROMS0/2.SMS", romBytes("Delta.sms").size()},
-                                    {"ROMS0/3.SMS", rom.size() + 2}}));
+  EXPECT_EQ(modified(destination + "/ROMS0/0.SMS").first, 1'600'000'000);
+  EXPECT_EQ(tree.at(kManifestName), rightManifest({{"ROMS0/0.SMS", rom.size()},
+                                                   {"ROMS0/1.GG", rom.size() + 1},
+                                                   {"ROMS0/2.SMS", romBytes("Delta.sms").size()},
+                                                   {"ROMS0/3.SMS", rom.size() + 2}}));
   // A refresh reuses them all, the archives' ROMs hashed to match.
   EXPECT_EQ(exportRomSet(request(names, true), files).reused, 4u);
 
   // One whose data is damaged after its headers.
-  testing::writeArchive(source + "/Bad.zip", "zip-stored", {{"Bad.sms", rom}});
+  writeFile(source + "/Bad.zip", archiveBytes("zip-stored", {{"Bad.sms", rom}}));
   std::string bad = readFile(source + "/Bad.zip");
   bad[bad.find("zzzz") + 10] = 'Z';
   writeFile(source + "/Bad.zip", bad);
@@ -413,12 +379,11 @@ TEST_F(ExportFixture, ArchivesAreUnpackedOnTheWay) {
 
 // A game added in the middle shifts every later index by one: the earlier
 // copies are moved, keeping their times, and only the new one is written.
-TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
+TEST_F(ExportWriterTest, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
   Names names = games(0, 70);  // three groups
   addRoms(names);
   exportRomSet(request(names), files);
-  EXPECT_EQ(modified(source + "/Game 012.gg").tv_nsec,
-            modified(destination + "/ROMS0/12.GG").tv_nsec);
+  EXPECT_EQ(modified(source + "/Game 012.gg"), modified(destination + "/ROMS0/12.GG"));
 
   // "Game 010a" sorts after "Game 010": every later index shifts by one.
   names.insert(names.begin() + 11, "Game 010a.sms");
@@ -427,11 +392,11 @@ TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
   WatchingFileSystem counting(files,
                               [&](FileCall call, const std::string&, const std::string& from) {
                                 if (call == FileCall::Copy)
-                                  copied += std::filesystem::file_size(from);
+                                  copied += files.status(from, Look::Target).size;
                               });
   const ExportSummary result = exportRomSet(request(names, true), counting);
 
-  EXPECT_EQ(testing::layoutSnapshot(destination), freshExport(names));
+  EXPECT_EQ(layoutSnapshot(destination), freshExport(names));
   EXPECT_EQ(copied, romBytes("Game 010a.sms").size());
   EXPECT_TRUE(result.replaced);
   EXPECT_EQ(result.files, 71u);
@@ -442,8 +407,7 @@ TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
   // A moved copy keeps its time; the new one has its source's.
   for (const auto& [copy, name] :
        {std::pair{"/ROMS2/69.SMS", "Game 068.sms"}, std::pair{"/ROMS0/11.SMS", "Game 010a.sms"}}) {
-    EXPECT_EQ(modified(destination + copy).tv_sec, modified(source + "/" + name).tv_sec);
-    EXPECT_EQ(modified(destination + copy).tv_nsec, modified(source + "/" + name).tv_nsec);
+    EXPECT_EQ(modified(destination + copy), modified(source + "/" + name));
   }
 }
 
@@ -452,16 +416,16 @@ TEST_F(ExportFixture, AGameAddedInTheMiddleWritesOnlyItsOwnCopy) {
 // not reused are written. Sets whose files all carry one time and sizes of
 // powers of two fool a check of size and time; the manifest's hashes are
 // not fooled (the last three cases).
-TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
+TEST_F(ExportWriterTest, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExport) {
   const std::string changed = "Game 031.sms";
   auto rewrite = [&](bool sameTime) {
     return [&, sameTime] {
-      const struct timespec before = modified(source + "/" + changed);
+      const auto [seconds, nanoseconds] = modified(source + "/" + changed);
       writeFile(source + "/" + changed, "ROM:" + romBytes(changed).substr(4));
       if (sameTime)
-        setModified(source + "/" + changed, before);
+        where->setModified(source + "/" + changed, seconds, nanoseconds);
       else
-        setModified(source + "/" + changed, {std::time(nullptr) + 10, 0});
+        where->setModified(source + "/" + changed, std::time(nullptr) + 10, 0);
     };
   };
   const struct {
@@ -484,39 +448,38 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
        false, 64, 1},
       {"two names swapped", games(0, 65),
        [&] {
-         std::filesystem::rename(source + "/Game 010.sms", source + "/swap");
-         std::filesystem::rename(source + "/Game 011.sms", source + "/Game 010.sms");
-         std::filesystem::rename(source + "/swap", source + "/Game 011.sms");
+         where->move(source + "/Game 010.sms", source + "/swap");
+         where->move(source + "/Game 011.sms", source + "/Game 010.sms");
+         where->move(source + "/swap", source + "/Game 011.sms");
        },
        false, 63, 2},
       {"an index left by an export into another place", games(0, 65),
        [&] {
          ExportRequest elsewhere = request(games(3, 68), false, root / "elsewhere");
-         testing::makeDirectories(elsewhere.destination);
+         makeDirectories(elsewhere.destination);
          exportRomSet(elsewhere, files);
-         std::filesystem::copy_file(root / "elsewhere/FILES.TXT", destination + "/FILES.TXT",
-                                    std::filesystem::copy_options::overwrite_existing);
-         std::filesystem::remove_all(root / "elsewhere");
+         writeFile(destination + "/FILES.TXT", readFile(root / "elsewhere/FILES.TXT"));
+         where->removeAll(root / "elsewhere");
        },
        false, 0, 65},
       {"size changed", games(0, 65), [&] { writeFile(source + "/Game 000.gg", "shorter"); }, false,
        64, 1},
       {"more groups", games(0, 95), [] {}, false, 65, 0},
       {"no earlier index: nothing is reused", games(0, 65),
-       [&] { std::filesystem::remove(destination + "/FILES.TXT"); }, false, 0, 65},
+       [&] { where->removeAll(destination + "/FILES.TXT"); }, false, 0, 65},
       {"nothing to replace: a plain export", games(0, 31),
        [&] {
          for (const char* group : {"/ROMS0", "/ROMS1", "/ROMS2", "/FILES.TXT"})
-           std::filesystem::remove_all(destination + group);
+           where->removeAll(destination + group);
        },
        false, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::filesystem::remove_all(destination);
-    std::filesystem::remove_all(source);
-    testing::makeDirectories(destination);
-    testing::makeDirectories(source);
+    where->removeAll(destination);
+    where->removeAll(source);
+    makeDirectories(destination);
+    makeDirectories(source);
     addRoms(games(0, 95));
     exportRomSet(request(games(0, 65)), files);
     writeFile(destination + "/keep.txt", "the user's own file");
@@ -526,14 +489,14 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
     WatchingFileSystem counting(files,
                                 [&](FileCall call, const std::string&, const std::string& from) {
                                   if (call == FileCall::Copy)
-                                    copied += std::filesystem::file_size(from);
+                                    copied += files.status(from, Look::Target).size;
                                 });
     ExportRequest replace = request(c.names, true);
     replace.compareBytes = c.compareBytes;
     const ExportSummary result = exportRomSet(replace, counting);
     Tree expected = freshExport(c.names);
     expected["keep.txt"] = "the user's own file";
-    EXPECT_EQ(testing::layoutSnapshot(destination), expected);
+    EXPECT_EQ(layoutSnapshot(destination), expected);
     EXPECT_EQ(result.reused, c.reused);
     EXPECT_EQ(result.removed, c.removed);
     EXPECT_EQ(copied, result.bytes);
@@ -544,13 +507,13 @@ TEST_F(ExportFixture, OnlyWhatChangedIsCopiedAndTheResultIsAFreshExports) {
 // only the leftovers to remove, and is cleared by a replace, which then
 // trusts nothing of the earlier layout; clearing that fails part-way says
 // what it removed.
-TEST_F(ExportFixture, AnInterruptedReplacesLeftoversAreClearedAndNothingReused) {
+TEST_F(ExportWriterTest, AnInterruptedReplacesLeftoversAreClearedAndNothingReused) {
   const Names names = games(0, 35);
   addRoms(names);
   exportRomSet(request(names), files);
-  testing::makeDirectories(destination + "/ROMS1.simplekavo-new");
+  makeDirectories(destination + "/ROMS1.simplekavo-new");
   writeFile(destination + "/ROMS1.simplekavo-new/31.SMS", "part of a copy");
-  testing::makeDirectories(destination + "/ROMS0.simplekavo-old");
+  makeDirectories(destination + "/ROMS0.simplekavo-old");
   writeFile(destination + "/FILES.TXT.simplekavo-new", "part of an index");
 
   auto refused = failure(request(names), files);
@@ -562,9 +525,9 @@ TEST_F(ExportFixture, AnInterruptedReplacesLeftoversAreClearedAndNothingReused) 
                                  "/ROMS1.simplekavo-new to export again.");
 
   Tree before = snapshot(destination);
-  // The second removal of the clearing, after the two of the probe of
-  // folder renames that the plan makes.
-  FaultInjectingFileSystem failingRemove(files, Service::Remove, 4, EIO);
+  // The second removal of the clearing, after the two of the plan's probe of
+  // folder renames.
+  FaultInjectingFileSystem failingRemove(files, Service::Remove, 4, HostError::IoError);
   auto failed = failure(request(names, true), failingRemove);
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->step(), "clearing what an interrupted export left");
@@ -574,20 +537,20 @@ TEST_F(ExportFixture, AnInterruptedReplacesLeftoversAreClearedAndNothingReused) 
   EXPECT_EQ(snapshot(destination), before);
 
   EXPECT_EQ(exportRomSet(request(names, true), files).reused, 0u);
-  EXPECT_EQ(testing::layoutSnapshot(destination), freshExport(names));
+  EXPECT_EQ(layoutSnapshot(destination), freshExport(names));
 }
 
 // Interrupted between the index's two renames, an export leaves the earlier
 // index only under its waiting name. A plain export says so; a replace
 // puts it back before it removes anything, and a replace that then fails
 // says what it changed rather than that nothing was.
-TEST_F(ExportFixture, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
+TEST_F(ExportWriterTest, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
   const Names names = games(0, 35);
   addRoms(names);
   exportRomSet(request(names), files);
   const std::string index = destination + "/FILES.TXT";
   const std::string earlierIndex = readFile(index);
-  std::filesystem::rename(index, index + ".simplekavo-old");
+  where->move(index, index + ".simplekavo-old");
   writeFile(index + ".simplekavo-new", "the index of the interrupted export");
 
   auto refused = failure(request(names), files);
@@ -597,7 +560,7 @@ TEST_F(ExportFixture, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
                                  "and remove " +
                                  index + ".simplekavo-new to export again.");
 
-  FaultInjectingFileSystem failingCopy(files, Service::Copy, 1, ENOSPC);
+  FaultInjectingFileSystem failingCopy(files, Service::Copy, 1, HostError::NoSpace);
   auto failed = failure(request(names, true), failingCopy);
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->step(), "copying");
@@ -611,8 +574,8 @@ TEST_F(ExportFixture, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
   // The earlier layout and its index are whole again, so a replace reuses
   // every copy.
   EXPECT_EQ(exportRomSet(request(names, true), files).reused, names.size());
-  EXPECT_EQ(testing::layoutSnapshot(destination), freshExport(names));
+  EXPECT_EQ(layoutSnapshot(destination), freshExport(names));
 }
 
 }  // namespace
-}  // namespace kavo
+}  // namespace kavo::testing

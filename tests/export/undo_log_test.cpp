@@ -8,33 +8,30 @@
 #include <string>
 #include <vector>
 
-#include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
-#include "support/temp_directory.h"
+#include "support/memory_file_system.h"
 #include "support/watching_file_system.h"
 
-namespace kavo {
+namespace kavo::testing {
 namespace {
-
-using testing::TempDirectory;
-using testing::writeFile;
 
 // The log makes each change and takes back exactly those it made, the last
 // first: copies only where they were started (one that failed may have made
 // part of itself), renames reversed, never a change that failed outright.
 TEST(UndoLog, TakesBackWhatItMadeTheLastFirst) {
-  TempDirectory dir;
-  PosixFileSystem posix;
+  MemoryFileSystem memory;
+  const Folder& dir = memory.root();
   std::vector<std::string> takenBack;
-  testing::WatchingFileSystem files(
-      posix, [&](FileCall call, const std::string& path, const std::string& from) {
-        const std::string name = path.substr(dir.path().size() + 1);
-        if (call == FileCall::Remove) takenBack.push_back(name);
-        if (call == FileCall::Rename && !from.ends_with("old")) takenBack.push_back("-> " + name);
-      });
-  writeFile(dir / "rom", "r");
-  writeFile(dir / "old", "an earlier file");
-  const auto before = testing::snapshot(dir.path());
+  WatchingFileSystem files(memory,
+                           [&](FileCall call, const std::string& path, const std::string& from) {
+                             const std::string name = path.substr(dir.path().size() + 1);
+                             if (call == FileCall::Remove) takenBack.push_back(name);
+                             if (call == FileCall::Rename && !from.ends_with("old"))
+                               takenBack.push_back("-> " + name);
+                           });
+  memory.writeFile(dir / "rom", "r");
+  memory.writeFile(dir / "old", "an earlier file");
+  const auto before = memory.snapshot(dir.path());
   UndoLog undo(files, 6,
                [&](std::size_t j) { return dir / ((j < 4 ? "a/" : "b/") + std::to_string(j)); });
   undo.makeDirectory(dir / "a");
@@ -49,8 +46,8 @@ TEST(UndoLog, TakesBackWhatItMadeTheLastFirst) {
 
   EXPECT_TRUE(undo.undo().empty());
   EXPECT_EQ(takenBack, (std::vector<std::string>{"b/4", "b", "-> old", "a/3", "a/1", "a/0", "a"}));
-  EXPECT_EQ(testing::snapshot(dir.path()), before);
+  EXPECT_EQ(memory.snapshot(dir.path()), before);
 }
 
 }  // namespace
-}  // namespace kavo
+}  // namespace kavo::testing

@@ -6,13 +6,14 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 
 namespace kavo::testing {
 
-void writeArchive(const std::string& path, const std::string& format,
-                  const std::vector<Member>& members) {
+std::string archiveBytes(const std::string& format, const std::vector<Member>& members) {
+  std::string bytes;
   std::unique_ptr<archive, int (*)(archive*)> out(archive_write_new(), archive_write_free);
   archive* a = out.get();
   if (format == "gz") {
@@ -28,7 +29,13 @@ void writeArchive(const std::string& path, const std::string& format,
       archive_write_set_passphrase(a, "secret");
     }
   }
-  if (archive_write_open_filename(a, path.c_str()) != ARCHIVE_OK)
+  const auto append = [](archive*, void* to, const void* data, std::size_t size) -> la_ssize_t {
+    static_cast<std::string*>(to)->append(static_cast<const char*>(data), size);
+    return static_cast<la_ssize_t>(size);
+  };
+  // Nothing padded after the data, as libarchive writes a regular file.
+  archive_write_set_bytes_in_last_block(a, 1);
+  if (archive_write_open(a, &bytes, nullptr, append, nullptr) != ARCHIVE_OK)
     throw std::runtime_error(archive_error_string(a));
   for (const Member& member : members) {
     std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
@@ -45,6 +52,15 @@ void writeArchive(const std::string& path, const std::string& format,
       throw std::runtime_error(archive_error_string(a));
   }
   if (archive_write_close(a) != ARCHIVE_OK) throw std::runtime_error(archive_error_string(a));
+  return bytes;
+}
+
+void writeArchive(const std::string& path, const std::string& format,
+                  const std::vector<Member>& members) {
+  const std::string bytes = archiveBytes(format, members);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace kavo::testing

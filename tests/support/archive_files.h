@@ -16,9 +16,12 @@ struct Member {
   std::int64_t modified = 1'700'000'000;
 };
 
-// Writes an archive of `members` to `path` with libarchive: "zip" (deflated),
-// "zip-stored", "zip-encrypted", "7z", or "gz" (one member, its name
-// unused).
+// The bytes of an archive of `members`, made by libarchive: "zip"
+// (deflated), "zip-stored", "zip-encrypted", "7z", or "gz" (one member, its
+// name unused).
+std::string archiveBytes(const std::string& format, const std::vector<Member>& members);
+
+// Writes such an archive to `path` on the disk.
 void writeArchive(const std::string& path, const std::string& format,
                   const std::vector<Member>& members);
 

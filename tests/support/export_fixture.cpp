@@ -4,11 +4,11 @@
 #include "support/export_fixture.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "export/manifest.h"
 #include "export/quick_check.h"
 #include "export/rom_set_export.h"
+#include "platform/services/paths.h"
 #include "support/error_of.h"
 
 namespace kavo::testing {
@@ -25,18 +25,16 @@ Names games(int from, int to) {
   return names;
 }
 
-Tree layoutSnapshot(const std::string& destination) {
-  Tree tree = snapshot(destination);
+Tree layoutSnapshot(TestFiles& where, const std::string& destination) {
+  Tree tree = where.snapshot(destination);
   const auto manifest = tree.find(kManifestName);
   if (manifest == tree.end()) return tree;
   const auto entries = parseManifest(manifest->second);
-  std::vector<std::pair<std::string, std::uint64_t>> copies;
   std::string shown = entries ? "" : "not a manifest";
-  PosixFileSystem files;
   for (const ManifestEntry& entry : entries.value_or(std::vector<ManifestEntry>{})) {
     const auto copy = tree.find(entry.copy);
     const bool right = copy != tree.end() && copy->second.size() == entry.size &&
-                       hashOf(files, destination + "/" + entry.copy) == entry.hash;
+                       hashOf(where.files(), paths::join(destination, entry.copy)) == entry.hash;
     shown += entry.copy + " " + std::to_string(entry.size) + (right ? " right\n" : " WRONG\n");
   }
   manifest->second = shown;
@@ -49,7 +47,7 @@ std::string rightManifest(const std::vector<std::pair<std::string, std::uint64_t
   return shown;
 }
 
-ExportFixture::ExportFixture() {
+ExportFixture::ExportFixture(std::unique_ptr<TestFiles> files) : where(std::move(files)) {
   makeDirectories(source);
   makeDirectories(destination);
 }
@@ -70,13 +68,19 @@ Tree ExportFixture::freshExport(const Names& names) {
   makeDirectories(fresh);
   exportRomSet(request(names, false, fresh), files);
   Tree tree = layoutSnapshot(fresh);
-  std::filesystem::remove_all(fresh);
+  where->removeAll(fresh);
   return tree;
 }
 
 std::optional<ExportFailure> ExportFixture::failure(const ExportRequest& request,
                                                     FileSystem& through) {
   return errorOf<ExportFailure>([&] { exportRomSet(request, through); });
+}
+
+std::pair<std::int64_t, std::uint32_t> ExportFixture::modified(const std::string& path) {
+  const FileStatus status = files.status(path, Look::Target);
+  EXPECT_NE(status.type, FileType::Missing) << path;
+  return {status.modifiedSeconds, status.modifiedNanoseconds};
 }
 
 }  // namespace kavo::testing

@@ -3,8 +3,6 @@
 
 #include "support/fault_injecting_file_system.h"
 
-#include "platform/services/run_time_error.h"
-
 namespace kavo::testing {
 
 namespace {
@@ -17,8 +15,7 @@ struct Wrapped {
   FaultInjectingFileSystem& faults;
 };
 
-class FaultyFile final : public WritableFile, Wrapped<WritableFile> {
- public:
+struct FaultyFile final : WritableFile, Wrapped<WritableFile> {
   explicit FaultyFile(Wrapped<WritableFile> file) : Wrapped(std::move(file)) {}
   void print(std::string_view bytes) override {
     if (faults.failsNext(Service::Print)) real->print(bytes.substr(0, bytes.size() / 2));
@@ -34,8 +31,7 @@ class FaultyFile final : public WritableFile, Wrapped<WritableFile> {
   }
 };
 
-class FaultyReader final : public ReadableFile, Wrapped<ReadableFile> {
- public:
+struct FaultyReader final : ReadableFile, Wrapped<ReadableFile> {
   explicit FaultyReader(Wrapped<ReadableFile> file)
       : ReadableFile(file.real->status()), Wrapped(std::move(file)) {}
   std::size_t read(char* buffer, std::size_t size) override {
@@ -48,8 +44,7 @@ class FaultyReader final : public ReadableFile, Wrapped<ReadableFile> {
   }
 };
 
-class FaultySync final : public VolumeSync, Wrapped<VolumeSync> {
- public:
+struct FaultySync final : VolumeSync, Wrapped<VolumeSync> {
   explicit FaultySync(Wrapped<VolumeSync> sync) : Wrapped(std::move(sync)) {}
   void sync() override {
     faults.passing(Service::Sync, path);
@@ -83,21 +78,12 @@ std::unique_ptr<VolumeSync> FaultInjectingFileSystem::watchVolume(const std::str
       Wrapped<VolumeSync>{ForwardingFileSystem::watchVolume(directory), directory, *this});
 }
 
-bool FaultInjectingFileSystem::failsNext(Service service) const {
-  std::lock_guard lock(mutex_);
-  return service == service_ && calls_ + 1 == failingCall_;
-}
-
 void FaultInjectingFileSystem::passing(Service service, const std::string& path,
                                        const std::string&) {
-  {
-    std::lock_guard lock(mutex_);
-    if (service != service_ || ++calls_ != failingCall_) return;
-  }
-  injected_ = true;
+  if (service != service_ || ++calls_ != failingCall_) return;
   const bool directory =
       service == Service::MakeDirectory || service == Service::Sync || service == Service::Lock;
-  throw errorFromErrno(errno_, path, directory ? PathRole::Directory : PathRole::File);
+  throw hostError(fault_, path, directory ? Role::Directory : Role::File);
 }
 
 }  // namespace kavo::testing

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/services/current_directory.h"
+#include "platform/services/posix_errors.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {

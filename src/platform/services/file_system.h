@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/services/run_time_error.h"
+
 namespace kavo {
 
 // What stands at a path.
@@ -27,10 +29,11 @@ struct FileStatus {
   std::uint32_t modifiedNanoseconds = 0;
   std::int64_t changedSeconds = 0;  // last change of its bytes or its entry
   std::uint32_t changedNanoseconds = 0;
-  // Looked at with Look::Access: 0 when this process may read the file, or
-  // make and remove entries in the directory; else the operating system's
-  // reason (an errno value) why not.
-  int accessDenied = 0;
+  // Looked at with Look::Access: null when this process may read the file,
+  // or make and remove entries in the directory; else why not, as the file
+  // system reports it (the error naming the path). Shared, so that a status
+  // stays small.
+  std::shared_ptr<const RunTimeError> accessDenied = nullptr;
 
   bool sameFileAs(const FileStatus& other) const {
     return type != FileType::Missing && device == other.device && inode == other.inode;

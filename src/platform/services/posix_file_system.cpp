@@ -26,6 +26,7 @@
 
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
+#include "platform/services/posix_errors.h"
 #include "platform/services/run_time_error.h"
 #include "platform/services/thread_buffer.h"
 
@@ -395,8 +396,10 @@ FileStatus PosixFileSystem::status(const std::string& path, Look look) {
   FileStatus result = statusOf(status);
   if (look == Look::Access) {
     // A file is to be read; a directory is to have entries made and removed.
-    const int wanted = S_ISDIR(status.st_mode) ? W_OK | X_OK : R_OK;
-    if (::faccessat(AT_FDCWD, path.c_str(), wanted, AT_EACCESS) != 0) result.accessDenied = errno;
+    const bool directory = S_ISDIR(status.st_mode);
+    if (::faccessat(AT_FDCWD, path.c_str(), directory ? W_OK | X_OK : R_OK, AT_EACCESS) != 0)
+      result.accessDenied = std::make_shared<const RunTimeError>(
+          errorFromErrno(errno, path, directory ? PathRole::Directory : PathRole::File));
   }
   return result;
 }

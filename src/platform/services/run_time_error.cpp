@@ -3,9 +3,7 @@
 
 #include "platform/services/run_time_error.h"
 
-#include <cerrno>
 #include <new>
-#include <system_error>
 
 namespace kavo {
 
@@ -94,53 +92,6 @@ RunTimeError currentRunTimeError() {
 
 RunTimeError notRegularFileError(const std::string& path) {
   return RunTimeError(ErrorNumber::PathFileAccessError, path, "Not a regular file");
-}
-
-RunTimeError errorFromErrno(int errnoValue, const std::string& path, PathRole role) {
-  ErrorNumber number = ErrorNumber::PathFileAccessError;
-  switch (errnoValue) {
-    case ENOENT:
-      number = role == PathRole::Directory ? ErrorNumber::PathNotFound : ErrorNumber::FileNotFound;
-      break;
-    case ENOTDIR:
-      number = ErrorNumber::PathNotFound;
-      break;
-    case EEXIST:
-      number = role == PathRole::Directory ? ErrorNumber::PathFileAccessError
-                                           : ErrorNumber::FileAlreadyExists;
-      break;
-    case ENOSPC:
-    case EDQUOT:
-      number = ErrorNumber::DiskFull;
-      break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      number = ErrorNumber::PermissionDenied;
-      break;
-    case EIO:
-      number = ErrorNumber::DeviceIoError;
-      break;
-    case EMFILE:
-    case ENFILE:
-      number = ErrorNumber::TooManyFiles;
-      break;
-    case ENXIO:
-    case ENODEV:
-    case ENOMEDIUM:
-      number = ErrorNumber::DeviceUnavailable;
-      break;
-    case ENAMETOOLONG:
-    case EILSEQ:
-      number = ErrorNumber::BadFileName;
-      break;
-    case ENOMEM:
-      number = ErrorNumber::OutOfMemory;
-      break;
-    default:
-      break;
-  }
-  return RunTimeError(number, path, std::system_category().message(errnoValue));
 }
 
 }  // namespace kavo

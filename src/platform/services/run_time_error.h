@@ -29,13 +29,6 @@ enum class ErrorNumber : int {
 // The standard description of an error number ("Disk full").
 const char* describe(ErrorNumber number);
 
-// What a failed path was expected to be. It decides how ENOENT and EEXIST
-// read: File when the path names a file that should exist ("File not found"),
-// Directory when it names a directory, or a file to be created whose
-// directory is what is missing ("Path not found"; an existing directory is
-// refused as "Path/File access error").
-enum class PathRole { File, Directory };
-
 // A failed host operation. It carries the error number, the path involved and
 // the operating system's reason, so the message can say what went wrong where.
 class RunTimeError : public std::runtime_error {
@@ -76,9 +69,5 @@ RunTimeError notRegularFileError(const std::string& path);
 // "Out of memory" for a failed allocation, "Internal error" for the rest.
 // Call only from a catch block.
 RunTimeError currentRunTimeError();
-
-// The one place where operating-system error codes become run-time errors.
-RunTimeError errorFromErrno(int errnoValue, const std::string& path,
-                            PathRole role = PathRole::File);
 
 }  // namespace kavo

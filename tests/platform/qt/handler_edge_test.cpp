@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <new>
 
 #include "platform/services/run_time_error.h"
@@ -33,7 +32,10 @@ TEST(HandlerEdge, AnEscapingErrorIsShownAndEndsTheProgram) {
     std::string message;
   };
   const Case cases[] = {
-      {[] { throw errorFromErrno(ENOSPC, "/media/usb/FILES.TXT"); },
+      {[] {
+         throw RunTimeError(ErrorNumber::DiskFull, "/media/usb/FILES.TXT",
+                            "No space left on device");
+       },
        "Run-time error '61':\n\nDisk full\n\n/media/usb/FILES.TXT: No space left on device"},
       {[] { throw std::bad_alloc(); }, "Run-time error '7':\n\nOut of memory"},
       {[] { throw std::runtime_error("vector too long"); },

@@ -5,42 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
 namespace kavo {
 namespace {
 
-TEST(RunTimeError, MapsErrnoToTheClassicNumbers) {
-  struct Case {
-    int errnoValue;
-    PathRole role;
-    ErrorNumber expected;
-  };
-  const Case cases[] = {
-      {ENOENT, PathRole::File, ErrorNumber::FileNotFound},
-      {ENOENT, PathRole::Directory, ErrorNumber::PathNotFound},
-      {ENOTDIR, PathRole::File, ErrorNumber::PathNotFound},
-      {EEXIST, PathRole::File, ErrorNumber::FileAlreadyExists},
-      {EEXIST, PathRole::Directory, ErrorNumber::PathFileAccessError},
-      {ENOSPC, PathRole::File, ErrorNumber::DiskFull},
-      {EDQUOT, PathRole::File, ErrorNumber::DiskFull},
-      {EACCES, PathRole::File, ErrorNumber::PermissionDenied},
-      {EROFS, PathRole::Directory, ErrorNumber::PermissionDenied},
-      {EIO, PathRole::File, ErrorNumber::DeviceIoError},
-      {EMFILE, PathRole::File, ErrorNumber::TooManyFiles},
-      {ENXIO, PathRole::File, ErrorNumber::DeviceUnavailable},
-      {ENAMETOOLONG, PathRole::File, ErrorNumber::BadFileName},
-      {EISDIR, PathRole::File, ErrorNumber::PathFileAccessError},
-      {EXDEV, PathRole::File, ErrorNumber::PathFileAccessError},
-  };
-  for (const Case& c : cases) {
-    RunTimeError error = errorFromErrno(c.errnoValue, "/x", c.role);
-    EXPECT_EQ(error.number(), c.expected) << "errno " << c.errnoValue;
-  }
-}
-
 TEST(RunTimeError, TextsNameNumberDescriptionPathAndReason) {
-  RunTimeError error = errorFromErrno(EEXIST, "/media/usb/ROMS0", PathRole::Directory);
+  RunTimeError error(ErrorNumber::PathFileAccessError, "/media/usb/ROMS0", "File exists");
   EXPECT_EQ(error.description(), std::string("Path/File access error"));
   EXPECT_EQ(error.path(), "/media/usb/ROMS0");
   EXPECT_EQ(error.reason(), "File exists");

@@ -1,0 +1,40 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "platform/services/posix_file_system.h"
+#include "support/temp_directory.h"
+#include "support/test_files.h"
+
+namespace kavo::testing {
+
+// A test's files on the disk, in a fresh temporary directory, reached
+// through the POSIX file system.
+class DiskFiles final : public TestFiles {
+ public:
+  FileSystem& files() override { return files_; }
+  const Folder& root() const override { return root_; }
+  void writeFile(const std::string& path, std::string_view bytes) override;
+  void appendTo(const std::string& path, std::string_view bytes) override;
+  std::string readFile(const std::string& path) override;
+  void makeDirectories(const std::string& path) override;
+  void removeAll(const std::string& path) override;
+  void move(const std::string& from, const std::string& to) override;
+  void makeLink(const std::string& target, const std::string& at) override;
+  void makeHardLink(const std::string& existing, const std::string& at) override;
+  void makeFifo(const std::string& path) override;
+  void setModified(const std::string& path, std::int64_t seconds,
+                   std::uint32_t nanoseconds) override;
+  void denyAccess(const std::string& path) override;
+  std::map<std::string, std::string> snapshot(const std::string& root) override;
+  bool onDisk() const override { return true; }
+  bool superuser() const override;
+
+ private:
+  TempDirectory directory_;
+  Folder root_{directory_.path()};
+  PosixFileSystem files_;
+};
+
+}  // namespace kavo::testing
