@@ -40,12 +40,13 @@ struct Identity {
 // archive, as the export takes it) by its size and CRC32, and by SHA-1 too
 // where the DAT gives one for a ROM of that size and CRC32. A file is read
 // once, both hashes taken from the same pieces, and only when the DAT has a
-// ROM of its size. `threads` files are read at once, so that one is hashed
-// while another waits for the drive. A file that cannot be read is
-// Unreadable, and the rest go on; an interruption stops it all.
+// ROM of its size. `threads` files are read at once, as many as the export
+// copies at once, so that some are hashed while others wait for the drive. A
+// file that cannot be read is Unreadable, and the rest go on; an
+// interruption stops it all.
 std::vector<Identity> identify(FileSystem& files, const std::string& sourceDirectory,
                                const std::vector<std::string>& names, const Dat& dat,
-                               std::size_t threads = 2);
+                               std::size_t threads = 4);
 
 // The name an identified file's record takes with --names dat: the DAT's
 // name of its game and the copy's extension ("Sonic the Hedgehog (USA,
