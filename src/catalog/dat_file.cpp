@@ -10,6 +10,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -28,11 +29,22 @@ namespace {
 
 using Limits = DatLimits;
 
-// A name as messages show it: quoted, and cut short when long.
+// A name as messages show it: quoted, control characters as \xHH (a
+// message is text, and the DAT's bytes are anyone's), and cut short when
+// long.
 std::string shown(std::string_view text) {
   constexpr std::size_t kShown = 60;
-  if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
-  return "\"" + std::string(text.substr(0, kShown)) + "...\"";
+  std::string quoted = "\"";
+  for (const char c : text.substr(0, kShown)) {
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) {
+      quoted += c;
+      continue;
+    }
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+    quoted += escaped;
+  }
+  return quoted + (text.size() > kShown ? "...\"" : "\"");
 }
 
 int hexDigit(char c) {
@@ -185,6 +197,9 @@ class XmlReader {
     // declaring one is refused outright.
     XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
     XML_SetEntityDeclHandler(parser, &XmlReader::entityDeclared);
+    // An entity a DAT uses without declaring it (it may be declared in the
+    // external DTD, which is not read) is refused in text; in an attribute
+    // expat cannot report it and leaves it out.
     XML_SetSkippedEntityHandler(parser, &XmlReader::entitySkipped);
     // Entities declared inside may expand, but not into a bomb.
     XML_SetBillionLaughsAttackProtectionActivationThreshold(parser, Limits::kEntityThreshold);
@@ -411,7 +426,9 @@ class CmproReader {
       return {Token::String, std::move(value), start};
     }
     const std::size_t start = at_;
-    while (at_ < text_.size() && !std::strchr(" \t\r\n()\"", text_[at_])) ++at_;
+    // Not strchr, which finds a NUL byte in any list: a word holds it.
+    constexpr std::string_view kEnds = " \t\r\n()\"";
+    while (at_ < text_.size() && kEnds.find(text_[at_]) == std::string_view::npos) ++at_;
     if (at_ - start > Limits::kTextBytes)
       throw DatError(line_,
                      "a word is longer than " + withThousands(Limits::kTextBytes) + " bytes");
