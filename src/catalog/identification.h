@@ -43,7 +43,7 @@ struct Identity {
 // ROM of its size. `threads` files are read at once, as many as the export
 // copies at once, so that some are hashed while others wait for the drive. A
 // file that cannot be read is Unreadable, and the rest go on; an
-// interruption stops it all.
+// interruption stops it all. `files` is called from several threads at once.
 std::vector<Identity> identify(FileSystem& files, const std::string& sourceDirectory,
                                const std::vector<std::string>& names, const Dat& dat,
                                std::size_t threads = 4);

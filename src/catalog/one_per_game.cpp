@@ -153,7 +153,7 @@ Choice choose(const std::vector<std::string>& names, const RegionOrder& order) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     SetName name = parseSetName(stemOf(names[i]));
     const std::string key = gameKey(name);
-    const std::string game = name.title;
+    const std::string game = name.part.empty() ? name.title : name.title + " (" + name.part + ")";
     chooser.add(i, std::move(name), key, game, false);
   }
   return chooser.finish();

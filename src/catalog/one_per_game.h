@@ -42,7 +42,8 @@ struct FileChoice {
 
 struct Choice {
   // Each game's name, in the order of its first file in the list: the
-  // title of that file, or the DAT's name of the game's parent.
+  // title of that file (and its part, "Game (Disc 2)"), or the DAT's name of
+  // the game's parent.
   std::vector<std::string> games;
   std::vector<FileChoice> files;  // one a listed file, in list order
 

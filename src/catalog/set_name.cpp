@@ -37,8 +37,8 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
   }
 }
 
-// Numbers separated by dots ("1", "1.10"), at most four of them; a trailing
-// lower-case letter ("1.1a") counts as one more number (a is 1).
+// Numbers separated by dots ("1", "1.10"), at most three of them; a
+// trailing lower-case letter ("1.1a") counts as a fourth (a is 1).
 std::optional<ReleaseNumber> numbersIn(std::string_view text) {
   ReleaseNumber number;
   if (!text.empty() && isLower(text.back()) && text.size() > 1 && isDigit(text[text.size() - 2])) {
@@ -131,7 +131,8 @@ bool languagesTag(std::string_view tag) {
   return false;
 }
 
-// "Beta", "Beta 2", "Proto 1", "Unl": a kind and its stage.
+// "Beta", "Beta 2", "Proto 1", "Unl": a kind by its first word, and its
+// stage by the number after it, if any ("Beta 2 (Sega)" is still a beta).
 bool kindTag(std::string_view tag, SetName& name) {
   static constexpr std::pair<std::string_view, Kind> kKinds[] = {
       {"Beta", kBeta},     {"Proto", kProto},    {"Prototype", kProto},       {"Demo", kDemo},
@@ -141,15 +142,12 @@ bool kindTag(std::string_view tag, SetName& name) {
   const std::string_view word = tag.substr(0, space);
   for (const auto& [known, kind] : kKinds) {
     if (!sameIgnoringCase(word, known)) continue;
-    std::uint32_t stage = 0;
-    if (space != std::string_view::npos) {
-      const std::string_view number = trimmed(tag.substr(space + 1));
-      if (number.empty() || number.size() > 9 ||
-          !std::all_of(number.begin(), number.end(), isDigit))
-        return false;
-      for (char c : number) stage = stage * 10 + static_cast<std::uint32_t>(c - '0');
-    }
     name.kinds |= kind;
+    std::uint32_t stage = 0;
+    if (space != std::string_view::npos)
+      for (std::size_t at = space + 1; at < tag.size() && isDigit(tag[at]) && stage < 100'000'000;
+           ++at)
+        stage = stage * 10 + static_cast<std::uint32_t>(tag[at] - '0');
     name.stage = std::max(name.stage, stage);
     return true;
   }

@@ -131,14 +131,15 @@ TEST(OnePerGameTest, KeepsOneVersionOfEachGameByTheRules) {
 }
 
 TEST(OnePerGameTest, NamesGamesAndKeepsListOrder) {
-  const std::vector<std::string> names = {"b (Japan).sms", "a (Europe).sms", "B (Europe).sms",
-                                          "a (Japan).sms", "c.sms"};
+  const std::vector<std::string> names = {"b (Japan).sms",     "a (Europe).sms", "B (Europe).sms",
+                                          "a (Japan).sms",     "c (Disc 2).sms", "c (Disc 1).sms",
+                                          "c (Disc 1) [!].sms"};
   const Choice choice = choose(names, defaultRegionOrder(""));
-  EXPECT_EQ(choice.games, (std::vector<std::string>{"b", "a", "c"}));
+  EXPECT_EQ(choice.games, (std::vector<std::string>{"b", "a", "c (Disc 2)", "c (Disc 1)"}));
   std::vector<std::size_t> games;
   for (const FileChoice& file : choice.files) games.push_back(file.game);
-  EXPECT_EQ(games, (std::vector<std::size_t>{0, 1, 0, 1, 2}));
-  EXPECT_EQ(choice.kept(), (std::vector<std::size_t>{1, 2, 4}));
+  EXPECT_EQ(games, (std::vector<std::size_t>{0, 1, 0, 1, 2, 3, 3}));
+  EXPECT_EQ(choice.kept(), (std::vector<std::size_t>{1, 2, 4, 6}));
 }
 
 TEST(OnePerGameTest, WithADatGroupsByParentsAndClonesAndKeepsWhatItDoesNotKnow) {

@@ -37,6 +37,8 @@ TEST(SetNameTest, TakesNamesApartAsTheSetsWriteThem) {
       {"Game (Brazil) (Unl)", "Game | Brazil, Unl"},
       {"Game (USA) (Proto)", "Game | USA, Proto"},
       {"Game (USA) (Prototype 2)", "Game | USA, Proto 2"},
+      {"Game (Japan) (Beta 2 Final)", "Game | Japan, Beta 2"},
+      {"Game (Japan) (Beta) (2002-05-05)", "Game | Japan, Beta | other (2002-05-05)"},
       {"Game (Europe) (Demo)", "Game | Europe, Demo"},
       {"Game (Korea) (Sample)", "Game | Korea, Sample"},
       {"Game (Asia) (Pirate)", "Game | Asia, Pirate"},
