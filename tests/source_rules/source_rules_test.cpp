@@ -29,12 +29,14 @@ const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"platform/qt", {"platform/services"}},
     {"listing", {"platform/services"}},
     {"export", {"platform/services", "text"}},
+    {"catalog", {"export", "platform/services", "text"}},
     {"controls", {"listing", "platform/services"}},
-    {"ui", {"controls", "listing", "export", "platform/qt", "platform/services", "text"}},
+    {"ui",
+     {"controls", "listing", "catalog", "export", "platform/qt", "platform/services", "text"}},
     {"app",
-     {"ui", "controls", "listing", "export", "platform/qt", "platform/services", "text",
+     {"ui", "controls", "listing", "catalog", "export", "platform/qt", "platform/services", "text",
       "version.h"}},
-    {"cli", {"export", "listing", "platform/services", "text", "version.h"}},
+    {"cli", {"catalog", "export", "listing", "platform/services", "text", "version.h"}},
 };
 
 constexpr int kLongestFunction = 60;
