@@ -1,8 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/services/posix_file_system.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -27,6 +25,7 @@
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
 #include "platform/services/posix_errors.h"
+#include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "platform/services/thread_buffer.h"
 
