@@ -119,8 +119,9 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
   return place;
 }
 
-SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName) {
-  SourceLook look{files.status(path, Look::Access), std::nullopt};
+SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName,
+                        const RomFilter& wanted) {
+  SourceLook look{files.status(path, Look::Access), std::nullopt, {}};
   if (look.status.type == FileType::Missing) throw errorFromErrno(ENOENT, path);
   if (look.status.type != FileType::Regular) throw notRegularFileError(path);
   if (look.status.accessDenied != 0) throw errorFromErrno(look.status.accessDenied, path);
@@ -128,8 +129,16 @@ SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_
   const std::unique_ptr<ReadableFile> file = files.openForReading(path);
   char start[8] = {};
   const std::size_t got = file->readAt(0, start, sizeof start);
-  if (const auto format = archiveFormatOf({start, got}))
-    look.archived = lookIntoArchive(files, path, listedName, *format);
+  const std::optional<ArchiveFormat> format = archiveFormatOf({start, got});
+  if (!format) {
+    look.note = path + " is named like an archive but is not one; it is copied as it is";
+    return look;
+  }
+  look.archived = lookIntoArchive(*file, path, listedName, *format, wanted);
+  // The source as it was looked into, which its unpacking must still find.
+  const int accessDenied = look.status.accessDenied;
+  look.status = file->status();
+  look.status.accessDenied = accessDenied;
   return look;
 }
 

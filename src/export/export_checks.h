@@ -51,14 +51,19 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
 
 // A source as the copy will find it: a regular file (links followed) that
 // this process may read, and, when its name says it may be an archive and
-// its first bytes say it is one, the one ROM it holds (see archived_rom.h).
-// Only such a name is opened here; the copy opens the others, and one that
-// does not open then fails the export part-way.
+// its first bytes say it is one, the one ROM it holds (see archived_rom.h;
+// `wanted` is the list's filter), its status then the archive's as it was
+// looked into. Only such a name is opened here; the copy opens the others,
+// and one that does not open then fails the export part-way.
 struct SourceLook {
   FileStatus status;
   std::optional<ArchivedRom> archived;
+  // What the player should be told of the source, for the plan's notes: a
+  // file named like an archive that is not one is copied as it is.
+  std::string note;
 };
-SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName);
+SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName,
+                        const RomFilter& wanted = {});
 
 // On FAT and exFAT, a copy's name holds no character they do not take.
 void requireFatName(VolumeFormat format, const std::string& copyPath);

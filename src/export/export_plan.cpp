@@ -305,6 +305,7 @@ void lookAtSources(ExportPlan& plan, FileSystem& files) {
   // they outlast any look still running when a refusal leaves this scope.
   std::mutex archivesFound;
   std::vector<std::pair<std::size_t, ArchivedRom>> archives;
+  std::vector<std::pair<std::size_t, std::string>> notes;  // likewise
   // The batches in hand's, and the one being judged, taken back already.
   constexpr std::size_t kSlots = kBatchesInHand + 1;
   std::vector<Problem> problems(kSlots);
@@ -312,12 +313,14 @@ void lookAtSources(ExportPlan& plan, FileSystem& files) {
   const auto lookAtBatch = [&](std::size_t first, std::size_t end, Problem& problem) {
     for (std::size_t k = first; k < end; ++k) {
       try {
-        SourceLook look = lookAtSource(files, plan.sourcePath(k), plan.request->names[k]);
+        SourceLook look =
+            lookAtSource(files, plan.sourcePath(k), plan.request->names[k], plan.request->wanted);
         plan.copies[k].source = SourceIdentity::of(look.status);
         plan.copies[k].size = look.archived ? look.archived->size : look.status.size;
-        if (look.archived) {
+        if (look.archived || !look.note.empty()) {
           std::lock_guard lock(archivesFound);
-          archives.emplace_back(k, std::move(*look.archived));
+          if (look.archived) archives.emplace_back(k, std::move(*look.archived));
+          if (!look.note.empty()) notes.emplace_back(k, std::move(look.note));
         }
       } catch (...) {
         problem = {k, std::current_exception()};
@@ -344,12 +347,14 @@ void lookAtSources(ExportPlan& plan, FileSystem& files) {
     const Problem& problem = problems[j / kBatch % kSlots];
     if (problem.failure && problem.at == j) std::rethrow_exception(problem.failure);
   }
-  std::sort(archives.begin(), archives.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  const auto inListOrder = [](const auto& a, const auto& b) { return a.first < b.first; };
+  std::sort(archives.begin(), archives.end(), inListOrder);
   for (auto& [j, rom] : archives) {
     plan.copies[j].archive = static_cast<std::uint32_t>(plan.archives.size());
     plan.archives.push_back(std::move(rom));
   }
+  std::sort(notes.begin(), notes.end(), inListOrder);
+  for (auto& [j, note] : notes) plan.notes.push_back(std::move(note));
 }
 
 // Decides every copy, in list order, once the sources have been looked at.

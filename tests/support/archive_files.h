@@ -10,15 +10,19 @@
 namespace kavo::testing {
 
 // What a test archive holds: files, or directories (a name ending in "/").
+// Names are UTF-8.
 struct Member {
   std::string name;
   std::string bytes;
   std::int64_t modified = 1'700'000'000;
 };
 
-// Writes an archive of `members` to `path` with libarchive: "zip" (deflated),
-// "zip-stored", "zip-encrypted", "7z", or "gz" (one member, its name
-// unused).
+// Writes an archive of `members` to `path`, whatever the process's locale:
+// - "zip" (deflated), "zip-stored", "zip-encrypted", "7z", with libarchive;
+// - "zip-utf8", its names marked as UTF-8 (as 7-Zip writes a name that is not
+//   ASCII); "zip-cp437", its names in CP437, unmarked (as older tools write);
+// - "gz", a gzip member for each member, their names unused; "gz-named",
+//   each member's header naming its file (gzip's FNAME), with zlib.
 void writeArchive(const std::string& path, const std::string& format,
                   const std::vector<Member>& members);
 
