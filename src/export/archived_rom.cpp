@@ -365,10 +365,12 @@ ArchivedRom lookIntoGzip(ReadableFile& file, const std::string& path, std::strin
   const char* bytes = nullptr;
   std::size_t size = 0;
   while (gzip.next(bytes, size)) rom.size += size;
-  // Named in its header, or as the archive less ".gz"; "Game.zip" that is
-  // a gzip file without a name in it does not say what it holds.
+  // Named in its header, or, where that gives no extension (gzip -c
+  // names what it read, "rom" as well as "Game.sms"), as the archive less
+  // ".gz"; "Game.zip" that is a gzip file without a name in it does not
+  // say what it holds.
   std::optional<std::string> name = gzip.name();
-  if (!name && endsWithIgnoringCase(listedName, ".gz"))
+  if ((!name || !extensionOfMember(*name)) && endsWithIgnoringCase(listedName, ".gz"))
     name = std::string(listedName.substr(0, listedName.size() - 3));
   rom.name = recordNameOf(path, listedName, name.value_or(""));
   rom.modifiedSeconds = file.status().modifiedSeconds;

@@ -63,13 +63,12 @@ bool isBesideRom(std::string_view name);
 // files (not directories, nor what an operating system leaves in an archive:
 // __MACOSX/, .DS_Store, Thumbs.db, desktop.ini), the one that `wanted`
 // takes, or with no filter the one that is not beside a ROM. A gzip file
-// holds one file by nature, named in its header or as the archive less
-// ".gz"; every member of it is unpacked here to check it and count its
-// bytes. Throws RunTimeError naming the archive when it holds no ROM or more
-// than one (naming them), when its ROM is a link, encrypted, of unknown
-// size, or named so that its record could not be written (see
-// recordNameProblem: no extension, a line break, a control character or a
-// comma in it), or when it cannot be read.
+// holds one file by nature, named in its header or, when that gives no
+// extension, as the archive less ".gz"; every member of it is unpacked here
+// to check it and count its bytes. Throws RunTimeError naming the archive when it holds no ROM or
+// more than one (naming them), when its ROM is a link, encrypted, of unknown size, or named so that
+// its record could not be written (see recordNameProblem: no extension, a line break, a control
+// character or a comma in it), or when it cannot be read.
 ArchivedRom lookIntoArchive(ReadableFile& file, const std::string& path,
                             std::string_view listedName, ArchiveFormat format,
                             const RomFilter& wanted = {});
