@@ -138,8 +138,8 @@ class Identifier {
         char start[8] = {};
         const std::size_t got = file->readAt(0, start, sizeof start);
         if (const auto format = archiveFormatOf({start, got})) {
+          archived = lookIntoArchive(*file, path, name, *format);
           file.reset();
-          archived = lookIntoArchive(files_, path, name, *format);
           copyName = archived->name;
         }
       }

@@ -3,6 +3,7 @@
 
 #include "export/export_checks.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -119,8 +120,9 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
   return place;
 }
 
-SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName) {
-  SourceLook look{files.status(path, Look::Access), std::nullopt};
+SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName,
+                        const RomFilter& wanted) {
+  SourceLook look{files.status(path, Look::Access), std::nullopt, {}};
   if (look.status.type == FileType::Missing)
     throw RunTimeError(ErrorNumber::FileNotFound, path, "No such file or directory");
   if (look.status.type != FileType::Regular) throw notRegularFileError(path);
@@ -129,8 +131,16 @@ SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_
   const std::unique_ptr<ReadableFile> file = files.openForReading(path);
   char start[8] = {};
   const std::size_t got = file->readAt(0, start, sizeof start);
-  if (const auto format = archiveFormatOf({start, got}))
-    look.archived = lookIntoArchive(files, path, listedName, *format);
+  const std::optional<ArchiveFormat> format = archiveFormatOf({start, got});
+  if (!format) {
+    look.note = path + " is named like an archive but is not one; it is copied as it is";
+    return look;
+  }
+  look.archived = lookIntoArchive(*file, path, listedName, *format, wanted);
+  // The source as it was looked into, which its unpacking must still find.
+  const auto accessDenied = look.status.accessDenied;
+  look.status = file->status();
+  look.status.accessDenied = accessDenied;
   return look;
 }
 
@@ -226,6 +236,48 @@ void requireSafeFolderRenames(FileSystem& files, const std::string& destination)
       "Nothing was changed. Mount the drive with the system's own FAT driver, or export into an "
       "empty folder.");
   throw error;
+}
+
+void Refusals::addCurrent(std::size_t j) {
+  std::lock_guard lock(mutex_);
+  refusals_.emplace_back(j, std::current_exception());
+  refused_.insert(j);
+}
+
+bool Refusals::refused(std::size_t j) const {
+  std::lock_guard lock(mutex_);
+  return refused_.contains(j);
+}
+
+void Refusals::throwIfAny() {
+  constexpr std::size_t kNamed = 20;
+  std::lock_guard lock(mutex_);
+  if (refusals_.empty()) return;
+  std::stable_sort(refusals_.begin(), refusals_.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (refusals_.size() == 1) std::rethrow_exception(refusals_.front().second);
+  std::string note = "Refused too:";
+  for (std::size_t k = 1; k < refusals_.size() && k < kNamed; ++k) {
+    try {
+      std::rethrow_exception(refusals_[k].second);
+    } catch (...) {
+      const RunTimeError error = currentRunTimeError();
+      note += "\n" + error.path() + ": " + error.reason();
+    }
+  }
+  if (refusals_.size() > kNamed)
+    note += "\nand " + counted(refusals_.size() - kNamed, "more source", "more sources") + " (" +
+            withThousands(refusals_.size()) + " in all)";
+  try {
+    std::rethrow_exception(refusals_.front().second);
+  } catch (ExportFailure& first) {
+    first.setNote(note);
+    throw;
+  } catch (...) {
+    RunTimeError first = currentRunTimeError();
+    first.setNote(note);
+    throw first;
+  }
 }
 
 std::uint64_t roundUp(std::uint64_t bytes, std::uint64_t block) {

@@ -4,11 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "export/archived_rom.h"
 #include "export/directory_claims.h"
@@ -51,14 +55,19 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
 
 // A source as the copy will find it: a regular file (links followed) that
 // this process may read, and, when its name says it may be an archive and
-// its first bytes say it is one, the one ROM it holds (see archived_rom.h).
-// Only such a name is opened here; the copy opens the others, and one that
-// does not open then fails the export part-way.
+// its first bytes say it is one, the one ROM it holds (see archived_rom.h;
+// `wanted` is the list's filter), its status then the archive's as it was
+// looked into. Only such a name is opened here; the copy opens the others,
+// and one that does not open then fails the export part-way.
 struct SourceLook {
   FileStatus status;
   std::optional<ArchivedRom> archived;
+  // What the player should be told of the source, for the plan's notes: a
+  // file named like an archive that is not one is copied as it is.
+  std::string note;
 };
-SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName);
+SourceLook lookAtSource(FileSystem& files, const std::string& path, std::string_view listedName,
+                        const RomFilter& wanted = {});
 
 // On FAT and exFAT, a copy's name holds no character they do not take.
 void requireFatName(VolumeFormat format, const std::string& copyPath);
@@ -88,6 +97,25 @@ class CopyNames {
 // file in `destination`, and refuses a destination that loses it, before
 // anything of the export is written. The probe is removed either way.
 void requireSafeFolderRenames(FileSystem& files, const std::string& destination);
+
+// The sources the checks refuse, each with why, gathered so that one message
+// names them all once every source has been looked at (a player fixes them
+// together, not one per try). Safe to add to from several threads at once.
+class Refusals {
+ public:
+  // Notes the exception being handled as source j's refusal. Call only from
+  // a catch block.
+  void addCurrent(std::size_t j);
+  bool refused(std::size_t j) const;
+  // Throws the first refusal in list order, its step kept, with the next
+  // ones (to the 20th) and how many more there are in its note.
+  void throwIfAny();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::pair<std::size_t, std::exception_ptr>> refusals_;
+  std::unordered_set<std::size_t> refused_;
+};
 
 // `bytes` rounded up to whole blocks of the volume.
 std::uint64_t roundUp(std::uint64_t bytes, std::uint64_t block);

@@ -301,82 +301,90 @@ void planCopy(ExportPlan& plan, std::size_t j, const CopyContext& with, FileSyst
   plan.bytes += plan.copySize(j);
 }
 
-// Looks at every source, and into those that are archives. The sources are
-// looked at by a few threads at once, a batch of them a job, so that a file
-// costs no hand-over between threads; each is judged in list order, so the
-// first problem in the list is the one reported, as if they had been looked
-// at one by one. A batch stops at its first problem, which waits its turn.
-void lookAtSources(ExportPlan& plan, FileSystem& files) {
+// What looking at the sources found beside each copy's identity: the
+// archives and the notes, by list index, kept in list order once all are
+// looked at.
+struct SourcesFound {
+  std::mutex mutex;
+  std::vector<std::pair<std::size_t, ArchivedRom>> archives;
+  std::vector<std::pair<std::size_t, std::string>> notes;
+
+  void keep(std::size_t j, SourceLook& look) {
+    if (!look.archived && look.note.empty()) return;
+    std::lock_guard lock(mutex);
+    if (look.archived) archives.emplace_back(j, std::move(*look.archived));
+    if (!look.note.empty()) notes.emplace_back(j, std::move(look.note));
+  }
+
+  void addTo(ExportPlan& plan) {
+    const auto inListOrder = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::sort(archives.begin(), archives.end(), inListOrder);
+    for (auto& [j, rom] : archives) {
+      plan.copies[j].archive = static_cast<std::uint32_t>(plan.archives.size());
+      plan.archives.push_back(std::move(rom));
+    }
+    std::sort(notes.begin(), notes.end(), inListOrder);
+    for (auto& [j, note] : notes) plan.notes.push_back(std::move(note));
+  }
+};
+
+// Looks at every source, and into those that are archives, noting each
+// source it refuses in `refusals`. The sources are looked at by a few
+// threads at once, a batch of them a job, so that a file costs no hand-over
+// between threads.
+void lookAtSources(ExportPlan& plan, FileSystem& files, Refusals& refusals) {
   const std::size_t count = plan.count();
   constexpr std::size_t kBatch = 64, kBatchesInHand = 8;
-  struct Problem {
-    std::size_t at = 0;  // the source it is about
-    std::exception_ptr failure;
-  };
-  // The archives found, by list index; made before the workers, so that
-  // they outlast any look still running when a refusal leaves this scope.
-  std::mutex archivesFound;
-  std::vector<std::pair<std::size_t, ArchivedRom>> archives;
-  // The batches in hand's, and the one being judged, taken back already.
-  constexpr std::size_t kSlots = kBatchesInHand + 1;
-  std::vector<Problem> problems(kSlots);
+  // Made before the workers, so that it outlasts any look still running
+  // when an interruption leaves this scope.
+  SourcesFound found;
   CopyWorkers lookers(plan.request->copiesAtOnce, kBatchesInHand);
-  const auto lookAtBatch = [&](std::size_t first, std::size_t end, Problem& problem) {
+  const auto lookAtBatch = [&](std::size_t first, std::size_t end) {
     for (std::size_t k = first; k < end; ++k) {
       try {
-        SourceLook look = lookAtSource(files, plan.sourcePath(k), plan.request->names[k]);
+        const std::string source = plan.sourcePath(k);
+        if (paths::tooLong(source))
+          throw RunTimeError(ErrorNumber::BadFileName, source, "File name too long");
+        SourceLook look = lookAtSource(files, source, plan.request->names[k], plan.request->wanted);
         plan.copies[k].source = SourceIdentity::of(look.status);
-        if (look.archived) {
-          std::lock_guard lock(archivesFound);
-          archives.emplace_back(k, std::move(*look.archived));
-        }
+        found.keep(k, look);
       } catch (...) {
-        problem = {k, std::current_exception()};
-        return;
+        refusals.addCurrent(k);
       }
     }
   };
-  std::size_t handedIn = 0;
-  for (std::size_t j = 0; j < count; ++j) {
+  for (std::size_t first = 0; first < count; first += kBatch) {
     throwIfInterrupted();  // looking at thousands of files on a slow drive takes a while
-    while (handedIn < count && lookers.hasRoom()) {
-      const std::size_t end = std::min(handedIn + kBatch, count);
-      Problem& problem = problems[handedIn / kBatch % kSlots];
-      problem = {};
-      lookers.handIn({handedIn, end}, [&lookAtBatch, &problem, first = handedIn, end] {
-        lookAtBatch(first, end, problem);
-      });
-      handedIn = end;
-    }
-    const std::string source = plan.sourcePath(j);
-    if (paths::tooLong(source))
-      throw RunTimeError(ErrorNumber::BadFileName, source, "File name too long");
-    if (j % kBatch == 0) lookers.takeBackOldestInTurn();  // the batch that j starts
-    const Problem& problem = problems[j / kBatch % kSlots];
-    if (problem.failure && problem.at == j) std::rethrow_exception(problem.failure);
+    if (!lookers.hasRoom()) lookers.takeBackOldest();
+    const std::size_t end = std::min(first + kBatch, count);
+    lookers.handIn({first, end}, [&lookAtBatch, first, end] { lookAtBatch(first, end); });
   }
-  std::sort(archives.begin(), archives.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (auto& [j, rom] : archives) {
-    plan.copies[j].archive = static_cast<std::uint32_t>(plan.archives.size());
-    plan.archives.push_back(std::move(rom));
-  }
+  while (lookers.inHand() > 0) lookers.takeBackOldest();
+  found.addTo(plan);
 }
 
 // Decides every copy, in list order, once the sources have been looked at.
 // Returns what the copies take on the destination's volume.
-std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& files) {
+std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& files,
+                         Refusals& refusals) {
   CopyNames copyNames([&](std::size_t j) { return plan.sourcePath(j); });
   std::uint64_t needed = 0;
   for (std::size_t j = 0; j < plan.count(); ++j) {
     throwIfInterrupted();
-    const std::string copyPath = plan.copyPath(j);
-    requireFits(copyPath, with.volume.nameLimit);
-    requireFatName(with.volume.format, copyPath);
-    copyNames.take(j, plan.copyFileName(j));
-    planCopy(plan, j, with, files);
+    if (refusals.refused(j)) continue;
+    try {
+      const std::string copyPath = plan.copyPath(j);
+      requireFits(copyPath, with.volume.nameLimit);
+      requireFatName(with.volume.format, copyPath);
+      copyNames.take(j, plan.copyFileName(j));
+      planCopy(plan, j, with, files);
+    } catch (...) {
+      refusals.addCurrent(j);
+      continue;
+    }
     if (!plan.copies[j].reused()) needed += roundUp(plan.copySize(j), with.volume.blockSize);
   }
+  refusals.throwIfAny();
   return needed;
 }
 
@@ -588,7 +596,11 @@ ExportPlan planFromSources(const ExportRequest& request, FileSystem& files) {
   plan.paths = ExportPaths(request.destination, layout::indexPathFromAnswer(request.indexPath));
   plan.copies.resize(request.names.size());
   refusedDuring(kCheckingNames, [&] { checkNames(request); });
-  refusedDuring(kCheckingSources, [&] { lookAtSources(plan, files); });
+  refusedDuring(kCheckingSources, [&] {
+    Refusals refusals;
+    lookAtSources(plan, files, refusals);
+    refusals.throwIfAny();
+  });
   return plan;
 }
 
@@ -612,7 +624,8 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
     checkEarlierExports(request, plan, index, files);
     refuseEmptyReplace(request, plan);
   });
-  refusedDuring(kCheckingSources, [&] { lookAtSources(plan, files); });
+  Refusals refusals;  // of sources, named together once all are looked at
+  refusedDuring(kCheckingSources, [&] { lookAtSources(plan, files, refusals); });
   // A replace looks for the earlier copies it can reuse, by the earlier
   // index's names.
   const auto earlierIndices = refusedDuring(kCheckingIndexPath, [&] {
@@ -631,7 +644,7 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
   });
   const CopyContext context{index, volume, replaced, trustedDevice, earlierIndices, recorded};
   const std::uint64_t needed =
-      refusedDuring(kCheckingSources, [&] { return planCopies(plan, context, files); });
+      refusedDuring(kCheckingSources, [&] { return planCopies(plan, context, files, refusals); });
   refusedDuring(kCheckingSpace,
                 [&] { checkSpace(plan, index, destination, volume, needed, files); });
   // Last, since it writes (and removes again): a replace renames folders,

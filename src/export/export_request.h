@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kavo {
@@ -33,6 +35,12 @@ struct ExportRequest {
   // on a 2-core machine. With 1, each runs in the caller's thread in list
   // order.
   std::size_t copiesAtOnce = 4;
+  // The list's filter ("*.sms; *.gg") as a test of a file name: of the files
+  // an archive holds, the one it takes is the ROM (a readme or a cover may
+  // lie beside it). Empty when no filter is in force: the ROM is then the
+  // one file that is not a text, image or info file. Called from several
+  // threads at once.
+  std::function<bool(std::string_view name)> wanted = {};
 };
 
 }  // namespace kavo
