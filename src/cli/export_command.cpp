@@ -250,6 +250,7 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     request.replace = options.replace;
     request.compareBytes = options.checksum;
     request.verify = options.verify;
+    request.intoSource = options.intoSource;
     if (options.dryRun) return dryRun(request, files, out, terminal.outIsTerminal);
     TerminalProgress shown(err, terminal.width);
     SilentProgress silent;
@@ -265,6 +266,8 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     if (failure.replaceable())
       err << kProgram << ": " << terminalSafe(options.destination)
           << " holds an earlier export; use --replace to replace it\n";
+    if (failure.insideSource())
+      err << kProgram << ": use --write-into-source to export into the ROM folder all the same\n";
     if (int signal = interruptionSignal()) return kInterruptedBase + signal;
     // A dry run never writes, so its failures leave everything as it was.
     return failure.refused() || options.dryRun ? kRefused : kFailed;
@@ -288,8 +291,12 @@ int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err
   // What was printed is part of the result: a plan that could not be
   // written (a full disk, a closed pipe) is a failure. A summary that could
   // not be is said apart, since the layout is complete by then.
-  console::forgetWriteFailure();
-  out.flush();
+  // A stream that failed already failed at its last write, whose reason is
+  // still the one to give.
+  if (out) {
+    console::forgetWriteFailure();
+    out.flush();
+  }
   if (!out) {
     const std::string reason = console::writeFailure();
     err << kProgram << ": writing to standard output: " << reason << '\n';

@@ -12,7 +12,19 @@ namespace kavo {
 
 namespace {
 
-enum Option { Filter, Index, Replace, Checksum, NoVerify, Check, DryRun, Quiet, Help, Version };
+enum Option {
+  Filter,
+  Index,
+  Replace,
+  Checksum,
+  NoVerify,
+  IntoSource,
+  Check,
+  DryRun,
+  Quiet,
+  Help,
+  Version
+};
 
 // The options as --help lists them.
 constexpr OptionSpec kOptions[] = {
@@ -33,6 +45,9 @@ constexpr OptionSpec kOptions[] = {
     {NoVerify, "no-verify", 0, "",
      "do not read the copies back from the drive before\n"
      "the new layout takes its place"},
+    {IntoSource, "write-into-source", 0, "",
+     "let DEST be SOURCE or a folder inside it (refused\n"
+     "otherwise: the layout would be listed as games)"},
     {Check, "check", 'k', "",
      "change nothing: read the layout in DEST back from\n"
      "the drive and compare every copy with its manifest,\n"
@@ -86,7 +101,8 @@ constexpr char kMore[] =
     "       source cannot be read or lies in what a replace removes, two files\n"
     "       would take one copy name, a name is too long, holds a line break or\n"
     "       a character FAT does not take, a file is too large for FAT32, the\n"
-    "       drive has too little free space, or --replace lists no file; with\n"
+    "       drive has too little free space, --replace lists no file, or DEST\n"
+    "       is SOURCE or inside it (see --write-into-source); with\n"
     "       --check: DEST holds no layout of this program's\n"
     "  4    exported and flushed to the drive, but the summary could not be\n"
     "       written to standard output (a closed pipe, a full disk)\n"
@@ -143,6 +159,9 @@ ExportCommandLine readExportCommandLine(int argc, const char* const* argv) {
         break;
       case Quiet:
         options.quiet = true;
+        break;
+      case IntoSource:
+        options.intoSource = true;
         break;
       case Help:
         return {Action::Help, {}, {}};

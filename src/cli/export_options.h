@@ -18,6 +18,7 @@ struct ExportOptions {
   bool checksum = false;
   bool verify = true;
   bool check = false;
+  bool intoSource = false;
   std::string source;  // empty with --check and DEST alone
   std::string destination;
 };

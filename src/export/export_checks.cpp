@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "export/record_name.h"
 #include "export/rom_layout.h"
 #include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
@@ -66,10 +67,45 @@ void requireReplaceable(const FileStatus& standing, const std::string& path) {
 }  // namespace
 
 void checkNames(const ExportRequest& request) {
-  for (const std::string& name : request.names) {
-    if (name.find_first_of("\r\n") != std::string::npos)
-      throw RunTimeError(ErrorNumber::BadFileName, paths::join(request.source, name),
-                         "File name contains a line break");
+  Refusals refusals;
+  for (std::size_t j = 0; j < request.names.size(); ++j) {
+    if (const auto problem = recordNameProblem(request.names[j])) try {
+        throw RunTimeError(ErrorNumber::BadFileName, paths::join(request.source, request.names[j]),
+                           "File name " + *problem);
+      } catch (const RunTimeError&) {
+        refusals.addCurrent(j);
+      }
+  }
+  refusals.throwIfAny();
+}
+
+void requirePickedDrive(const ExportRequest& request, const FileStatus& destination) {
+  if (!request.pickedOnDevice || destination.device == *request.pickedOnDevice) return;
+  RunTimeError error(
+      ErrorNumber::DeviceUnavailable, request.destination,
+      "Its drive is gone: it was unplugged or unmounted after the folder was picked");
+  error.setNote("Nothing was written. Plug the drive in again, pick its folder, and export again.");
+  throw error;
+}
+
+void requireOutsideSource(const ExportRequest& request, FileSystem& files) {
+  if (request.intoSource) return;
+  const FileStatus source = files.status(paths::join(request.source, "."), Look::Target);
+  if (source.type != FileType::Directory) return;  // the sources' checks say what is wrong
+  std::string folder = request.destination;
+  for (int depth = 0; depth < 256; ++depth) {
+    if (files.status(paths::join(folder, "."), Look::Target).sameFileAs(source)) {
+      ExportFailure refusal(
+          RunTimeError(ErrorNumber::PathFileAccessError, request.destination,
+                       "Is your ROM folder, or lies inside it: FILES.TXT, KAVOSUMS.TXT and ROMS0 "
+                       "would be put among your games, and listed as games the next time"),
+          kCheckingDestination, /*refused=*/true);
+      refusal.setInsideSource();
+      throw refusal;
+    }
+    const std::string parent = paths::parent(folder);
+    if (parent == folder) return;
+    folder = parent;
   }
 }
 

@@ -40,6 +40,14 @@ void checkNames(const ExportRequest& request);
 FileStatus claimDestination(FileSystem& files, const std::string& destination,
                             DirectoryClaims& claims);
 
+// The destination is where the player picked it: still on the volume it was
+// picked on (ExportRequest::pickedOnDevice).
+void requirePickedDrive(const ExportRequest& request, const FileStatus& destination);
+
+// The destination is not the source folder, nor inside it, unless the
+// request says it may be; ExportFailure, marked insideSource().
+void requireOutsideSource(const ExportRequest& request, FileSystem& files);
+
 // Where the index goes, and what stands there now.
 struct IndexPlace {
   ExportPaths paths;

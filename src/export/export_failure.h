@@ -26,10 +26,16 @@ class ExportFailure : public RunTimeError {
   bool replaceable() const { return replaceable_; }
   void setReplaceable() { replaceable_ = true; }
 
+  // Refused because the destination is the source folder or lies inside it,
+  // which the player may still ask for (ExportRequest::intoSource).
+  bool insideSource() const { return insideSource_; }
+  void setInsideSource() { insideSource_ = true; }
+
  private:
   std::string step_;
   bool refused_;
   bool replaceable_ = false;
+  bool insideSource_ = false;
 };
 
 }  // namespace kavo

@@ -614,8 +614,11 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
   plan.request = &request;
   plan.copies.resize(request.names.size());
   refusedDuring(kCheckingNames, [&] { checkNames(request); });
-  const FileStatus destination = refusedDuring(
-      kCheckingDestination, [&] { return claimDestination(files, request.destination, claims); });
+  const FileStatus destination = refusedDuring(kCheckingDestination, [&] {
+    const FileStatus claimed = claimDestination(files, request.destination, claims);
+    requirePickedDrive(request, claimed);
+    return claimed;
+  });
   const IndexPlace index = refusedDuring(
       kCheckingIndexPath, [&] { return checkIndexPath(request, destination, files, claims); });
   plan.paths = index.paths;
@@ -647,6 +650,8 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
       refusedDuring(kCheckingSources, [&] { return planCopies(plan, context, files, refusals); });
   refusedDuring(kCheckingSpace,
                 [&] { checkSpace(plan, index, destination, volume, needed, files); });
+  // After every other refusal, since the player may still want it.
+  refusedDuring(kCheckingDestination, [&] { requireOutsideSource(request, files); });
   // Last, since it writes (and removes again): a replace renames folders,
   // which some file systems mishandle.
   if (plan.staged)

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,16 @@ struct ExportRequest {
   // one file that is not a text, image or info file. Called from several
   // threads at once.
   std::function<bool(std::string_view name)> wanted = {};
+  // The volume (its device number) the destination lay on when the player
+  // picked it in a list of drives; nothing when it was not picked so (the
+  // command line). A destination on another volume now was left behind by
+  // its drive (unplugged or unmounted: its mount point is an empty folder on
+  // the computer's own disk) and is refused.
+  std::optional<std::uint64_t> pickedOnDevice = {};
+  // The destination may be the source folder or lie inside it: the player
+  // was asked, or asked for it. Otherwise that is refused, since the layout
+  // would be mixed into the collection and listed as games the next time.
+  bool intoSource = false;
 };
 
 }  // namespace kavo

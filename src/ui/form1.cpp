@@ -12,6 +12,7 @@
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "controls/file_list_box.h"
+#include "export/export_failure.h"
 #include "export/export_plan.h"
 #include "export/export_writer.h"
 #include "export/rom_layout.h"
@@ -39,6 +40,14 @@ std::string replaceQuestion(const std::string& destination, const DestinationDes
                             std::size_t listed) {
   return destination + " already holds " + earlier.text() + ". Replace it with the " +
          counted(listed, "game", "games") + " listed?";
+}
+
+// "D is your ROM folder, or lies inside it. ..."
+std::string intoSourceQuestion(const std::string& destination) {
+  return destination +
+         " is your ROM folder, or lies inside it: the export would put FILES.TXT, KAVOSUMS.TXT "
+         "and ROMS0 among your games, and the next export would list them as games. Export there "
+         "all the same?";
 }
 
 // A place and size in twips, as the window was designed, shown at 96 dpi.
@@ -153,6 +162,39 @@ void Form1::Check1_Click() {
 
 void Form1::cmdQuit_Click() { programEnd_.end(0); }
 
+// Plans the export off this thread, asking the player where a refusal or
+// an earlier layout leaves a choice; nothing when the answer is No.
+std::optional<ExportPlan> Form1::planAsking(ExportRequest& request, DirectoryClaims& claims) {
+  std::optional<ExportPlan> plan;
+  QtProgress planning(this, kPromptTitle, progressDelay_);
+  const auto replan = [&] {
+    plan.reset();
+    claims = {};  // released first: the plan claims the folders again
+    planning.run([&] { plan = planExport(request, files_, claims); });
+  };
+  try {
+    replan();
+  } catch (const ExportFailure& refusal) {
+    if (!refusal.insideSource()) throw;
+    if (!dialogs_.question(intoSourceQuestion(request.destination), kApplicationTitle))
+      return std::nullopt;
+    request.intoSource = true;
+    replan();
+  }
+  const DestinationDescription earlier = plan->destination();
+  if (earlier.holdsLayout) {
+    if (!dialogs_.question(replaceQuestion(request.destination, earlier, request.names.size()),
+                           kApplicationTitle))
+      return std::nullopt;
+  } else if (!plan->leftovers.files.empty() || plan->leftovers.restoresIndex) {
+    // Files an interrupted export left beside the index, with no layout to
+    // ask about: refused, naming them, as a plain export refuses them.
+    request.replace = false;
+    replan();
+  }
+  return plan;
+}
+
 // Asks where the index goes, exports the listed files there, reports
 // success and ends the program. Cancelling the prompt, or clearing its text,
 // leaves everything as it was and the window open. When the destination
@@ -178,22 +220,8 @@ void Form1::Command1_Click() {
     ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
     request.replace = true;
     DirectoryClaims claims;
-    std::optional<ExportPlan> plan;
-    QtProgress planning(this, kPromptTitle, progressDelay_);
-    planning.run([&] { plan = planExport(request, files_, claims); });
-    const DestinationDescription earlier = plan->destination();
-    if (earlier.holdsLayout) {
-      if (!dialogs_.question(replaceQuestion(destination, earlier, request.names.size()),
-                             kApplicationTitle))
-        return;
-    } else if (!plan->leftovers.files.empty() || plan->leftovers.restoresIndex) {
-      // Files an interrupted export left beside the index, with no layout
-      // to ask about: refused, naming them, as a plain export refuses them.
-      request.replace = false;
-      plan.reset();
-      claims = {};
-      planning.run([&] { plan = planExport(request, files_, claims); });
-    }
+    const std::optional<ExportPlan> plan = planAsking(request, claims);
+    if (!plan) return;
     QtProgress progress(this, kPromptTitle, progressDelay_);
     progress.run([&] { ExportWriter(*plan, files_, progress).run(); });
     dialogs_.messageBox(kCompletedMessage);

@@ -7,8 +7,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "export/export_plan.h"
 #include "platform/services/dialogs.h"
 #include "platform/services/file_system.h"
 #include "platform/services/program_end.h"
@@ -59,6 +61,8 @@ class Form1 : public QWidget {
   void Check1_Click();
   void cmdQuit_Click();
   void Command1_Click();
+
+  std::optional<ExportPlan> planAsking(ExportRequest& request, DirectoryClaims& claims);
 
   void createControls(const std::string& startDirectory);
   void browse(const std::function<void()>& body);

@@ -156,7 +156,7 @@ TEST(ExportOptions, HelpListsTheOptionsOfTheTable) {
     EXPECT_LT(line.size(), 80u) << line;
     if (line.starts_with("  -") || line.starts_with("      --")) ++options;
   }
-  EXPECT_EQ(options, 10);
+  EXPECT_EQ(options, 11);
   EXPECT_NE(help.find("  -f, --filter PATTERN  export only the files that match PATTERN"),
             std::string::npos);
 }
