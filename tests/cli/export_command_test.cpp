@@ -117,6 +117,11 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
       {src, dst + " --index C:\\",
        "checking the index path: " + paths::join(currentDirectory(), "C:\\") +
            ": Names a folder, not a file"},
+      {src, src,
+       "checking the destination: " + src +
+           ": Is your ROM folder, or lies inside it: FILES.TXT, KAVOSUMS.TXT and ROMS0 would be "
+           "put among your games, and listed as games the next time\nsimplekavo-export: use "
+           "--write-into-source to export into the ROM folder all the same"},
   };
   testing::makeDirectories(dst + "/ROMS0");
   const auto before = snapshot(dir.path());
@@ -363,6 +368,34 @@ TEST_F(ExportProgramTest, OfTwoExportsAtOnceOneCompletesAndTheOtherIsRefused) {
                   "simplekavo-export: checking the destination: " + dst + "/ROMS0: File exists\n")
       << refusal;
   EXPECT_EQ(snapshot(dst), snapshot(alone));
+}
+
+// --check waits for an export writing to the same folder, rather than
+// reading a layout half made, and answers a signal as the export does.
+TEST_F(ExportProgramTest, ACheckWaitsForARunningExportAndAnswersSignals) {
+  addGames(40);
+  ASSERT_EQ(runChild(program({src, dst})).status, kExported);
+  PosixFileSystem files;
+  for (const bool interrupted : {false, true}) {
+    SCOPED_TRACE(interrupted ? "interrupted" : "waited for");
+    auto claim = files.lockDirectory(dst);  // as an export writing there holds it
+    ChildProcess check(program({"--check", src, dst}));
+    for (int tick = 0; tick < 100; ++tick) {  // a second, the claim held all along
+      EXPECT_FALSE(check.ended());
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (interrupted) check.signal(SIGINT);
+    claim.reset();
+    const auto r = check.wait();
+    EXPECT_EQ(r.status, interrupted ? 128 + SIGINT : kExported) << r.err;
+    EXPECT_NE(
+        r.err.find("simplekavo-export: waiting for the export writing to " + dst + " to finish\n"),
+        std::string::npos)
+        << r.err;
+    if (!interrupted) {
+      EXPECT_TRUE(r.out.ends_with(" copies: all match\n")) << r.out;
+    }
+  }
 }
 
 // Ctrl-C or SIGTERM during a long export: it takes back what it made and
