@@ -531,6 +531,16 @@ TEST_F(ExportCommandTest, ProgressGoesToATerminalOnlyAndIsErasedAtTheEnd) {
 // written "?". A terminal is shown the records one a line in its own
 // UTF-8; a pipe gets the index's bytes. A name that loses characters is
 // warned of once, also when quiet, and marked in the plan.
+TEST_F(ExportCommandTest, AZippedRomsLostCharactersAreWarnedOfUnderTheNameItsRecordTakes) {
+  testing::writeArchive(src + "/T\u014dky\u014d.zip", "zip", {{"inside.gg", "rom"}});
+  const Result r = run({"-n", src, dst});
+  ASSERT_EQ(r.status, kExported) << r.err;
+  EXPECT_NE(r.err.find("warning: T\u014dky\u014d.gg: the console cannot show every character; "
+                       "the index names it \"T?ky?.gg\"\n"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(ExportCommandTest, RecordsReachATerminalReadableAndLostCharactersAreWarnedOf) {
   writeFile(src + "/Caf\u00e9.gg", std::string(1536, 'c'));
   writeFile(src + "/Mad\u014d Monogatari.sms", "rom");
