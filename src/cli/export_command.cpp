@@ -18,6 +18,7 @@
 #include "export/earlier_layout.h"
 #include "export/export_failure.h"
 #include "export/export_plan.h"
+#include "export/export_writer.h"
 #include "export/layout_check.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
@@ -119,9 +120,9 @@ int refuseEmptyReplace(const Options& options, FileSystem& files, std::ostream& 
 // The console shows the index in Windows-1252, so a name with a character
 // that has no place there loses it: each is named, once, before anything is
 // written.
-void warnOfLostCharacters(const std::vector<std::string>& names, std::ostream& err) {
-  for (const std::string& name : names)
-    if (losesCharacters(name))
+void warnOfLostCharacters(const ExportPlan& plan, std::ostream& err) {
+  for (std::size_t j = 0; j < plan.count(); ++j)
+    if (const std::string& name = plan.recordName(j); losesCharacters(name))
       err << kProgram << ": warning: " << terminalSafe(name)
           << ": the console cannot show every character; the index names it \""
           << terminalSafe(fromWindows1252(toWindows1252(name))) << "\"\n";
@@ -130,15 +131,13 @@ void warnOfLostCharacters(const std::vector<std::string>& names, std::ostream& e
 // Prints the plan of the export and changes nothing. On a terminal the
 // records are shown one a line in its own characters; elsewhere they are
 // the index's bytes.
-int dryRun(const ExportRequest& request, FileSystem& files, std::ostream& out, bool toTerminal) {
+int dryRun(const ExportPlan& plan, std::ostream& out, bool toTerminal) {
   const auto shown = [toTerminal](std::string_view text) {
     return toTerminal ? terminalSafe(text) : std::string(text);
   };
   const auto shownRecord = [toTerminal](std::string_view record) {
     return toTerminal ? terminalSafe(fromWindows1252(record)) : std::string(record);
   };
-  DirectoryClaims claims;
-  const ExportPlan plan = planExport(request, files, claims);
   printPlan(plan, out, shown, shownRecord);
   for (const std::string& note : plan.notes) out << "note: " << shown(note) << '\n';
   out << "Dry run: ";
@@ -243,7 +242,6 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     return kRefused;
   }
   if (options.replace && request.names.empty()) return refuseEmptyReplace(options, files, err);
-  warnOfLostCharacters(request.names, err);
   try {
     request.indexPath =
         fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)));
@@ -251,12 +249,16 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     request.compareBytes = options.checksum;
     request.verify = options.verify;
     request.intoSource = options.intoSource;
-    if (options.dryRun) return dryRun(request, files, out, terminal.outIsTerminal);
+    DirectoryClaims claims;  // held until the export ends
+    const ExportPlan plan = planExport(request, files, claims);
+    // The names the index takes, an archive's ROM's among them.
+    warnOfLostCharacters(plan, err);
+    if (options.dryRun) return dryRun(plan, out, terminal.outIsTerminal);
     TerminalProgress shown(err, terminal.width);
     SilentProgress silent;
     const bool showProgress = terminal.isTerminal && !options.quiet;
     const ExportSummary result =
-        exportRomSet(request, files, showProgress ? static_cast<Progress&>(shown) : silent);
+        ExportWriter(plan, files, showProgress ? static_cast<Progress&>(shown) : silent).run();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     printSummary(result, seconds, options.quiet, out, err, shownOnOut);

@@ -117,6 +117,11 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
       {src, dst + " --index C:\\",
        "checking the index path: " + paths::join(currentDirectory(), "C:\\") +
            ": Names a folder, not a file"},
+      {src, src,
+       "checking the destination: " + src +
+           ": Is your ROM folder, or lies inside it: FILES.TXT, KAVOSUMS.TXT and ROMS0 would be "
+           "put among your games, and listed as games the next time\nsimplekavo-export: use "
+           "--write-into-source to export into the ROM folder all the same"},
   };
   testing::makeDirectories(dst + "/ROMS0");
   const auto before = snapshot(dir.path());
@@ -365,6 +370,34 @@ TEST_F(ExportProgramTest, OfTwoExportsAtOnceOneCompletesAndTheOtherIsRefused) {
   EXPECT_EQ(snapshot(dst), snapshot(alone));
 }
 
+// --check waits for an export writing to the same folder, rather than
+// reading a layout half made, and answers a signal as the export does.
+TEST_F(ExportProgramTest, ACheckWaitsForARunningExportAndAnswersSignals) {
+  addGames(40);
+  ASSERT_EQ(runChild(program({src, dst})).status, kExported);
+  PosixFileSystem files;
+  for (const bool interrupted : {false, true}) {
+    SCOPED_TRACE(interrupted ? "interrupted" : "waited for");
+    auto claim = files.lockDirectory(dst);  // as an export writing there holds it
+    ChildProcess check(program({"--check", src, dst}));
+    for (int tick = 0; tick < 100; ++tick) {  // a second, the claim held all along
+      EXPECT_FALSE(check.ended());
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (interrupted) check.signal(SIGINT);
+    claim.reset();
+    const auto r = check.wait();
+    EXPECT_EQ(r.status, interrupted ? 128 + SIGINT : kExported) << r.err;
+    EXPECT_NE(
+        r.err.find("simplekavo-export: waiting for the export writing to " + dst + " to finish\n"),
+        std::string::npos)
+        << r.err;
+    if (!interrupted) {
+      EXPECT_TRUE(r.out.ends_with(" copies: all match\n")) << r.out;
+    }
+  }
+}
+
 // Ctrl-C or SIGTERM during a long export: it takes back what it made and
 // exits with 128 plus the signal.
 TEST_F(ExportProgramTest, AnInterruptedExportLeavesTheDestinationAsItWas) {
@@ -498,6 +531,16 @@ TEST_F(ExportCommandTest, ProgressGoesToATerminalOnlyAndIsErasedAtTheEnd) {
 // written "?". A terminal is shown the records one a line in its own
 // UTF-8; a pipe gets the index's bytes. A name that loses characters is
 // warned of once, also when quiet, and marked in the plan.
+TEST_F(ExportCommandTest, AZippedRomsLostCharactersAreWarnedOfUnderTheNameItsRecordTakes) {
+  testing::writeArchive(src + "/T\u014dky\u014d.zip", "zip", {{"inside.gg", "rom"}});
+  const Result r = run({"-n", src, dst});
+  ASSERT_EQ(r.status, kExported) << r.err;
+  EXPECT_NE(r.err.find("warning: T\u014dky\u014d.gg: the console cannot show every character; "
+                       "the index names it \"T?ky?.gg\"\n"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(ExportCommandTest, RecordsReachATerminalReadableAndLostCharactersAreWarnedOf) {
   writeFile(src + "/Caf\u00e9.gg", std::string(1536, 'c'));
   writeFile(src + "/Mad\u014d Monogatari.sms", "rom");
