@@ -65,8 +65,7 @@ void printPlan(const ExportPlan& plan, std::ostream& out, const Shown& shown,
         out << "remove " << shown(join(*nameWaitingAs(group.directory, Waiting::Retired), name))
             << '\n';
   const std::string index = plan.index();
-  out << "write " << shown(plan.paths.index()) << " (" << byteCount(index.size())
-      << "), records:\n";
+  out << "write " << shown(plan.paths.index()) << ", " << byteCount(index.size()) << ", records:\n";
   // Each record on a line of its own; the spaces that pad the index after
   // the last one are not shown.
   for (std::size_t start = 0, end; (end = index.find('\n', start)) != std::string::npos;

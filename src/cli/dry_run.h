@@ -18,7 +18,7 @@ namespace kavo {
 // ("mkdir PATH", unless it takes the place of an earlier one) and its
 // copies in list order ("copy FROM -> TO", or "reuse FROM -> TO" for an
 // earlier copy moved); the earlier copies a replace removes ("remove
-// PATH"); then the index and its records, and a volume whose free space
+// PATH"); then the index, its size and its records, and a volume whose free space
 // could not be checked. A copy whose name loses characters in the index
 // is marked with the name the index gives it. `shown` turns a path or a
 // name into the text printed, `shownRecord` a record of the index (its

@@ -26,6 +26,7 @@
 #include "listing/directory_listing.h"
 #include "platform/services/console.h"
 #include "platform/services/current_directory.h"
+#include "platform/services/drive_eject.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
 #include "platform/services/posix_file_system.h"
@@ -59,7 +60,7 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
       out << kUsage << exportHelp();
       return {std::nullopt, kExported};
     case ExportCommandLine::Action::Version:
-      out << kProgram << ' ' << kVersion << '\n';
+      out << kProgram << ' ' << kVersion << '\n' << kCopyright;
       return {std::nullopt, kExported};
     case ExportCommandLine::Action::BadUsage:
       err << kProgram << ": " << line.problem << '\n'
@@ -249,6 +250,8 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     request.compareBytes = options.checksum;
     request.verify = options.verify;
     request.intoSource = options.intoSource;
+    // The file the list matched in each archive is the one exported.
+    request.wanted = romFilterOf(FilePattern(options.filter));
     DirectoryClaims claims;  // held until the export ends
     const ExportPlan plan = planExport(request, files, claims);
     // The names the index takes, an archive's ROM's among them.
@@ -282,6 +285,23 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
   }
 }
 
+// --eject, once the export is complete and has let DEST go: its drive is
+// unmounted and powered off. A drive that stays mounted is said with what
+// to do about it, and has a status of its own; one that was unmounted can
+// be unplugged, even if it could not be powered off.
+int ejectDestination(const Options& options, std::ostream& out, std::ostream& err,
+                     Terminal terminal) {
+  out.flush();  // the summary first: ejecting may wait for the drive
+  const EjectResult result = hostDriveEjector()->eject(fromWorkingDirectory(options.destination));
+  if (result.outcome == EjectOutcome::Ejected) {
+    if (!options.quiet)
+      out << (terminal.outIsTerminal ? terminalSafe(result.message()) : result.message()) << '\n';
+    return kExported;
+  }
+  err << kProgram << ": " << terminalSafe(result.message()) << '\n';
+  return result.unmounted ? kExported : kNotEjected;
+}
+
 }  // namespace
 
 int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
@@ -290,6 +310,9 @@ int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err
   int status = !parsed.options         ? parsed.status
                : parsed.options->check ? checkWith(*parsed.options, out, err, terminal)
                                        : exportWith(*parsed.options, out, err, terminal);
+  // After exportWith, whose claims on DEST are gone with it.
+  if (status == kExported && parsed.options && parsed.options->eject)
+    status = ejectDestination(*parsed.options, out, err, terminal);
   // What was printed is part of the result: a plan that could not be
   // written (a full disk, a closed pipe) is a failure. A summary that could
   // not be is said apart, since the layout is complete by then.

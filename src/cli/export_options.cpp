@@ -22,6 +22,7 @@ enum Option {
   Check,
   DryRun,
   Quiet,
+  Eject,
   Help,
   Version
 };
@@ -30,7 +31,8 @@ enum Option {
 constexpr OptionSpec kOptions[] = {
     {Filter, "filter", 'f', "PATTERN",
      "export only the files that match PATTERN, such as\n"
-     "\"*.sms; *.gg\" (default: every file)"},
+     "\"*.sms; *.gg\" (default: every file); a zipped game\n"
+     "matches when the ROM inside does"},
     {Index, "index", 'i', "PATH",
      "write the index to PATH, a file; its file name is\n"
      "upper-cased (default: DEST/FILES.TXT)"},
@@ -59,14 +61,18 @@ constexpr OptionSpec kOptions[] = {
     {Quiet, "quiet", 'q', "",
      "print nothing but errors and warnings, and no\n"
      "progress line"},
+    {Eject, "eject", 0, "",
+     "after the export, unmount DEST's drive and power it\n"
+     "off, so that it can be unplugged (see exit status 5)"},
     {Help, "help", 'h', "", "show this help and exit"},
     {Version, "version", 'V', "", "show the version and exit"},
 };
 
 constexpr char kAbout[] =
     "Copy the ROM files in SOURCE into DEST as the directories ROMS0, ROMS1,\n"
-    "... of 30 files each, every copy named by its number in the list, and\n"
-    "write the index FILES.TXT that names every game and where its copy lies.\n"
+    "... of at most 30 files each, every copy named by its number in the list,\n"
+    "and write the index FILES.TXT that names every game and where its copy\n"
+    "lies. A zipped game (.zip, .7z, .gz) is unpacked on the way.\n"
     "\n";
 
 constexpr char kMore[] =
@@ -74,6 +80,13 @@ constexpr char kMore[] =
     "Files are listed as in the window: hidden files, directories and anything\n"
     "that is not a regular file are left out, and the names are numbered in\n"
     "order, ignoring case. Patterns are separated by \";\" and ignore case.\n"
+    "\n"
+    "A listed .zip, .7z or .gz holding one ROM is exported as that ROM: \"Sonic\n"
+    "(USA).zip\" holding \"Sonic (USA).sms\" becomes ROMS0/4.SMS, named \"Sonic\n"
+    "(USA).sms\" in the index. The filter looks at the ROM inside, not at the\n"
+    "archive's name, and says which of the archive's files is the ROM; without\n"
+    "a filter it is the one that is not a text, image or info file, so a\n"
+    "readme or a cover beside it is left in the archive.\n"
     "\n"
     "An export completes, everything it wrote flushed to the drive and then read\n"
     "back from it, or takes back what it made and leaves DEST as it was; an\n"
@@ -111,8 +124,23 @@ constexpr char kMore[] =
     "       --check: DEST holds no layout of this program's\n"
     "  4    exported and flushed to the drive, but the summary could not be\n"
     "       written to standard output (a closed pipe, a full disk)\n"
+    "  5    exported and flushed to the drive, but with --eject the drive stays\n"
+    "       mounted: it is in use, this computer did not allow it, it is not a\n"
+    "       drive that can be ejected, or nothing here ejects drives (no\n"
+    "       udisks2); the message says which and what to do\n"
     "  130  interrupted by Ctrl-C (129: by SIGHUP, 143: by SIGTERM); what it\n"
-    "       made was taken back\n";
+    "       made was taken back\n"
+    "\n"
+    "Examples:\n"
+    "  simplekavo-export --filter '*.sms; *.gg' --dry-run ~/roms /media/usb\n"
+    "      Show what exporting the Master System and Game Gear games in ~/roms,\n"
+    "      zipped ones included, to the stick at /media/usb would do.\n"
+    "  simplekavo-export --filter '*.sms; *.gg' ~/roms /media/usb\n"
+    "      Export them.\n"
+    "  simplekavo-export --filter '*.sms; *.gg' --replace ~/roms /media/usb\n"
+    "      Refresh the stick after adding games: only what changed is written.\n"
+    "  simplekavo-export --check ~/roms /media/usb\n"
+    "      Read the stick back and compare it with the games it was made from.\n";
 
 // SOURCE and DEST, or with --check DEST alone; what is wrong with them, or
 // nothing.
@@ -127,6 +155,8 @@ std::string takeOperands(ExportOptions& options, const std::vector<std::string>&
   if (options.checksum && !options.replace) return "--checksum needs --replace";
   if (options.check && (options.replace || options.dryRun))
     return "--check changes nothing: it takes neither --replace nor --dry-run";
+  if (options.eject && (options.check || options.dryRun))
+    return "--eject follows an export: it takes neither --check nor --dry-run";
   return {};
 }
 
@@ -167,6 +197,9 @@ ExportCommandLine readExportCommandLine(int argc, const char* const* argv) {
         break;
       case IntoSource:
         options.intoSource = true;
+        break;
+      case Eject:
+        options.eject = true;
         break;
       case Help:
         return {Action::Help, {}, {}};

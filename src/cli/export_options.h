@@ -19,6 +19,7 @@ struct ExportOptions {
   bool verify = true;
   bool check = false;
   bool intoSource = false;
+  bool eject = false;  // after a completed export, eject DEST's drive
   std::string source;  // empty with --check and DEST alone
   std::string destination;
 };

@@ -17,6 +17,7 @@
 #include "export/export_writer.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
+#include "listing/directory_listing.h"
 #include "platform/qt/handler_edge.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_progress.h"
@@ -219,6 +220,7 @@ void Form1::Command1_Click() {
     // claimed meanwhile, so the plan still holds once the answer comes.
     ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
     request.replace = true;
+    request.wanted = romFilterOf(FilePattern(File1->pattern()));  // each archive's file it listed
     DirectoryClaims claims;
     const std::optional<ExportPlan> plan = planAsking(request, claims);
     if (!plan) return;

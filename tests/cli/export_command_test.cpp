@@ -24,6 +24,7 @@
 #include "platform/services/posix_file_system.h"
 #include "support/archive_files.h"
 #include "support/child_process.h"
+#include "support/fake_udisks.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
@@ -77,6 +78,7 @@ TEST_F(ExportCommandTest, BadCommandLinesChangeNothingAndExitWithTwo) {
       {{"a", "b", "--filter"}, "option '--filter' needs a value"},
       {{"--index=", "a", "b"}, "--index needs a path"},
       {{"--checksum", "a", "b"}, "--checksum needs --replace"},
+      {{"--eject", "--dry-run", "a", "b"}, "--eject follows an export"},
   };
   const auto before = snapshot(dir.path());
   for (const Case& c : cases) {
@@ -97,7 +99,12 @@ TEST_F(ExportCommandTest, BadCommandLinesChangeNothingAndExitWithTwo) {
   Result help = run({"--help"});
   EXPECT_EQ(help.status, kExported);
   EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
-  EXPECT_EQ(run({"--version"}).out, "simplekavo-export 1.00\n");
+  EXPECT_EQ(
+      run({"--version"}).out,
+      "simplekavo-export 1.00\nCopyright (C) 2026 The SimpleKAVO developers\nLicense "
+      "GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\nThis "
+      "is free software: you are free to change and redistribute it.\nThere is NO WARRANTY, to "
+      "the extent permitted by law.\n");
 }
 
 TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
@@ -188,7 +195,7 @@ TEST_F(ExportCommandTest, DryRunPrintsThePlanAndTheIndexAndChangesNothing) {
                          src + "/Zelda.gg -> " + dst +
                          "/ROMS0/2.GG\n"
                          "write " +
-                         dst + "/FILES.TXT (80 bytes), records:\n" + records +
+                         dst + "/FILES.TXT, 80 bytes, records:\n" + records +
                          "Dry run: 3 files in 1 group, 42 bytes; nothing was changed\n");
 }
 
@@ -269,15 +276,50 @@ TEST_F(ExportCommandTest, CheckListsWhatDiffersFromTheManifestAndTheSource) {
             "simplekavo-export: " + src + " holds no layout with a manifest of this program's\n");
 }
 
-// A zipped ROM is unpacked on the way, and the plan says so.
+// A zipped ROM is unpacked on the way, and the plan says so. The filter
+// lists an archive by the ROM inside and tells the export which of its
+// files that is; with no filter, the ROM is the file that is not a readme.
 TEST_F(ExportCommandTest, DryRunSaysWhichCopiesAreUnpacked) {
-  testing::writeArchive(src + "/Columns (Europe).zip", "zip", {{"Columns.gg", "rom:Columns"}});
-  Result dry = run({"-n", "-f", "*.zip", src, dst});
+  const std::string zipped = dir / "zipped";
+  testing::makeDirectories(zipped);
+  testing::writeArchive(zipped + "/Columns (Europe).zip", "zip",
+                        {{"Columns.gg", "rom:Columns"}, {"readme.txt", "read me"}});
+  Result dry = run({"-n", "-f", "*.gg", zipped, dst});
   ASSERT_EQ(dry.status, kExported) << dry.err;
-  EXPECT_EQ(dry.out, "mkdir " + dst + "/ROMS0\nunpack " + src + "/Columns (Europe).zip -> " + dst +
-                         "/ROMS0/0.GG\nwrite " + dst +
-                         "/FILES.TXT (32 bytes), records:\nColumns (Europe).gg,ROMS0\\0.gg\n"
+  EXPECT_EQ(dry.out, "mkdir " + dst + "/ROMS0\nunpack " + zipped + "/Columns (Europe).zip -> " +
+                         dst + "/ROMS0/0.GG\nwrite " + dst +
+                         "/FILES.TXT, 32 bytes, records:\nColumns (Europe).gg,ROMS0\\0.gg\n"
                          "Dry run: 1 file in 1 group, 11 bytes; nothing was changed\n");
+
+  testing::writeArchive(zipped + "/Twin (World).zip", "zip",
+                        {{"Twin.gg", "rom:Twin.gg"}, {"Twin.sms", "rom:Twin.sms"}});
+  writeFile(zipped + "/Sonic.sms", "rom:Sonic");
+  writeFile(zipped + "/notes.txt", "notes");
+  const struct {
+    const char* filter;
+    std::string copies;  // the plan's copies, or with a refusal its message
+  } cases[] = {
+      {"*.gg", "unpack Columns (Europe).zip -> 0.GG, unpack Twin (World).zip -> 1.GG"},
+      {"*.sms", "copy Sonic.sms -> 0.SMS, unpack Twin (World).zip -> 1.SMS"},
+      {"*.zip", ""},  // by the ROM inside, not by the archive's name
+      {"*.*",
+       "simplekavo-export: checking the sources: " + zipped +
+           "/Twin (World).zip: Holds 2 ROMs, Twin.gg and Twin.sms; an archive must hold one"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.filter);
+    Result r = run({"-n", "-f", c.filter, zipped, dst});
+    std::string copies;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("copy ") && !line.starts_with("unpack ")) continue;
+      for (const std::string& place : {zipped + "/", dst + "/ROMS0/"})
+        line.erase(line.find(place), place.size());
+      copies += (copies.empty() ? "" : ", ") + line;
+    }
+    if (r.status == kRefused) copies = r.err.substr(0, r.err.find('\n'));
+    EXPECT_EQ(copies, c.copies) << r.err;
+  }
 }
 
 // A plan over several groups lists each group's directory before its
@@ -297,6 +339,75 @@ TEST_F(ExportCommandTest, DryRunPlanKeepsTheListOrderAcrossGroups) {
                 "/" + std::to_string(j) + ".GG\n";
   }
   EXPECT_EQ(dry.out.substr(0, dry.out.find("write ")), expected);
+}
+
+// --eject: once the export is complete, DEST's drive is unmounted and
+// powered off through udisks2 (a stand-in on a private bus, serving a
+// volume mounted over the destination); a drive that stays mounted is said
+// with what to do and exits with a status of its own, the layout complete.
+TEST_F(ExportCommandTest, EjectUnmountsTheDrivesVolumeAfterTheExport) {
+  using testing::FakeUDisksSetup;
+  char* resolved = ::realpath(dst.c_str(), nullptr);
+  ASSERT_NE(resolved, nullptr);
+  const std::string mountPoint = resolved;
+  std::free(resolved);
+  struct stat volume {};
+  ASSERT_EQ(::stat(dst.c_str(), &volume), 0);
+  const testing::FakeBlock block = {"sdb1", volume.st_dev, "stick", "", true, {mountPoint}};
+  const testing::FakeDrive stick = {"stick", true, true, true, true, "SanDisk", "Cruzer Blade"};
+  const auto failing = [&](const char* call, const char* error) {
+    return FakeUDisksSetup{{block}, {stick}, {{call, error}}};
+  };
+  const struct {
+    const char* name;
+    FakeUDisksSetup setup;
+    int status;
+    const char* calls;
+    std::string says;  // on standard error, or with `ejected` on standard output
+    bool ejected = false;
+  } cases[] = {
+      {"a USB stick",
+       {{block}, {stick}, {}},
+       kExported,
+       "Unmount sdb1, PowerOff stick",
+       "SanDisk Cruzer Blade was ejected. You can now unplug it.\n",
+       true},
+      {"a busy volume", failing("Unmount sdb1", "org.freedesktop.UDisks2.Error.DeviceBusy"),
+       kNotEjected, "Unmount sdb1",
+       "simplekavo-export: SanDisk Cruzer Blade is in use and stays mounted (Unmount sdb1 failed "
+       "here). Close the programs that use the drive (a file manager window or a terminal open in "
+       "one of its folders), then eject it again.\n"},
+      {"an unmount not allowed",
+       failing("Unmount sdb1", "org.freedesktop.UDisks2.Error.NotAuthorizedCanObtain"), kNotEjected,
+       "Unmount sdb1", "stays mounted: this computer did not allow you to eject it"},
+      {"a power-off not allowed, after the unmount",
+       failing("PowerOff stick", "org.freedesktop.UDisks2.Error.NotAuthorized"), kExported,
+       "Unmount sdb1, PowerOff stick", "was unmounted and can be unplugged safely"},
+      {"no udisks2", {}, kNotEjected, "", "Drives cannot be ejected from here"},
+  };
+  testing::PrivateBus bus;
+  ASSERT_EQ(::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1), 0);
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<testing::FakeUDisks> udisks;
+    if (!c.setup.blocks.empty()) udisks.emplace(bus.address(), c.setup);
+    const std::string into = dst + "/" + std::to_string(++n);
+    testing::makeDirectories(into);
+    Result r = run({"--eject", "-f", "*.gg;*.sms", src, into});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    std::string calls;
+    for (const std::string& call : udisks ? udisks->calls() : std::vector<std::string>{})
+      calls += (calls.empty() ? "" : ", ") + call;
+    EXPECT_EQ(calls, c.calls);
+    // The export is complete, and its summary comes first.
+    EXPECT_TRUE(r.out.starts_with("Exported 3 files in 1 group")) << r.out;
+    EXPECT_EQ(readFile(into + "/FILES.TXT").substr(0, 26), "alex kidd.SMS,ROMS0\\0.SMS\n");
+    const std::string& said = c.ejected ? r.out : r.err;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    EXPECT_EQ(c.ejected ? r.err : r.out.substr(r.out.find('\n') + 1), "");
+  }
+  ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 
 // Tests that run the program itself: what only a process shows (signals,

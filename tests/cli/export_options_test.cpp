@@ -38,7 +38,8 @@ std::string read(std::vector<std::string> args) {
   const std::pair<bool, const char*> flags[] = {
       {options.dryRun, "-n"},           {options.quiet, "-q"},
       {options.replace, "-r"},          {options.checksum, "-c"},
-      {!options.verify, "--no-verify"}, {options.check, "-k"}};
+      {!options.verify, "--no-verify"}, {options.check, "-k"},
+      {options.eject, "--eject"}};
   for (const auto& [set, flag] : flags)
     if (set) text << ' ' << flag;
   text << ": " << options.source << " -> " << options.destination;
@@ -124,6 +125,14 @@ TEST(ExportOptions, ReadsTheCommandLineAsGetoptLongDid) {
       {{"-c", "src", "dst"}, "bad: --checksum needs --replace"},
       {{"-kr", "src", "dst"},
        "bad: --check changes nothing: it takes neither --replace nor --dry-run"},
+      // --eject follows an export, which a dry run and a check are not.
+      {{"--eject", "-r", "src", "dst"}, "filter *.* -r --eject: src -> dst"},
+      {{"--e", "src", "dst"}, "filter *.* --eject: src -> dst"},
+      {{"--eject", "-n", "src", "dst"},
+       "bad: --eject follows an export: it takes neither --check nor --dry-run"},
+      {{"-k", "--eject", "dst"},
+       "bad: --eject follows an export: it takes neither --check nor --dry-run"},
+      {{"--eject=now", "src", "dst"}, "bad: option '--eject' takes no value"},
   };
   for (const auto& c : cases) {
     std::string args;
@@ -156,7 +165,7 @@ TEST(ExportOptions, HelpListsTheOptionsOfTheTable) {
     EXPECT_LT(line.size(), 80u) << line;
     if (line.starts_with("  -") || line.starts_with("      --")) ++options;
   }
-  EXPECT_EQ(options, 11);
+  EXPECT_EQ(options, 12);
   EXPECT_NE(help.find("  -f, --filter PATTERN  export only the files that match PATTERN"),
             std::string::npos);
 }
