@@ -64,19 +64,24 @@ Selection select(FileSystem& files, const std::string& source, std::vector<std::
   return selection;
 }
 
-void checkReportPath(FileSystem& files, const std::string& path, const std::string& source) {
+void checkReportPath(FileSystem& files, const std::string& path, const std::string& source,
+                     const std::string& dat) {
   const FileStatus folder = files.status(paths::join(paths::parent(path), "."), Look::Target);
   if (folder.sameFileAs(files.status(paths::join(source, "."), Look::Target)))
     throw RunTimeError(ErrorNumber::PathFileAccessError, path,
                        "Lies in the ROM folder, where it could take a game's place and would be "
                        "listed as a game the next time");
-  if (files.status(path, Look::Target).type == FileType::Directory)
+  const FileStatus standing = files.status(path, Look::Target);
+  if (standing.type == FileType::Directory)
     throw RunTimeError(ErrorNumber::PathFileAccessError, path, "Is a directory");
+  if (!dat.empty() && standing.sameFileAs(files.status(dat, Look::Target)))
+    throw RunTimeError(ErrorNumber::PathFileAccessError, path,
+                       "Is the DAT the report is made from");
 }
 
 void writeReport(FileSystem& files, const std::string& path, const std::string& source,
-                 const std::string& text) {
-  checkReportPath(files, path, source);
+                 const std::string& text, const std::string& dat) {
+  checkReportPath(files, path, source, dat);
   const std::string waiting = path + kWaitingReport;
   try {
     // What an interrupted run left under the waiting name, and only that.

@@ -54,15 +54,17 @@ Selection select(FileSystem& files, const std::string& source, std::vector<std::
                  const SelectionRequest& request, std::optional<Dat> dat = std::nullopt);
 
 // The report may be written to `path`: not in the source folder, where it
-// could take a game's place and would be listed as one the next time.
+// could take a game's place and would be listed as one the next time, not
+// over a folder, and not over the DAT it is made from (`dat`, or empty).
 // Throws RunTimeError naming the path.
-void checkReportPath(FileSystem& files, const std::string& path, const std::string& source);
+void checkReportPath(FileSystem& files, const std::string& path, const std::string& source,
+                     const std::string& dat = {});
 
 // Writes the report to `path` whole or not at all: into a new file beside
 // it, then renamed over what stood there (never written through a link).
 // Checks the path as checkReportPath does first. Throws RunTimeError naming
 // the path.
 void writeReport(FileSystem& files, const std::string& path, const std::string& source,
-                 const std::string& text);
+                 const std::string& text, const std::string& dat = {});
 
 }  // namespace kavo::catalog

@@ -157,7 +157,8 @@ std::optional<int> selectFiles(const Options& options, FileSystem& files, Export
   catalog::Selection selection;
   const char* step = "checking the report path";
   try {
-    if (options.report) catalog::checkReportPath(files, *options.report, options.source);
+    const std::string datPath = options.dat.value_or("");
+    if (options.report) catalog::checkReportPath(files, *options.report, options.source, datPath);
     step = "reading the DAT";
     std::optional<catalog::Dat> dat;
     if (options.dat) dat = catalog::readDat(files, *options.dat);
@@ -166,7 +167,7 @@ std::optional<int> selectFiles(const Options& options, FileSystem& files, Export
         catalog::select(files, options.source, std::move(request.names), asked, std::move(dat));
     step = "writing the report";
     if (options.report)
-      catalog::writeReport(files, *options.report, options.source, selection.report());
+      catalog::writeReport(files, *options.report, options.source, selection.report(), datPath);
   } catch (const RunTimeError& error) {
     reportFailure(err, step, error);
     if (const int signal = interruptionSignal()) return kInterruptedBase + signal;

@@ -143,8 +143,8 @@ TEST_F(SelectionTest, AnExportOfOneVersionOfEachGameUnderTheDatsNames) {
 }
 
 // The report is written whole, replacing what stood at its path (a link
-// itself, not what it points to), never into the ROM folder nor over a
-// folder.
+// itself, not what it points to), never into the ROM folder, nor over a
+// folder or the DAT it is made from.
 TEST_F(SelectionTest, TheReportReplacesItsFileWholeAndNeverGoesIntoTheRomFolder) {
   const std::string report = root / "report.csv";
   writeFile(root / "elsewhere.txt", "the player's");
@@ -156,6 +156,7 @@ TEST_F(SelectionTest, TheReportReplacesItsFileWholeAndNeverGoesIntoTheRomFolder)
   EXPECT_FALSE(exists(files, report + ".simplekavo-new"));
 
   makeDirectories(root / "folder");
+  writeFile(root / "made-up.dat", "clrmamepro ( name \"x\" )");
   const struct {
     std::string path, reason;
   } refused[] = {
@@ -166,12 +167,13 @@ TEST_F(SelectionTest, TheReportReplacesItsFileWholeAndNeverGoesIntoTheRomFolder)
        "Lies in the ROM folder, where it could take a game's place and would be listed as a "
        "game the next time"},
       {root / "folder", "Is a directory"},
+      {root / "made-up.dat", "Is the DAT the report is made from"},
       {root / "missing/report.csv", "No such file or directory"},
   };
   const kavo::testing::Tree before = snapshot(root.path());
   for (const auto& c : refused) {
     const auto error = kavo::testing::errorOf<RunTimeError>(
-        [&] { writeReport(files, c.path, source, "Status\r\n"); });
+        [&] { writeReport(files, c.path, source, "Status\r\n", root / "made-up.dat"); });
     ASSERT_TRUE(error) << c.path;
     EXPECT_EQ(error->path(), c.path);
     EXPECT_EQ(error->reason(), c.reason);
