@@ -1,15 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// A listed folder made into what the export takes, and that export: one
-// version of each game, by the names or by a DAT, the DAT's names in the
-// index, and the report.
+// A listed folder made into what the export takes: one version of each
+// game, by the names or by a DAT, the DAT's names for the index, and the
+// report. (The export of it, end to end, is the command line's test.)
 #include "catalog/selection.h"
 
 #include <gtest/gtest.h>
 
 #include "catalog/sample_dat.h"
-#include "export/rom_set_export.h"
 #include "support/archive_files.h"
 #include "support/error_of.h"
 #include "support/export_fixture.h"
@@ -51,15 +50,6 @@ class SelectionTest : public ExportFixture {
     std::optional<Dat> dat;
     if (withDat) dat = parseDat(kSampleXml);
     return select(files, source, listed, request, std::move(dat));
-  }
-
-  // The index an export of the selection writes.
-  std::string exported(const Selection& selection) {
-    ExportRequest asked = request(selection.names);
-    asked.recordNames = selection.recordNames;
-    exportRomSet(asked, files);
-    const std::string index = readFile(destination + "/FILES.TXT");
-    return index.substr(0, index.find_last_not_of(' ') + 1);
   }
 };
 
@@ -117,29 +107,6 @@ TEST_F(SelectionTest, TakesTheVersionsKeptUnderTheNamesAskedFor) {
     EXPECT_EQ(selection.choice.has_value(), c.onePerGame);
     EXPECT_EQ(selection.identities.size(), c.withDat ? listed.size() : 0u);
   }
-}
-
-// One version of each game from a DAT, under its names, end to end: the
-// index names the DAT's games and numbers only the versions kept, and the
-// summary and the report say what the folder holds.
-TEST_F(SelectionTest, AnExportOfOneVersionOfEachGameUnderTheDatsNames) {
-  const Selection selection = selected(true, true, true, "USA");
-  EXPECT_EQ(exported(selection),
-            "Counting Game (World).sms,ROMS0\\0.sms\n"
-            "Homebrew (World).sms,ROMS0\\1.sms\n"
-            "Sonic the Hedgehog (USA, Europe).sms,ROMS0\\2.sms\n");
-  EXPECT_EQ(readFile(destination + "/ROMS0/0.SMS"), kCounting);
-  EXPECT_EQ(readFile(destination + "/ROMS0/2.SMS"), kSonicUsaEurope);
-  EXPECT_EQ(summaryLine(selection.counts()), "4 of 7 games, 1 unknown, 1 bad dump");
-  const std::string report = selection.report();
-  EXPECT_NE(report.find("bad dump,Bad Game (Europe),,bad.sms,"), std::string::npos) << report;
-  EXPECT_NE(report.find("missing,Missing Game (Europe),,,"), std::string::npos) << report;
-  EXPECT_NE(report.find("unknown,Homebrew (World).sms,,Homebrew (World).sms,"), std::string::npos)
-      << report;
-  // Why each was kept or dropped.
-  const Choice& choice = *selection.choice;
-  EXPECT_EQ(choice.files[3].reason, "dropped: Japan; USA, Europe preferred");
-  EXPECT_EQ(choice.files[0].reason, "dropped: Europe; a bad dump is never kept");
 }
 
 // The report is written whole, replacing what stood at its path (a link

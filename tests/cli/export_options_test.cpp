@@ -140,8 +140,6 @@ TEST(ExportOptions, ReadsTheCommandLineAsGetoptLongDid) {
       {{"--one-per-game", "--prefer", "usa, eur,JPN", "src", "dst"},
        "filter *.* --one-per-game prefer usa, eur,JPN: src -> dst"},
       {{"--dat", "x.dat", "--names", "own", "src", "dst"}, "filter *.* dat x.dat: src -> dst"},
-      {{"--dat", "x.dat", "--names", "dat", "--names", "own", "src", "dst"},
-       "filter *.* dat x.dat: src -> dst"},
       {{"--prefer", "JPN", "src", "dst"}, "bad: --prefer needs --one-per-game"},
       {{"--one-per-game", "--prefer", "USA,,JPN", "src", "dst"},
        "bad: --prefer: a region is missing between the commas"},
@@ -155,9 +153,6 @@ TEST(ExportOptions, ReadsTheCommandLineAsGetoptLongDid) {
       {{"--dat=", "src", "dst"}, "bad: --dat needs a file"},
       {{"--dat", "x.dat", "--report=", "src", "dst"}, "bad: --report needs a file"},
       {{"-k", "--one-per-game", "dst"},
-       "bad: --check takes the files and their names from the layout's manifest: it takes none "
-       "of --one-per-game, --prefer, --dat, --names or --report"},
-      {{"-k", "--dat", "x.dat", "--report", "r.csv", "src", "dst"},
        "bad: --check takes the files and their names from the layout's manifest: it takes none "
        "of --one-per-game, --prefer, --dat, --names or --report"},
   };
