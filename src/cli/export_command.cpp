@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "catalog/selection.h"
 #include "cli/dry_run.h"
 #include "cli/export_options.h"
 #include "cli/terminal_progress.h"
@@ -127,6 +128,59 @@ void warnOfLostCharacters(const ExportPlan& plan, std::ostream& err) {
       err << kProgram << ": warning: " << terminalSafe(name)
           << ": the console cannot show every character; the index names it \""
           << terminalSafe(fromWindows1252(toWindows1252(name))) << "\"\n";
+  }
+}
+
+// The order of regions the options ask for, in the player's locale.
+catalog::SelectionRequest selectionRequest(const Options& options) {
+  const std::string locale = catalog::localeOfEnvironment();
+  catalog::SelectionRequest request;
+  request.onePerGame = options.onePerGame;
+  request.order = options.prefer ? catalog::parseRegionOrder(*options.prefer, locale)
+                                 : catalog::defaultRegionOrder(locale);
+  request.datNames = options.datNames;
+  return request;
+}
+
+// With --one-per-game or --dat: narrows the request to the files the export
+// takes, with the DAT's names when asked, and writes the report; prints
+// which version each game kept (a dry run) or how many, and what the folder
+// holds of the DAT. Returns the status to leave with when it fails.
+std::optional<int> selectFiles(const Options& options, FileSystem& files, ExportRequest& request,
+                               std::ostream& out, std::ostream& err, bool outIsTerminal) {
+  if (!options.onePerGame && !options.dat) return std::nullopt;
+  const auto shown = [outIsTerminal](std::string_view text) {
+    return outIsTerminal ? terminalSafe(text) : std::string(text);
+  };
+  const catalog::SelectionRequest asked = selectionRequest(options);
+  catalog::Selection selection;
+  const char* step = "checking the report path";
+  try {
+    const std::string datPath = options.dat.value_or("");
+    if (options.report) catalog::checkReportPath(files, *options.report, options.source, datPath);
+    step = "reading the DAT";
+    std::optional<catalog::Dat> dat;
+    if (options.dat) dat = catalog::readDat(files, *options.dat);
+    step = "identifying the files";
+    selection =
+        catalog::select(files, options.source, std::move(request.names), asked, std::move(dat));
+    step = "writing the report";
+    if (options.report)
+      catalog::writeReport(files, *options.report, options.source, selection.report(), datPath);
+  } catch (const RunTimeError& error) {
+    reportFailure(err, step, error);
+    if (const int signal = interruptionSignal()) return kInterruptedBase + signal;
+    return kRefused;
+  }
+  if (options.dryRun && selection.choice)
+    printChoice(*selection.choice, selection.listed, asked.order, out, shown);
+  if (options.dryRun || !options.quiet) {
+    if (selection.choice) out << keptSummary(*selection.choice) << '\n';
+    if (selection.dat) out << catalog::summaryLine(selection.counts()) << '\n';
+  }
+  request.names = std::move(selection.names);
+  request.recordNames = std::move(selection.recordNames);
+  return std::nullopt;
 }
 
 // Prints the plan of the export and changes nothing. On a terminal the
@@ -243,6 +297,9 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     return kRefused;
   }
   if (options.replace && request.names.empty()) return refuseEmptyReplace(options, files, err);
+  if (const std::optional<int> status =
+          selectFiles(options, files, request, out, err, terminal.outIsTerminal))
+    return *status;
   try {
     request.indexPath =
         fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)));

@@ -3,8 +3,10 @@
 
 #include "cli/export_options.h"
 
+#include <stdexcept>
 #include <vector>
 
+#include "catalog/region_order.h"
 #include "cli/command_line.h"
 #include "platform/services/paths.h"
 
@@ -19,6 +21,11 @@ enum Option {
   Checksum,
   NoVerify,
   IntoSource,
+  OnePerGame,
+  Prefer,
+  Dat,
+  Names,
+  Report,
   Check,
   DryRun,
   Quiet,
@@ -50,6 +57,32 @@ constexpr OptionSpec kOptions[] = {
     {IntoSource, "write-into-source", 0, "",
      "let DEST be SOURCE or a folder inside it (refused\n"
      "otherwise: the layout would be listed as games)"},
+    {OnePerGame, "one-per-game", 0, "",
+     "export one version of each game: of the files of\n"
+     "one title (or, with --dat, of one game and its\n"
+     "clones), the release in the first region of the\n"
+     "order, then the latest version; never a bad dump,\n"
+     "and a beta, demo, prototype or hack only when the\n"
+     "game has nothing else"},
+    {Prefer, "prefer", 0, "LIST",
+     "with --one-per-game, the regions in the order you\n"
+     "prefer, such as USA,EUR,JPN; the others follow in\n"
+     "the default order (Europe, World, USA, Japan; in\n"
+     "a US locale USA, Europe, World, Japan)"},
+    {Dat, "dat", 0, "FILE",
+     "identify the files by the DAT FILE (Logiqx XML or\n"
+     "clrmamepro) from their sizes and CRC32 (and SHA-1),\n"
+     "and print how many of its games SOURCE holds; with\n"
+     "--one-per-game its clones are versions of a game"},
+    {Names, "names", 0, "dat|own",
+     "with --dat, name the games in the index as the DAT\n"
+     "does (dat), or by their file names (own, the\n"
+     "default)"},
+    {Report, "report", 0, "FILE",
+     "with --dat, write to FILE (CSV) each of the DAT's\n"
+     "games as identified, duplicate, bad dump or\n"
+     "missing, and each file it does not know (also with\n"
+     "--dry-run)"},
     {Check, "check", 'k', "",
      "change nothing: read the layout in DEST back from\n"
      "the drive and compare every copy with its manifest,\n"
@@ -105,6 +138,12 @@ constexpr char kMore[] =
     "only when its directories ROMSn hold nothing but copies this program made,\n"
     "and on a drive whose renamed folders keep their files.\n"
     "\n"
+    "With --one-per-game, the files of one game are those whose titles (the\n"
+    "name up to its first tag in parentheses or brackets) are the same but\n"
+    "for case, or with --dat those the DAT makes a game and its clones; a\n"
+    "dry run shows which version each game kept and why. Files the DAT does\n"
+    "not know are each kept as a game of their own.\n"
+    "\n"
     "Exit status:\n"
     "  0    exported and flushed to the drive (with --dry-run: it would start;\n"
     "       with --check: everything matches)\n"
@@ -120,8 +159,9 @@ constexpr char kMore[] =
     "       would take one copy name, a name is too long, holds a line break or\n"
     "       a character FAT does not take, a file is too large for FAT32, the\n"
     "       drive has too little free space, --replace lists no file, or DEST\n"
-    "       is SOURCE or inside it (see --write-into-source); with\n"
-    "       --check: DEST holds no layout of this program's\n"
+    "       is SOURCE or inside it (see --write-into-source), the DAT cannot\n"
+    "       be read, or the report cannot be written; with --check: DEST holds\n"
+    "       no layout of this program's\n"
     "  4    exported and flushed to the drive, but the summary could not be\n"
     "       written to standard output (a closed pipe, a full disk)\n"
     "  5    exported and flushed to the drive, but with --eject the drive stays\n"
@@ -142,6 +182,49 @@ constexpr char kMore[] =
     "  simplekavo-export --check ~/roms /media/usb\n"
     "      Read the stick back and compare it with the games it was made from.\n";
 
+// Takes an option of one version per game and of DATs; what is wrong with
+// its value, or nothing.
+std::string takeCatalogOption(const OptionUse& use, ExportOptions& options) {
+  switch (use.option->id) {
+    case OnePerGame:
+      options.onePerGame = true;
+      break;
+    case Prefer:
+      try {
+        catalog::parseRegionOrder(use.value, "");
+      } catch (const std::invalid_argument& error) {
+        return std::string("--prefer: ") + error.what();
+      }
+      options.prefer = use.value;
+      break;
+    case Dat:
+      if (use.value.empty()) return "--dat needs a file";
+      options.dat = use.value;
+      break;
+    case Names:
+      if (use.value != "dat" && use.value != "own") return "--names takes dat or own";
+      options.datNames = use.value == "dat";
+      break;
+    case Report:
+      if (use.value.empty()) return "--report needs a file";
+      options.report = use.value;
+      break;
+  }
+  return {};
+}
+
+// What is wrong with the options of one version per game and of DATs.
+std::string catalogProblem(const ExportOptions& options) {
+  if (options.check &&
+      (options.onePerGame || options.prefer || options.dat || options.datNames || options.report))
+    return "--check takes the files and their names from the layout's manifest: it takes "
+           "none of --one-per-game, --prefer, --dat, --names or --report";
+  if (options.prefer && !options.onePerGame) return "--prefer needs --one-per-game";
+  if (options.datNames && !options.dat) return "--names dat needs --dat";
+  if (options.report && !options.dat) return "--report needs --dat";
+  return {};
+}
+
 // SOURCE and DEST, or with --check DEST alone; what is wrong with them, or
 // nothing.
 std::string takeOperands(ExportOptions& options, const std::vector<std::string>& operands) {
@@ -157,7 +240,7 @@ std::string takeOperands(ExportOptions& options, const std::vector<std::string>&
     return "--check changes nothing: it takes neither --replace nor --dry-run";
   if (options.eject && (options.check || options.dryRun))
     return "--eject follows an export: it takes neither --check nor --dry-run";
-  return {};
+  return catalogProblem(options);
 }
 
 }  // namespace
@@ -200,6 +283,14 @@ ExportCommandLine readExportCommandLine(int argc, const char* const* argv) {
         break;
       case Eject:
         options.eject = true;
+        break;
+      case OnePerGame:
+      case Prefer:
+      case Dat:
+      case Names:
+      case Report:
+        if (std::string problem = takeCatalogOption(use, options); !problem.empty())
+          return bad(problem);
         break;
       case Help:
         return {Action::Help, {}, {}};

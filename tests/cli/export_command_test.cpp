@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "catalog/sample_dat.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/services/current_directory.h"
@@ -408,6 +409,98 @@ TEST_F(ExportCommandTest, EjectUnmountsTheDrivesVolumeAfterTheExport) {
     EXPECT_EQ(c.ejected ? r.err : r.out.substr(r.out.find('\n') + 1), "");
   }
   ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+// One version of each game, chosen by a DAT and named as it names them,
+// with its report: the dry run shows which version each game kept and why
+// and what the folder holds of the DAT, and writes the report; the export
+// writes what the dry run showed, and --check finds it all matching.
+TEST_F(ExportCommandTest, OneVersionOfEachGameFromADatUnderItsNames) {
+  using namespace catalog::testing;
+  const std::string set = dir / "set", dat = dir / "sms.dat", report = dir / "report.csv";
+  testing::makeDirectories(set);
+  writeFile(set + "/sonic (USA, Europe).sms", kSonicUsaEurope);
+  writeFile(set + "/sonic (Japan).sms", kSonicJapan);
+  writeFile(set + "/bad.sms", kBadGame);
+  writeFile(set + "/Homebrew (World).sms", kUnknownRom);
+  writeFile(dat, kSampleCmpro);
+  // Every region named, so that the order does not depend on the locale.
+  const std::vector<std::string> asked = {
+      "--one-per-game", "--prefer", "jpn,eur,world,usa", "--dat", dat, "--names", "dat"};
+  auto withAsked = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), asked.begin(), asked.end());
+    return args;
+  };
+  const auto before = snapshot(dst);
+  Result dry = run(withAsked({"--report", report, "-n", set, dst}));
+  ASSERT_EQ(dry.status, kExported) << dry.err;
+  EXPECT_EQ(snapshot(dst), before);
+  const std::string records =
+      "Homebrew (World).sms,ROMS0\\0.sms\nSonic the Hedgehog (Japan).sms,ROMS0\\1.sms\n";
+  EXPECT_EQ(dry.out,
+            "One version of each game, regions in the order Japan, Europe, World, USA:\n"
+            "Bad Game (Europe)\n"
+            "  drop bad.sms: Europe; a bad dump is never kept\n"
+            "Homebrew (World).sms\n"
+            "  keep Homebrew (World).sms: not in the DAT\n"
+            "Sonic the Hedgehog (USA, Europe)\n"
+            "  keep sonic (Japan).sms: Japan\n"
+            "  drop sonic (USA, Europe).sms: USA, Europe; Japan preferred\n"
+            "Kept 2 of 4 files, one version of each game; 1 game has only bad dumps\n"
+            "2 of 7 games, 1 unknown, 1 bad dump\n"
+            "mkdir " +
+                dst +
+                "/ROMS0\n"
+                "copy " +
+                set + "/Homebrew (World).sms -> " + dst +
+                "/ROMS0/0.SMS\n"
+                "copy " +
+                set + "/sonic (Japan).sms -> " + dst +
+                "/ROMS0/1.SMS\n"
+                "write " +
+                dst + "/FILES.TXT (80 bytes), records:\n" + records +
+                "Dry run: 2 files in 1 group, 1,408 bytes (1.4 KiB); nothing was changed\n");
+  const std::string csv = readFile(report);
+  EXPECT_EQ(csv.rfind("Status,Game,Clone of,Files,Note\r\n", 0), 0u) << csv;
+  EXPECT_NE(csv.find("\r\nidentified,Sonic the Hedgehog (Japan),\"Sonic the Hedgehog (USA, "
+                     "Europe)\",sonic (Japan).sms,\r\n"),
+            std::string::npos)
+      << csv;
+
+  Result done = run(withAsked({set, dst}));
+  ASSERT_EQ(done.status, kExported) << done.err;
+  EXPECT_EQ(done.out.rfind("Kept 2 of 4 files, one version of each game; 1 game has only bad "
+                           "dumps\n2 of 7 games, 1 unknown, 1 bad dump\nExported 2 files in 1 "
+                           "group, 1,408 bytes (1.4 KiB), in ",
+                           0),
+            0u)
+      << done.out;
+  EXPECT_EQ(readFile(dst + "/FILES.TXT"), records + std::string(16 - records.size() % 16, ' '));
+  EXPECT_EQ(readFile(dst + "/ROMS0/1.SMS"), kSonicJapan);
+  EXPECT_EQ(run({"--check", set, dst}).out, "Checked 2 copies: all match\n");
+  EXPECT_EQ(run(withAsked({"-q", "-r", set, dst})).out, "");
+
+  // What the DAT and the report path cannot be, refused before anything is
+  // written.
+  writeFile(dir / "broken.dat", "<datafile>\n<game name=\"x\">\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } refused[] = {
+      {{"--dat", dir / "missing.dat", set, dst},
+       "reading the DAT: " + (dir / "missing.dat") + ": No such file or directory"},
+      {{"--dat", dir / "broken.dat", set, dst}, "reading the DAT: " + (dir / "broken.dat") + ": "},
+      {{"--dat", dat, "--report", set + "/report.csv", set, dst},
+       "checking the report path: " + set +
+           "/report.csv: Lies in the ROM folder, where it could take a game's place and would be "
+           "listed as a game the next time"},
+  };
+  const auto unchanged = snapshot(dir.path());
+  for (const auto& c : refused) {
+    Result r = run(c.args);
+    EXPECT_EQ(r.status, kRefused) << r.err;
+    EXPECT_EQ(r.err.rfind("simplekavo-export: " + c.says, 0), 0u) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(snapshot(dir.path()), unchanged);
 }
 
 // Tests that run the program itself: what only a process shows (signals,
