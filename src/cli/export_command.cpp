@@ -128,7 +128,6 @@ void warnOfLostCharacters(const ExportPlan& plan, std::ostream& err) {
       err << kProgram << ": warning: " << terminalSafe(name)
           << ": the console cannot show every character; the index names it \""
           << terminalSafe(fromWindows1252(toWindows1252(name))) << "\"\n";
-  }
 }
 
 // The order of regions the options ask for, in the player's locale.

@@ -409,6 +409,8 @@ TEST_F(ExportCommandTest, EjectUnmountsTheDrivesVolumeAfterTheExport) {
     EXPECT_EQ(c.ejected ? r.err : r.out.substr(r.out.find('\n') + 1), "");
   }
   ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
 // One version of each game, chosen by a DAT and named as it names them,
 // with its report: the dry run shows which version each game kept and why
 // and what the folder holds of the DAT, and writes the report; the export
@@ -456,7 +458,7 @@ TEST_F(ExportCommandTest, OneVersionOfEachGameFromADatUnderItsNames) {
                 set + "/sonic (Japan).sms -> " + dst +
                 "/ROMS0/1.SMS\n"
                 "write " +
-                dst + "/FILES.TXT (80 bytes), records:\n" + records +
+                dst + "/FILES.TXT, 80 bytes, records:\n" + records +
                 "Dry run: 2 files in 1 group, 1,408 bytes (1.4 KiB); nothing was changed\n");
   const std::string csv = readFile(report);
   EXPECT_EQ(csv.rfind("Status,Game,Clone of,Files,Note\r\n", 0), 0u) << csv;

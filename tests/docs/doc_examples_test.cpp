@@ -31,19 +31,26 @@ constexpr char kEllipsis[] = "\u2026";
 struct Example {
   std::string command;
   std::vector<std::string> shown;
+  bool setUp = false;  // makes what later examples use, and shows nothing
 };
 
 // The examples of a Markdown text: in each fenced block, every line that
 // starts with "$ " is a command, and the lines after it, up to the next
-// command or the block's end, what it prints.
+// command or the block's end, what it prints. A block fenced as "shell" is
+// a script that makes what the examples after it use (the README's other
+// shell blocks build and install, and are not run here).
 std::vector<Example> markdownExamples(const std::string& text) {
   std::vector<Example> examples;
   std::istringstream lines(text);
-  bool fenced = false, afterCommand = false;
+  bool fenced = false, afterCommand = false, script = false;
   for (std::string line; std::getline(lines, line);) {
     if (line.starts_with("```")) {
       fenced = !fenced;
       afterCommand = false;
+      script = fenced && line == "```shell";
+      if (script) examples.push_back({"", {}, true});
+    } else if (script) {
+      examples.back().command += line + "\n";
     } else if (fenced && line.starts_with("$ ")) {
       examples.push_back({line.substr(2), {}});
       afterCommand = true;
@@ -77,27 +84,47 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-// Whether `printed` is what `shown` shows: line by line, "…" taking any
-// lines, a time taken ("in 0.04 s") any time.
+// Whether a printed line is one shown: "…" in it takes any text, a time
+// taken ("in 0.04 s") any time.
+bool lineAsShown(const std::string& printed, const std::string& shown) {
+  static const std::regex kTime(R"(in \d+\.\d\d s)");
+  const std::string line = std::regex_replace(printed, kTime, "in N s");
+  const std::string pattern = std::regex_replace(shown, kTime, "in N s");
+  std::size_t at = 0, from = 0;
+  for (std::size_t cut; (cut = pattern.find(kEllipsis, from)) != std::string::npos;) {
+    const std::string piece = pattern.substr(from, cut - from);
+    const std::size_t found =
+        from == 0 ? (line.starts_with(piece) ? 0 : std::string::npos) : line.find(piece, at);
+    if (found == std::string::npos) return false;
+    at = found + piece.size();
+    from = cut + std::string(kEllipsis).size();
+  }
+  const std::string last = pattern.substr(from);
+  if (from == 0) return line == last;
+  return line.size() >= at + last.size() && line.ends_with(last);
+}
+
+// Whether `printed` is what `shown` shows: line by line, a line "…" taking
+// any lines.
 bool printedAsShown(const std::vector<std::string>& printed, std::size_t p,
                     const std::vector<std::string>& shown, std::size_t s) {
-  static const std::regex kTime(R"(in \d+\.\d\d s)");
   if (s == shown.size()) return p == printed.size();
   if (shown[s] == kEllipsis) {
     for (std::size_t skip = p; skip <= printed.size(); ++skip)
       if (printedAsShown(printed, skip, shown, s + 1)) return true;
     return false;
   }
-  return p < printed.size() &&
-         std::regex_replace(printed[p], kTime, "in N s") ==
-             std::regex_replace(shown[s], kTime, "in N s") &&
+  return p < printed.size() && lineAsShown(printed[p], shown[s]) &&
          printedAsShown(printed, p + 1, shown, s + 1);
 }
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) {
+    if (line.ends_with('\r')) line.pop_back();  // the index and a CSV end lines as Windows does
+    lines.push_back(line);
+  }
   return lines;
 }
 
@@ -145,9 +172,13 @@ class DocExamplesTest : public ::testing::Test {
     std::filesystem::remove(home + "/roms/Deep Valley 1 (USA, Europe).gg");
   }
 
-  // Runs an example; its output and status.
+  // Runs an example in the folder the README's made-up set is made in; its
+  // output and status.
   ChildResult runExample(const std::string& command) {
-    return runChild({"/bin/sh", "-c", replaced(command, "/media/", scratch / "media/")});
+    makeDirectories(scratch / "here");
+    return runChild({"/bin/sh", "-c",
+                     "cd \"$0\" && " + replaced(command, "/media/", scratch / "media/"),
+                     scratch / "here"});
   }
 
   TempDirectory scratch;
@@ -163,6 +194,10 @@ TEST_F(DocExamplesTest, TheReadmesExamplesPrintWhatTheyShow) {
     SCOPED_TRACE(example.command);
     prepare(example.command);
     const ChildResult result = runExample(example.command);
+    if (example.setUp) {
+      ASSERT_EQ(result.status, 0) << result.err;
+      continue;
+    }
     std::vector<std::string> shown;
     for (const std::string& line : example.shown)
       shown.push_back(replaced(line, "/media/", scratch / "media/"));
