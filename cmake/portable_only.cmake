@@ -13,7 +13,8 @@ add_subdirectory(src/text)
 add_library(kavo_portable STATIC
   src/export/windows1252.cpp
   src/export/rom_layout.cpp
-  src/cli/terminal_text.cpp)
+  src/cli/terminal_text.cpp
+  src/platform/services/paths.cpp)
 target_link_libraries(kavo_portable PUBLIC kavo_text)
 
 if(BUILD_TESTING)

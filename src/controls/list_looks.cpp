@@ -45,7 +45,7 @@ QPixmap drawFolder(bool open, int size) {
 }
 
 // Answers a list's tooltip requests with the whole name of the item under
-// the pointer.
+// the pointer, and beneath it the item's own tooltip, where it has one.
 class WholeNames : public QObject {
  public:
   explicit WholeNames(QAbstractItemView* view) : QObject(view), view_(view) {}
@@ -58,7 +58,9 @@ class WholeNames : public QObject {
       QToolTip::hideText();
       return true;
     }
-    QToolTip::showText(help->globalPos(), wholeNameTip(index.data(Qt::DisplayRole).toString()),
+    QToolTip::showText(help->globalPos(),
+                       wholeNameTip(index.data(Qt::DisplayRole).toString(),
+                                    index.data(Qt::ToolTipRole).toString()),
                        view_->viewport(), view_->visualRect(index));
     return true;
   }
@@ -79,8 +81,10 @@ void showWholeNames(QAbstractItemView* view) {
   view->viewport()->installEventFilter(new WholeNames(view));
 }
 
-QString wholeNameTip(const QString& name) {
-  return "<p style='white-space:pre'>" + name.toHtmlEscaped() + "</p>";
+QString wholeNameTip(const QString& name, const QString& note) {
+  QString text = name;
+  if (!note.isEmpty() && note != name) text += "\n" + note;
+  return "<p style='white-space:pre'>" + text.toHtmlEscaped() + "</p>";
 }
 
 }  // namespace kavo

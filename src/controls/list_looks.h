@@ -17,11 +17,12 @@ namespace kavo {
 QIcon folderIcon(bool open);
 
 // Shows each item's whole name as its tooltip when the pointer rests on it,
-// however narrow the view cuts it.
+// however narrow the view cuts it, with the item's own tooltip beneath.
 void showWholeNames(QAbstractItemView* view);
 
-// The tooltip text that shows `name` as it is: a name is never read as
-// markup, and its spaces are kept.
-QString wholeNameTip(const QString& name);
+// The tooltip text that shows `name` as it is, and `note` on a line beneath
+// it when there is one (why the entry is listed, say): neither is ever read
+// as markup, and their spaces are kept.
+QString wholeNameTip(const QString& name, const QString& note = {});
 
 }  // namespace kavo

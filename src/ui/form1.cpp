@@ -19,10 +19,12 @@
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "export/windows1252.h"
+#include "listing/directory_listing.h"
 #include "platform/qt/handler_edge.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_progress.h"
 #include "text/counts.h"
+#include "ui/one_per_game_menu.h"
 #include "ui/program_icon.h"
 
 namespace kavo {
@@ -162,6 +164,7 @@ void Form1::createControls(const std::string& start) {
   Drive1 = place(new DriveListBox(start, this), "Drive1", twips(30, 390, 2175, 315));
   Dir1 = place(new DirListBox(files_, guard, start, this), "Dir1", twips(15, 705, 2175, 1830));
   File1 = place(new FileListBox(files_, start, this), "File1", twips(2220, 390, 2040, 2040));
+  new OnePerGameMenu(File1, windowLocale());  // its context menu; goes with it
   Drive2 = place(new DriveListBox(start, this), "Drive2", twips(30, 2865, 4185, 315));
   Dir2 = place(new DirListBox(files_, guard, start, this), "Dir2", twips(15, 3180, 4170, 1830));
   Check1 = place(new QCheckBox("Filter", this), "Check1", twips(2400, 15, 765, 300));
@@ -340,6 +343,7 @@ void Form1::Command1_Click() {
     ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
     request.replace = true;
     request.pickedOnDevice = Dir2->device();
+    request.wanted = romFilterOf(FilePattern(File1->pattern()));  // each archive's file it listed
     const std::optional<Exported> exported = exportAsking(request);
     if (!exported) return;
     reportCompletion(*exported, request);

@@ -3,7 +3,6 @@
 
 // Browsing the source and the destination, and the filter.
 #include <QTextDocument>
-#include <QToolTip>
 #include <QtTest>
 
 #include "controls/list_looks.h"
@@ -118,25 +117,13 @@ class Form1BrowsingTest : public QObject {
     s.drive("Drive1")->setDrives(drives);
     s.drive("Drive1")->setDriveSource([&] { return drives; });
     s.drive("Drive1")->showPopup();
-    const auto tipOver = [](QAbstractItemView* view, const QString& text) {
-      const QList<QModelIndex> found = view->model()->match(
-          view->model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly);
-      if (found.isEmpty()) return QString("no item %1").arg(text);
-      view->scrollTo(found[0]);
-      const QPoint at = view->visualRect(found[0]).center();
-      QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
-      QApplication::sendEvent(view->viewport(), &help);
-      QTextDocument shown;
-      shown.setHtml(QToolTip::text());
-      return shown.toPlainText();
-    };
     const QString whole = QString::fromStdString(name);
-    QCOMPARE(tipOver(s.file1(), whole + ".sms"), whole + ".sms");
-    QCOMPARE(tipOver(s.file1(), "Zelda.gg"), QString("Zelda.gg"));
-    QCOMPARE(tipOver(s.dirList("Dir1"), whole), whole);
-    QCOMPARE(tipOver(s.dirList("Dir2"), whole), whole);
+    QCOMPARE(tooltipOver(s.file1(), whole + ".sms"), whole + ".sms");
+    QCOMPARE(tooltipOver(s.file1(), "Zelda.gg"), QString("Zelda.gg"));
+    QCOMPARE(tooltipOver(s.dirList("Dir1"), whole), whole);
+    QCOMPARE(tooltipOver(s.dirList("Dir2"), whole), whole);
     const QString drive = QString::fromStdString(drives[1].text);
-    QCOMPARE(tipOver(s.drive("Drive1")->view(), drive), drive);
+    QCOMPARE(tooltipOver(s.drive("Drive1")->view(), drive), drive);
     s.drive("Drive1")->hidePopup();
     QTextDocument chosen;
     chosen.setHtml(s.drive("Drive1")->toolTip());

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QtTest>
 #include <condition_variable>
 #include <deque>
@@ -187,6 +189,21 @@ inline ProgressDialog* progressDialog() {
     if (auto* dialog = qobject_cast<ProgressDialog*>(top); dialog && dialog->isVisible())
       return dialog;
   return nullptr;
+}
+
+// The tooltip, as plain text, that resting the pointer on the item of `view`
+// shown as `text` brings up.
+inline QString tooltipOver(QAbstractItemView* view, const QString& text) {
+  const QList<QModelIndex> found =
+      view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly);
+  if (found.isEmpty()) return QString("no item %1").arg(text);
+  view->scrollTo(found[0]);
+  const QPoint at = view->visualRect(found[0]).center();
+  QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(view->viewport(), &help);
+  QTextDocument shown;
+  shown.setHtml(QToolTip::text());
+  return shown.toPlainText();
 }
 
 // Counts the paint events a widget gets.
