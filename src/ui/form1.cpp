@@ -38,7 +38,7 @@ constexpr char kPromptTitle[] = "Save FILES.TXT";
 constexpr char kPromptText[] = "Where would you like FILES.TXT to be saved?  ie. C:\\";
 constexpr char kCompletedMessage[] = "Completed Successfully!  Press OK to exit";
 // Said once everything is on the drive and nothing of this program holds it.
-constexpr char kUnplug[] = "You can now unplug the drive.";
+constexpr char kUnplug[] = "You can now unplug the drive";
 // Of the names an index cannot show as they are, how many the question names.
 constexpr std::size_t kLostNamesShown = 10;
 
@@ -282,19 +282,20 @@ std::optional<Form1::Exported> Form1::exportAsking(ExportRequest& request) {
 // and, once it is true, that the drive can be unplugged: at once when the
 // drive cannot be ejected from here (everything is flushed to it), else once
 // Eject has ejected it. A drive that is busy stays mounted, says so, and is
-// offered again; one that cannot be ejected says why.
+// offered again; one that cannot be ejected says why. One thing a line.
 void Form1::reportCompletion(const Exported& exported, const ExportRequest& request) {
-  const std::string done = doneText(exported.summary, request.verify) + ".";
+  const std::string done = doneText(exported.summary, request.verify);
   const std::string left = notRemovedText(exported.summary);
   if (!exported.ejectable) {
-    dialogs_.completion(kCompletedMessage, done + " " + kUnplug + left, false);
+    dialogs_.completion(kCompletedMessage, done + "\n" + kUnplug + left, false);
     return;
   }
   std::string detail = done + left;
   bool offerEject = true;
   while (dialogs_.completion(kCompletedMessage, detail, offerEject)) {
     const EjectResult result = ejectDrive(request.destination);
-    detail = done + " " + result.message() + left;
+    const bool ejected = result.outcome == EjectOutcome::Ejected;
+    detail = done + "\n" + (ejected ? std::string(kUnplug) : result.message()) + left;
     offerEject = result.outcome == EjectOutcome::Busy && !result.unmounted;
   }
 }
