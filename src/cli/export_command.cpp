@@ -21,6 +21,7 @@
 #include "export/export_plan.h"
 #include "export/export_writer.h"
 #include "export/layout_check.h"
+#include "export/next_step.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "export/windows1252.h"
@@ -99,6 +100,9 @@ void reportFailure(std::ostream& err, const std::string& step, const RunTimeErro
     err << kProgram << ": " << terminalSafe(note.substr(start, end - start)) << '\n';
     start = end + 1;
   }
+  // The same next step the window shows beneath its error box.
+  if (const std::string next = nextStep(error); !next.empty())
+    err << kProgram << ": " << terminalSafe(next) << '\n';
 }
 
 // A mistyped filter or a source drive that is not mounted lists nothing,

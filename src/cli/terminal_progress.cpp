@@ -12,12 +12,15 @@ TerminalProgress::TerminalProgress(std::ostream& terminal, std::size_t width)
 
 TerminalProgress::~TerminalProgress() { finish(); }
 
-void TerminalProgress::step(const std::string& text, const std::string& detail, std::size_t done,
-                            std::size_t total) {
+void TerminalProgress::step(const std::string& text, const std::string& detail, std::size_t,
+                            std::size_t) {
   std::lock_guard lock(mutex_);
   const Clock::time_point now = Clock::now();
-  // The flush may take long, so its step is always shown.
-  if (shown_ && done < total && now - lastShown_ < std::chrono::milliseconds(100)) return;
+  // A step of another phase ("Writing to the drive" after "Copied ...") is
+  // always shown: the flush may take long.
+  const std::string phase = text.substr(0, text.find(' '));
+  if (shown_ && phase == phase_ && now - lastShown_ < std::chrono::milliseconds(100)) return;
+  phase_ = phase;
   std::string line = text + "  " + terminalSafe(detail);
   if (width_ > 1 && line.size() > width_ - 1) {
     // Cut before a UTF-8 continuation byte, never inside a character.

@@ -6,12 +6,13 @@
 #include <chrono>
 #include <mutex>
 #include <ostream>
+#include <string>
 
 #include "platform/services/progress.h"
 
 namespace kavo {
 
-// One line on a terminal, rewritten in place ("Copying 12 of 5100  name"),
+// One line on a terminal, rewritten in place ("Copied 12 of 5100  name"),
 // at most ten times a second, and erased when the task finishes.
 class TerminalProgress final : public Progress {
  public:
@@ -30,6 +31,7 @@ class TerminalProgress final : public Progress {
   std::size_t width_;
   Clock::time_point lastShown_{};
   bool shown_ = false;
+  std::string phase_;  // the first word of the step shown last
 };
 
 }  // namespace kavo

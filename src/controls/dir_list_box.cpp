@@ -5,10 +5,10 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QStyle>
 #include <QStyledItemDelegate>
 #include <vector>
 
+#include "controls/list_looks.h"
 #include "listing/directory_listing.h"
 #include "platform/services/run_time_error.h"
 
@@ -79,6 +79,7 @@ DirListBox::DirListBox(FileSystem& files, Guard guard, const std::string& startD
     : QListWidget(parent), files_(files), guard_(std::move(guard)) {
   setItemDelegate(new IndentingDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
+  showWholeNames(this);
   const std::vector<std::string> parts = componentsOf(startDirectory, "/");
   const std::string start = joinComponents(parts, parts.size());
   std::vector<std::string> subdirectories;
@@ -102,9 +103,17 @@ void DirListBox::setPath(const std::string& path) {
 void DirListBox::showDirectory(const std::string& path,
                                const std::vector<std::string>& subdirectories) {
   path_ = path;
+  device_.reset();
+  try {
+    if (const FileStatus status = files_.status(path, Look::Target);
+        status.type == FileType::Directory)
+      device_ = status.device;
+  } catch (const RunTimeError&) {
+    // listed all the same; an export there says what is wrong
+  }
   clear();
-  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  const QIcon open = folderIcon(true);
+  const QIcon closed = folderIcon(false);
   auto add = [&](const QIcon& icon, const std::string& name, const std::string& full, int level) {
     auto* item = new QListWidgetItem(icon, shown(name), this);
     item->setData(kPathRole, QByteArray::fromStdString(full));

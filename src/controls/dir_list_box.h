@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QListWidget>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/services/file_system.h"
@@ -14,8 +16,9 @@ namespace kavo {
 // The directory list: the open directory as the chain of its ancestors from
 // "/", each one step further indented with an open folder, then its
 // subdirectories with closed folders. Arrow keys and a single click only
-// highlight an entry; Enter or a double click opens it. change() is raised on
-// every change of the path, by the user or by setPath(), before that returns.
+// highlight an entry, which keeps its closed folder; Enter or a double click
+// opens it. change() is raised on every change of the path, by the user or by
+// setPath(), before that returns. Each entry's whole name is its tooltip.
 class DirListBox : public QListWidget {
   Q_OBJECT
 
@@ -30,6 +33,11 @@ class DirListBox : public QListWidget {
 
   // The open directory's full path, as bytes.
   const std::string& path() const { return path_; }
+
+  // The volume (its device number) the open directory lay on when it was
+  // opened; nothing when that could not be told. A drive unplugged since
+  // leaves its mount point on another volume.
+  std::optional<std::uint64_t> device() const { return device_; }
 
   // Opens `path`, absolute or relative to the open directory. A path that
   // cannot be opened or read throws RunTimeError and leaves the list as it
@@ -50,6 +58,7 @@ class DirListBox : public QListWidget {
   FileSystem& files_;
   Guard guard_;
   std::string path_;
+  std::optional<std::uint64_t> device_;
 };
 
 }  // namespace kavo

@@ -3,9 +3,12 @@
 
 #include "controls/drive_list_box.h"
 
+#include <QAbstractItemView>
 #include <QFile>
 #include <QStorageInfo>
 #include <algorithm>
+
+#include "controls/list_looks.h"
 
 namespace kavo {
 
@@ -20,6 +23,7 @@ DriveListBox::DriveListBox(const std::string& startDirectory, QWidget* parent)
       startDirectory_(startDirectory),
       source_([this] { return machineDrives(startDirectory_); }) {
   connect(this, &QComboBox::activated, this, &DriveListBox::userPicked);
+  showWholeNames(view());
   setDrives(source_());
 }
 
@@ -81,11 +85,18 @@ void DriveListBox::showDriveOf(const std::string& path) {
   QSignalBlocker quiet(this);
   setCurrentIndex(index);
   shown_ = index;
+  showChosenWhole();
+}
+
+// The chosen drive's whole text, which the closed list may cut.
+void DriveListBox::showChosenWhole() {
+  setToolTip(currentIndex() < 0 ? QString() : wholeNameTip(currentText()));
 }
 
 void DriveListBox::userPicked(int index) {
   if (index == shown_) return;
   shown_ = index;
+  showChosenWhole();
   emit change();
 }
 

@@ -15,7 +15,8 @@ namespace kavo {
 // A drop-down list of the machine's drives: the mounted volumes that hold a
 // real file system. It starts on the volume that holds its start directory,
 // reads the volumes again each time it is opened (a stick plugged in since
-// appears), and raises change() when the user picks another entry.
+// appears), and raises change() when the user picks another entry. Each
+// drive's whole text is its tooltip, in the open list and on the chosen one.
 class DriveListBox : public QComboBox {
   Q_OBJECT
 
@@ -50,6 +51,7 @@ class DriveListBox : public QComboBox {
 
  private:
   void userPicked(int index);
+  void showChosenWhole();
   const Drive* chosen() const;
 
   void fill();

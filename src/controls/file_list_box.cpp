@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include "controls/list_looks.h"
 #include "listing/directory_listing.h"
 #include "listing/file_pattern.h"
 #include "platform/services/run_time_error.h"
@@ -15,6 +16,7 @@ FileListBox::FileListBox(FileSystem& files, const std::string& startDirectory, Q
     : QListWidget(parent), files_(files), directory_(startDirectory) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
+  showWholeNames(this);
   try {
     reread();
   } catch (const RunTimeError&) {

@@ -17,6 +17,7 @@ namespace kavo {
 // directory that match its pattern (see FilePattern), in list order (see
 // listOrderLess). Setting the directory or the pattern re-reads at once; the
 // pattern stays when the directory changes. Selecting an entry does nothing.
+// Each entry's whole name is its tooltip, since the list is narrow.
 class FileListBox : public QListWidget {
   Q_OBJECT
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "export/next_step.h"
 #include "export/record_name.h"
 #include "export/rom_layout.h"
 #include "platform/services/paths.h"
@@ -136,7 +137,7 @@ IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destin
   // whatever the working directory happens to be.
   if (!paths::isAbsolute(answer))
     throw RunTimeError(ErrorNumber::BadFileName, answer,
-                       "Not a full path to a file, such as /media/usb/FILES.TXT");
+                       std::string("Not a full path to a file, such as ") + kIndexPathExample);
   if (answer.back() == '/' || answer.back() == '\\')
     throw RunTimeError(ErrorNumber::BadFileName, answer, "Names a folder, not a file");
 
@@ -333,9 +334,13 @@ std::uint64_t roundUp(std::uint64_t bytes, std::uint64_t block) {
 }
 
 void requireRoom(const VolumeFacts& volume, std::uint64_t bytes, const std::string& directory) {
-  if (volume.spaceKnown && bytes > volume.available)
-    throw RunTimeError(ErrorNumber::DiskFull, directory,
-                       "Needs " + byteCount(bytes) + "; " + byteCount(volume.available) + " free");
+  if (!volume.spaceKnown || bytes <= volume.available) return;
+  ExportFailure refusal(
+      RunTimeError(ErrorNumber::DiskFull, directory,
+                   "Needs " + byteCount(bytes) + "; " + byteCount(volume.available) + " free"),
+      kCheckingSpace, /*refused=*/true);
+  refusal.setShortOf(bytes - volume.available);  // for what to do about it
+  throw refusal;
 }
 
 }  // namespace kavo

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/services/run_time_error.h"
@@ -31,11 +32,16 @@ class ExportFailure : public RunTimeError {
   bool insideSource() const { return insideSource_; }
   void setInsideSource() { insideSource_ = true; }
 
+  // Refused for want of room: how many more bytes its volume must have free.
+  std::uint64_t shortOf() const { return shortOf_; }
+  void setShortOf(std::uint64_t bytes) { shortOf_ = bytes; }
+
  private:
   std::string step_;
   bool refused_;
   bool replaceable_ = false;
   bool insideSource_ = false;
+  std::uint64_t shortOf_ = 0;
 };
 
 }  // namespace kavo

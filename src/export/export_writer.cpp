@@ -110,13 +110,13 @@ bool attempt(const std::function<void()>& step, std::vector<std::string>& failed
   }
 }
 
-// "Copying k of N", "Verifying k of N": the k-th file, counted from 1.
-std::string copyingText(std::size_t number, std::size_t count) {
-  return "Copying " + withThousands(number) + " of " + withThousands(count);
+// "Copied k of N", "Read back k of N": k copies are complete.
+std::string copiedText(std::size_t done, std::size_t count) {
+  return "Copied " + withThousands(done) + " of " + withThousands(count);
 }
 
-std::string verifyingText(std::size_t number, std::size_t count) {
-  return "Verifying " + withThousands(number) + " of " + withThousands(count);
+std::string readBackText(std::size_t done, std::size_t count) {
+  return "Read back " + withThousands(done) + " of " + withThousands(count);
 }
 
 // Each copy's hashes as far as the plan knows them: a reused copy's; the
@@ -309,18 +309,24 @@ void ExportWriter::unpack(std::size_t j, const ArchivedRom& rom, const OpenDirec
 
 // Notes, from the thread that copies or reads back copy j, `bytes` more of
 // it and, when `finished`, the copy; and shows how far the phase has come,
-// a few times a second at most: the count of copies, the bar by bytes, and
-// for large exports the bytes too.
+// a few times a second at most: the count of copies complete, the bytes too
+// for large exports, and the name of the copy finished last (copies run side
+// by side, so the one a thread is busy with says little; until one is
+// finished, the first in hand). One bar runs over the copying and the reading
+// back (barUnits).
 void ExportWriter::moved(Phase& phase, std::size_t j, std::uint64_t bytes, bool finished) {
   phase.bytes += bytes;
-  const std::size_t done = finished ? ++phase.copies : phase.copies.load();
+  std::size_t done = phase.copies.load();
+  if (finished) {
+    done = ++phase.copies;
+    phase.last = j;
+  }
   const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
   std::int64_t last = lastShown_;
   constexpr std::int64_t kEvery = 50'000'000;  // ns: 20 times a second
   if (now - last < kEvery || !lastShown_.compare_exchange_strong(last, now)) return;
   const std::size_t count = plan_.count() - plan_.reused;
-  std::string text = (&phase == &copied_ ? copyingText : verifyingText)(
-      std::min(done + 1, std::max<std::size_t>(count, 1)), count);
+  std::string text = (&phase == &copied_ ? copiedText : readBackText)(std::min(done, count), count);
   constexpr std::uint64_t kLarge = 64 * 1024 * 1024;
   if (plan_.bytes >= kLarge)
     text.append(", ")
@@ -328,8 +334,20 @@ void ExportWriter::moved(Phase& phase, std::size_t j, std::uint64_t bytes, bool 
         .append(" of ")
         .append(withThousands(plan_.bytes >> 20))
         .append(" MiB");
-  progress_.step(text, plan_.request->names[j], static_cast<std::size_t>(phase.bytes >> 10),
-                 static_cast<std::size_t>(std::max<std::uint64_t>(plan_.bytes >> 10, 1)));
+  const std::size_t lastDone = phase.last;
+  const std::size_t shown = lastDone == Phase::kNone ? j : lastDone;
+  const auto [unitsDone, units] = barUnits();
+  progress_.step(text, plan_.request->names[shown], unitsDone, units);
+}
+
+// How far the bar has come, and its end: a unit for each byte copied and,
+// when the copies are read back, each byte read back (a KiB where a size_t
+// could not count them).
+std::pair<std::size_t, std::size_t> ExportWriter::barUnits() const {
+  constexpr unsigned kShift = sizeof(std::size_t) < sizeof(std::uint64_t) ? 10 : 0;
+  const std::uint64_t total = plan_.bytes * (plan_.request->verify ? 2 : 1);
+  return {static_cast<std::size_t>((copied_.bytes + verified_.bytes) >> kShift),
+          std::max<std::size_t>(static_cast<std::size_t>(total >> kShift), 1)};
 }
 
 // Users pull the drive the moment success is reported, so everything the
@@ -342,7 +360,8 @@ void ExportWriter::commit() {
   const ExportPaths& paths = plan_.paths;
   writeManifest();
   during(kFlushing, [&] {
-    progress_.step(kFlushingText, paths.destination(), plan_.count(), plan_.count());
+    const auto [unitsDone, units] = barUnits();
+    progress_.step(kFlushingText, paths.destination(), unitsDone, units);
     destinationVolume_->sync();
     indexVolume_->sync();
     throwIfInterrupted();

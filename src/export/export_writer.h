@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "export/copy_workers.h"
@@ -60,10 +61,13 @@ class ExportWriter {
     std::vector<std::string> removed;
     bool empty() const { return indexPutBack.empty() && removed.empty(); }
   };
-  // How far the copying, or the reading back, has come.
+  // How far the copying, or the reading back, has come, and the copy it
+  // finished last (kNone before the first).
   struct Phase {
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::atomic<std::size_t> copies = 0;
     std::atomic<std::uint64_t> bytes = 0;
+    std::atomic<std::size_t> last = kNone;
   };
 
   void prepare();
@@ -75,6 +79,7 @@ class ExportWriter {
   void unpack(std::size_t listIndex, const ArchivedRom& rom, const OpenDirectory& directory,
               const std::string& name, const FileSystem::Seen& seen);
   void moved(Phase& phase, std::size_t listIndex, std::uint64_t bytes, bool finished);
+  std::pair<std::size_t, std::size_t> barUnits() const;
   void commit();
   void verify();
   void checkSample(std::size_t listIndex) const;

@@ -30,12 +30,10 @@ inline std::string counted(std::uint64_t count, std::string_view one, std::strin
   return withThousands(count) + " " + std::string(count == 1 ? one : many);
 }
 
-// "263,454,720 bytes (251 MiB)", "1,536 bytes (1.5 KiB)": a size in bytes,
-// and, when it is a kibibyte or more, in the largest binary unit it fills,
-// to a tenth below ten of it.
-inline std::string byteCount(std::uint64_t bytes) {
-  std::string text = counted(bytes, "byte", "bytes");
-  if (bytes < 1024) return text;
+// "251 MiB", "1.5 KiB", "900 bytes": a size in the largest binary unit it
+// fills, to a tenth below ten of it, or in bytes below a kibibyte.
+inline std::string inUnits(std::uint64_t bytes) {
+  if (bytes < 1024) return counted(bytes, "byte", "bytes");
   static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
   double value = static_cast<double>(bytes) / 1024;
   std::size_t unit = 0;
@@ -44,9 +42,16 @@ inline std::string byteCount(std::uint64_t bytes) {
     ++unit;
   }
   char scaled[32];
-  std::snprintf(scaled, sizeof scaled, value < 10 ? " (%.1f %s)" : " (%.0f %s)", value,
-                kUnits[unit]);
-  return text + scaled;
+  std::snprintf(scaled, sizeof scaled, value < 10 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
+  return scaled;
+}
+
+// "263,454,720 bytes (251 MiB)", "1,536 bytes (1.5 KiB)": a size in bytes,
+// and, when it is a kibibyte or more, in units too.
+inline std::string byteCount(std::uint64_t bytes) {
+  std::string text = counted(bytes, "byte", "bytes");
+  if (bytes < 1024) return text;
+  return text + " (" + inUnits(bytes) + ")";
 }
 
 // "a, b, c, d, e and 4 more"

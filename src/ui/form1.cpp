@@ -15,8 +15,10 @@
 #include "export/export_failure.h"
 #include "export/export_plan.h"
 #include "export/export_writer.h"
+#include "export/next_step.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
+#include "export/windows1252.h"
 #include "listing/directory_listing.h"
 #include "platform/qt/handler_edge.h"
 #include "platform/qt/qt_dialogs.h"
@@ -35,6 +37,10 @@ constexpr int kTwipsPerPixel = 15;
 constexpr char kPromptTitle[] = "Save FILES.TXT";
 constexpr char kPromptText[] = "Where would you like FILES.TXT to be saved?  ie. C:\\";
 constexpr char kCompletedMessage[] = "Completed Successfully!  Press OK to exit";
+// Said once everything is on the drive and nothing of this program holds it.
+constexpr char kUnplug[] = "You can now unplug the drive";
+// Of the names an index cannot show as they are, how many the question names.
+constexpr std::size_t kLostNamesShown = 10;
 
 // "D already holds a layout of N games in ROMS0 to ROMSk. Replace it with
 // the M games listed?"
@@ -50,6 +56,48 @@ std::string intoSourceQuestion(const std::string& destination) {
          " is your ROM folder, or lies inside it: the export would put FILES.TXT, KAVOSUMS.TXT "
          "and ROMS0 among your games, and the next export would list them as games. Export there "
          "all the same?";
+}
+
+// "The console cannot show every character of 12 names; the index will name
+// them so: ... Export them all the same?", naming the first few; nothing
+// when every name is shown as it is.
+std::optional<std::string> lostCharactersQuestion(const ExportPlan& plan) {
+  std::vector<std::string> losing;
+  for (std::size_t j = 0; j < plan.count(); ++j)
+    if (losesCharacters(plan.recordName(j))) losing.push_back(plan.recordName(j));
+  if (losing.empty()) return std::nullopt;
+  const char* them = losing.size() == 1 ? "it" : "them";
+  std::string text = "The console cannot show every character of " +
+                     counted(losing.size(), "name", "names") + "; the index will name " + them +
+                     " so:\n";
+  for (std::size_t k = 0; k < losing.size() && k < kLostNamesShown; ++k)
+    text += "\n" + losing[k] + "  \u2192  " + fromWindows1252(toWindows1252(losing[k]));
+  if (losing.size() > kLostNamesShown)
+    text += "\nand " + counted(losing.size() - kLostNamesShown, "more name", "more names") + " (" +
+            withThousands(losing.size()) + " in all)";
+  return text + "\n\nExport " + them + " all the same?";
+}
+
+// What the export did, for the line beneath the completion message:
+// "1,005 games, 251 MiB, read back and verified"; for a refresh, "1,005
+// games: 1,000 reused, 5 copied (1.2 MiB), 3 removed, read back and
+// verified".
+std::string doneText(const ExportSummary& summary, bool verified) {
+  std::string text = counted(summary.files, "game", "games");
+  if (summary.replaced)
+    text += ": " + withThousands(summary.reused) + " reused, " +
+            withThousands(summary.files - summary.reused) + " copied (" + inUnits(summary.bytes) +
+            "), " + withThousands(summary.removed) + " removed";
+  else
+    text += ", " + inUnits(summary.bytes);
+  return verified ? text + ", read back and verified" : text;
+}
+
+// What could not be removed of an earlier layout once the new one stood.
+std::string notRemovedText(const ExportSummary& summary) {
+  if (summary.notRemoved.empty()) return {};
+  return "\nNot everything of the earlier layout could be removed: " + listOf(summary.notRemoved) +
+         ". The next export clears it.";
 }
 
 // A place and size in twips, as the window was designed, shown at 96 dpi.
@@ -82,7 +130,9 @@ Form1::Form1(FileSystem& files, ProgramEnd& programEnd, const std::string& start
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       files_(files),
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
-      programEnd_(programEnd) {
+      programEnd_(programEnd),
+      ownEjector_(hostDriveEjector()),
+      ejector_(ownEjector_.get()) {
   setObjectName("Form1");
   setWindowTitle("Simple KAVO 1.0");
   setWindowIcon(programIcon());
@@ -129,9 +179,10 @@ void Form1::createControls(const std::string& start) {
 }
 
 // Browsing never ends the program: a drive or directory that cannot be read
-// is reported and the window stays as it was.
+// is reported and the window stays as it was. Each error box says what to
+// do next, where that can be told.
 void Form1::browse(const std::function<void()>& body) {
-  runHandler(dialogs_, programEnd_, body, AfterError::KeepRunning);
+  runHandler(dialogs_, programEnd_, body, AfterError::KeepRunning, &nextStep);
 }
 
 // Sets the directory list's path to the chosen drive. When the drive cannot
@@ -165,8 +216,9 @@ void Form1::Check1_Click() {
 
 void Form1::cmdQuit_Click() { programEnd_.end(0); }
 
-// Plans the export off this thread, asking the player where a refusal or
-// an earlier layout leaves a choice; nothing when the answer is No.
+// Plans the export off this thread, asking the player where a refusal, an
+// earlier layout or names the index cannot show leave a choice; nothing when
+// the answer is No. Refusals come first, then the questions.
 std::optional<ExportPlan> Form1::planAsking(ExportRequest& request, DirectoryClaims& claims) {
   std::optional<ExportPlan> plan;
   QtProgress planning(this, kPromptTitle, progressDelay_);
@@ -195,7 +247,74 @@ std::optional<ExportPlan> Form1::planAsking(ExportRequest& request, DirectoryCla
     request.replace = false;
     replan();
   }
+  if (!askAboutLostCharacters(*plan)) return std::nullopt;
   return plan;
+}
+
+// The command line warns of names the console cannot show; the window asks.
+bool Form1::askAboutLostCharacters(const ExportPlan& plan) {
+  const std::optional<std::string> question = lostCharactersQuestion(plan);
+  return !question || dialogs_.question(*question, kApplicationTitle);
+}
+
+// Plans and writes the export, asking what the plan leaves to the player,
+// and finds out whether its drive can be ejected; nothing when the player
+// said No. The export's claims on its folders end with this call.
+std::optional<Form1::Exported> Form1::exportAsking(ExportRequest& request) {
+  DirectoryClaims claims;
+  const std::optional<ExportPlan> plan = planAsking(request, claims);
+  if (!plan) return std::nullopt;
+  Exported exported;
+  QtProgress progress(this, kPromptTitle, progressDelay_);
+  progress.run([&] {
+    exported.summary = ExportWriter(*plan, files_, progress).run();
+    // Asked here, off the window's thread: the system may take a moment.
+    try {
+      exported.ejectable = ejector_->canEject(request.destination);
+    } catch (...) {
+      exported.ejectable = false;  // the export is complete all the same
+    }
+  });
+  return exported;
+}
+
+// "Completed Successfully!  Press OK to exit", and beneath it what was done
+// and, once it is true, that the drive can be unplugged: at once when the
+// drive cannot be ejected from here (everything is flushed to it), else once
+// Eject has ejected it. A drive that is busy stays mounted, says so, and is
+// offered again; one that cannot be ejected says why. One thing a line.
+void Form1::reportCompletion(const Exported& exported, const ExportRequest& request) {
+  const std::string done = doneText(exported.summary, request.verify);
+  const std::string left = notRemovedText(exported.summary);
+  if (!exported.ejectable) {
+    dialogs_.completion(kCompletedMessage, done + "\n" + kUnplug + left, false);
+    return;
+  }
+  std::string detail = done + left;
+  bool offerEject = true;
+  while (dialogs_.completion(kCompletedMessage, detail, offerEject)) {
+    const EjectResult result = ejectDrive(request.destination);
+    const bool ejected = result.outcome == EjectOutcome::Ejected;
+    detail = done + "\n" + (ejected ? std::string(kUnplug) : result.message()) + left;
+    offerEject = result.outcome == EjectOutcome::Busy && !result.unmounted;
+  }
+}
+
+// Ejects the drive off the window's thread, which goes on painting; it may
+// wait for the drive to flush, or for the system to ask for a password.
+EjectResult Form1::ejectDrive(const std::string& folder) {
+  EjectResult result;
+  QtProgress ejecting(this, kPromptTitle, progressDelay_);
+  ejecting.setCancellable(false);
+  ejecting.run([&] {
+    ejecting.step("Ejecting the drive", folder, 0, 0);
+    try {
+      result = ejector_->eject(folder);
+    } catch (const std::exception& error) {
+      result.reason = error.what();
+    }
+  });
+  return result;
 }
 
 // Asks where the index goes, exports the listed files there, reports
@@ -203,9 +322,10 @@ std::optional<ExportPlan> Form1::planAsking(ExportRequest& request, DirectoryCla
 // leaves everything as it was and the window open. When the destination
 // holds an earlier export's layout, asks whether to replace it; No, too,
 // leaves everything as it was and the window open. An export that is
-// refused, or fails and is taken back, has left the destination as it was:
-// its error is shown and the window stays as the player left it, both lists
-// and the filter, to pick another folder or free some space and try again.
+// refused, fails or is cancelled (and so taken back) has left the
+// destination as it was: its error is shown and the window stays as the
+// player left it, both lists and the filter, to pick another folder or free
+// some space and try again.
 void Form1::Command1_Click() {
   browse([this] {
     const std::string destination = Dir2->path();
@@ -219,16 +339,15 @@ void Form1::Command1_Click() {
     // which takes an earlier layout in the destination instead of refusing
     // it: whatever it refuses is reported first, and only then, when there
     // is an earlier layout, is the player asked. The destination stays
-    // claimed meanwhile, so the plan still holds once the answer comes.
+    // claimed meanwhile, so the plan still holds once the answer comes. A
+    // drive unplugged since its folder was opened in Dir2 is refused.
     ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
     request.replace = true;
+    request.pickedOnDevice = Dir2->device();
     request.wanted = romFilterOf(FilePattern(File1->pattern()));  // each archive's file it listed
-    DirectoryClaims claims;
-    const std::optional<ExportPlan> plan = planAsking(request, claims);
-    if (!plan) return;
-    QtProgress progress(this, kPromptTitle, progressDelay_);
-    progress.run([&] { ExportWriter(*plan, files_, progress).run(); });
-    dialogs_.messageBox(kCompletedMessage);
+    const std::optional<Exported> exported = exportAsking(request);
+    if (!exported) return;
+    reportCompletion(*exported, request);
     programEnd_.end(0);
   });
 }

@@ -11,7 +11,9 @@
 #include <string>
 
 #include "export/export_plan.h"
+#include "export/export_summary.h"
 #include "platform/services/dialogs.h"
+#include "platform/services/drive_eject.h"
 #include "platform/services/file_system.h"
 #include "platform/services/program_end.h"
 
@@ -53,6 +55,10 @@ class Form1 : public QWidget {
   // How long an export runs before its progress dialog comes up.
   void setProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
 
+  // What ejects the destination's drive after an export: the host's unless
+  // set. It must outlive the window.
+  void setDriveEjector(DriveEjector& ejector) { ejector_ = &ejector; }
+
  private:
   // The six handled events.
   void Drive1_Change();
@@ -62,7 +68,16 @@ class Form1 : public QWidget {
   void cmdQuit_Click();
   void Command1_Click();
 
+  // What an export did, and whether its destination's drive can be ejected.
+  struct Exported {
+    ExportSummary summary;
+    bool ejectable = false;
+  };
+  std::optional<Exported> exportAsking(ExportRequest& request);
   std::optional<ExportPlan> planAsking(ExportRequest& request, DirectoryClaims& claims);
+  bool askAboutLostCharacters(const ExportPlan& plan);
+  void reportCompletion(const Exported& exported, const ExportRequest& request);
+  EjectResult ejectDrive(const std::string& folder);
 
   void createControls(const std::string& startDirectory);
   void browse(const std::function<void()>& body);
@@ -73,6 +88,8 @@ class Form1 : public QWidget {
   Dialogs& dialogs_;
   ProgramEnd& programEnd_;
   std::chrono::milliseconds progressDelay_{500};
+  std::unique_ptr<DriveEjector> ownEjector_;
+  DriveEjector* ejector_;
 
   DriveListBox* Drive1 = nullptr;
   DirListBox* Dir1 = nullptr;

@@ -11,6 +11,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -26,6 +29,7 @@
 #include "support/archive_files.h"
 #include "support/child_process.h"
 #include "support/fake_udisks.h"
+#include "support/mounted_volume.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
@@ -124,7 +128,9 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
        "checking the index path: " + dst + "/missing/FILES.TXT: No such file or directory"},
       {src, dst + " --index C:\\",
        "checking the index path: " + paths::join(currentDirectory(), "C:\\") +
-           ": Names a folder, not a file"},
+           ": Names a folder, not a file\nsimplekavo-export: Give the full path of the file "
+           "itself, such as /media/usb/FILES.TXT; in this folder, " +
+           paths::join(currentDirectory(), "C:\\/FILES.TXT.")},
       {src, src,
        "checking the destination: " + src +
            ": Is your ROM folder, or lies inside it: FILES.TXT, KAVOSUMS.TXT and ROMS0 would be "
@@ -145,6 +151,82 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
     }
   }
   EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+// A refusal or failure ends with what to do next, the line the window shows
+// beneath its error box, and changes nothing.
+TEST_F(ExportCommandTest, FailuresEndWithWhatToDoNext) {
+  struct Case {
+    const char* what;
+    std::function<std::string()> arrange;  // an error, to skip the case with
+    std::vector<std::string> extra;        // after SOURCE DEST; "DEST" stands for it
+    std::string nextStep;                  // a regex
+    int status = kRefused;
+  };
+  std::optional<testing::MountedVolume> volume;
+  const auto mount = [&](unsigned long long bytes, bool readOnly) {
+    volume.reset();
+    volume.emplace(testing::MountedVolume::tmpfs(dst, bytes, readOnly));
+    return volume->mounted() ? std::string() : volume->why();
+  };
+  const Case cases[] = {
+      {"a file of the player's in a group folder",
+       [&] {
+         testing::makeDirectories(dst + "/ROMS0");
+         writeFile(dst + "/ROMS0/notes.txt", "mine");
+         return std::string();
+       },
+       {"--replace"},
+       "Move or delete it, then export again\\."},
+      {"an index that names a folder",
+       [&] {
+         testing::makeDirectories(dst + "/sub");
+         return std::string();
+       },
+       {"--index", "DEST/sub"},
+       "Give the full path of the file itself, such as /media/usb/FILES\\.TXT; in this "
+       "folder, DEST/sub/FILES\\.TXT\\."},
+      {"a card with its lock switch on",
+       [&] { return mount(1 << 20, true); },
+       {},
+       "Slide the card's lock switch off, or mount it writable\\."},
+      {"a drive too small",
+       [&] {
+         const std::string why = mount(16 * 1024, false);
+         writeFile(src + "/Big.sms", std::string(256 * 1024, 'b'));
+         return why;
+       },
+       {},
+       "Free (at least [0-9,]+ bytes( \\([0-9.]+ [KM]iB\\))?|some space) on that drive, or export "
+       "fewer games\\."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const TempDirectory fresh;
+    src = fresh / "roms";
+    dst = fresh / "out";
+    testing::makeDirectories(src);
+    testing::makeDirectories(dst);
+    for (const char* name : {"Sonic.sms", "Zelda.gg"}) writeFile(src + "/" + name, name);
+    if (const std::string why = c.arrange(); !why.empty()) {
+      std::cerr << c.what << ": skipped, " << why << '\n';
+      continue;
+    }
+    std::vector<std::string> args = {src, dst};
+    for (std::string arg : c.extra) {
+      if (arg.starts_with("DEST")) arg.replace(0, 4, dst);
+      args.push_back(arg);
+    }
+    const auto before = snapshot(fresh.path());
+    const Result r = run(args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    std::string pattern = c.nextStep;
+    if (const auto at = pattern.find("DEST"); at != std::string::npos) pattern.replace(at, 4, dst);
+    EXPECT_TRUE(std::regex_search(r.err, std::regex("\nsimplekavo-export: " + pattern + "\n$")))
+        << r.err;
+    EXPECT_EQ(snapshot(fresh.path()), before);
+    volume.reset();
+  }
 }
 
 // The command line and the export the window runs write the same bytes.
@@ -697,7 +779,7 @@ TEST_F(ExportCommandTest, NamesReachATerminalEscaped) {
 
   Result done = run({src, dst}, {true, 300, true});
   ASSERT_EQ(done.status, kExported);
-  EXPECT_NE(done.err.find("Copying 1 of 5  " + shown), std::string::npos) << done.err;
+  EXPECT_NE(done.err.find("Copied 0 of 5  " + shown), std::string::npos) << done.err;
   EXPECT_FALSE(raw(done.err));
   EXPECT_NE(readFile(dst + "/FILES.TXT").find(evil + ",ROMS0\\0.gg\n"), std::string::npos);
 
@@ -713,7 +795,7 @@ TEST_F(ExportCommandTest, NamesReachATerminalEscaped) {
 TEST_F(ExportCommandTest, ProgressGoesToATerminalOnlyAndIsErasedAtTheEnd) {
   Result shown = run({src, dst}, {true, 30});
   ASSERT_EQ(shown.status, kExported);
-  EXPECT_EQ(shown.err.substr(0, 30), "\rCopying 1 of 4  alex kidd.SMS");
+  EXPECT_EQ(shown.err.substr(0, 29), "\rCopied 0 of 4  alex kidd.SMS");
   EXPECT_NE(shown.err.find("\rWriting to the drive  " + dst.substr(0, 7)), std::string::npos);
   EXPECT_EQ(shown.err.substr(shown.err.size() - 4), "\r\x1b[K");
   // No line is wider than the terminal (less one column, so it never wraps).

@@ -13,6 +13,8 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <regex>
+#include <thread>
 
 #include "export/manifest.h"
 #include "export/rom_layout.h"
@@ -575,6 +577,75 @@ TEST_F(ExportWriterTest, AnIndexLeftUnderItsWaitingNameIsPutBackFirst) {
   // every copy.
   EXPECT_EQ(exportRomSet(request(names, true), files).reused, names.size());
   EXPECT_EQ(layoutSnapshot(destination), freshExport(names));
+}
+
+// What the progress shows, step by step: one bar, whose count never goes
+// back, over the copying and the reading back (the flush halfway); the
+// copies counted are complete, and the name shown is that of a complete
+// copy (the first copy's, while it is the one in hand). Each copy and read
+// back is slowed, so that the steps, a few a second, fall between them.
+TEST_F(ExportWriterTest, OneBarOverCopyingAndReadingBackNamingACompleteCopy) {
+  Names names;
+  for (int j = 0; j < 8; ++j) names.push_back("Game " + std::to_string(j) + ".gg");
+  constexpr std::size_t kSize = 600 * 1024;  // three pieces of a copy
+  for (const std::string& name : names) writeFile(source + "/" + name, std::string(kSize, 'g'));
+  struct Step {
+    std::string text, detail;
+    std::size_t done, total;
+    bool complete;  // the copy it names held all its bytes then
+  };
+  struct Recording final : Progress {
+    std::function<bool(const std::string&)> complete;
+    std::mutex mutex;
+    std::vector<Step> steps;
+    void step(const std::string& text, const std::string& detail, std::size_t done,
+              std::size_t total) override {
+      const bool whole = complete(detail);
+      std::lock_guard lock(mutex);
+      steps.push_back({text, detail, done, total, whole});
+    }
+    void finish() override {}
+  } recording;
+  recording.complete = [&](const std::string& name) {
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end()) return false;
+    const std::string copy = destination + "/ROMS0/" + std::to_string(at - names.begin()) + ".GG";
+    const FileStatus status = files.status(copy);
+    return status.type == FileType::Regular && status.size == kSize;
+  };
+  WatchingFileSystem slow(files, [](FileCall call, const std::string&, const std::string&) {
+    if (call == FileCall::Copy || call == FileCall::ReadBack)
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  });
+  exportRomSet(request(names), slow, recording);
+
+  const std::size_t total = 2 * names.size() * kSize;  // bytes copied and read back
+  std::size_t copiedSteps = 0, readBackSteps = 0, done = 0;
+  for (const Step& step : recording.steps) {
+    SCOPED_TRACE(step.text + " " + step.detail);
+    EXPECT_EQ(step.total, total);
+    EXPECT_GE(step.done, done);
+    done = step.done;
+    if (step.text == "Writing to the drive") {
+      EXPECT_EQ(step.done, total / 2);
+      continue;
+    }
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(step.text, m, std::regex("(Copied|Read back) (\\d+) of 8")));
+    const int count = std::stoi(m[2]);
+    if (m[1] == "Copied") {
+      ++copiedSteps;
+      EXPECT_LE(step.done, total / 2);
+      EXPECT_TRUE(step.complete || (count == 0 && step.detail == names[0]));
+    } else {
+      ++readBackSteps;
+      EXPECT_GT(step.done, total / 2);
+      EXPECT_GE(count, 1);
+      EXPECT_TRUE(step.complete);
+    }
+  }
+  EXPECT_GE(copiedSteps, 4u);
+  EXPECT_GE(readBackSteps, 4u);
 }
 
 }  // namespace

@@ -22,10 +22,12 @@ bool commandExists(const char* name) {
 
 }  // namespace
 
-MountedVolume MountedVolume::tmpfs(const std::string& path, unsigned long long bytes) {
+MountedVolume MountedVolume::tmpfs(const std::string& path, unsigned long long bytes,
+                                   bool readOnly) {
   MountedVolume volume(Kind::Tmpfs, path);
   const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
-  if (::mount("tmpfs", path.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0)
+  const unsigned long flags = MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0);
+  if (::mount("tmpfs", path.c_str(), "tmpfs", flags, options.c_str()) == 0)
     volume.mounted_ = true;
   else
     volume.why_ = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);

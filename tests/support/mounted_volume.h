@@ -14,8 +14,10 @@ namespace kavo::testing {
 // why() says why, for the test to skip with.
 class MountedVolume {
  public:
-  // A tmpfs of `bytes` at `path` (a directory that exists).
-  static MountedVolume tmpfs(const std::string& path, unsigned long long bytes);
+  // A tmpfs of `bytes` at `path` (a directory that exists); read-only, as a
+  // memory card with its lock switch on is mounted, when asked.
+  static MountedVolume tmpfs(const std::string& path, unsigned long long bytes,
+                             bool readOnly = false);
   // A fresh FAT32 image of `megabytes` in `image`, mounted at `path`.
   static MountedVolume fat32(const std::string& path, const std::string& image, unsigned megabytes);
 

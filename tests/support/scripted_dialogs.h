@@ -19,8 +19,13 @@ class ScriptedDialogs final : public Dialogs {
   struct Prompt {
     std::string prompt, title, proposed;
   };
+  // A message, an error or a completion. Kind::Message has no detail.
   struct Message {
+    enum class Kind { Message, Error, Completion };
     std::string text, title;
+    Kind kind = Kind::Message;
+    std::string detail = {};  // an error's next step, a completion's second line
+    bool offerEject = false;  // a completion's Eject button
   };
 
   // The answers, in order; "" stands for Cancel.
@@ -39,6 +44,21 @@ class ScriptedDialogs final : public Dialogs {
 
   void messageBox(const std::string& text, const std::string& title) override {
     messages.push_back({text, title});
+  }
+
+  void errorMessage(const std::string& text, const std::string& nextStep) override {
+    messages.push_back({text, {}, Message::Kind::Error, nextStep});
+  }
+
+  // Whether Eject is pressed in each completion that offers it, in order;
+  // OK when none is left.
+  std::deque<bool> ejects;
+  bool completion(const std::string& text, const std::string& detail, bool offerEject) override {
+    messages.push_back({text, {}, Message::Kind::Completion, detail, offerEject});
+    if (!offerEject || ejects.empty()) return false;
+    const bool eject = ejects.front();
+    ejects.pop_front();
+    return eject;
   }
 
   // The answers to questions, in order; each question is also recorded.

@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Browsing the source and the destination, and the filter.
+#include <QTextDocument>
 #include <QtTest>
 
+#include "controls/list_looks.h"
 #include "ui/gui_test_base.h"
 
 namespace kavo {
@@ -67,6 +69,65 @@ class Form1BrowsingTest : public QObject {
     QTest::mouseDClick(dir1->viewport(), Qt::LeftButton, {}, rect.center());
     QCOMPARE(dir1->path(), std::string("/"));
     QCOMPARE(s.file1()->directory(), std::string("/"));
+  }
+
+  // In both directory lists the open directory and its ancestors show an
+  // open folder and its subdirectories a closed one. A single click only
+  // highlights a subdirectory: it keeps its closed folder, the open one
+  // stays open, and the export still proposes the open directory.
+  void theOpenFolderLooksOpenAndAHighlightedOneDoesNot() {
+    Session s;
+    const QImage open = folderIcon(true).pixmap(16).toImage();
+    const QImage closed = folderIcon(false).pixmap(16).toImage();
+    QVERIFY(open != closed);
+    for (const char* name : {"Dir1", "Dir2"}) {
+      DirListBox* list = s.dirList(name);
+      const int extra = list->count() - 2;
+      QCOMPARE(list->item(extra)->text(), QString("Extra"));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(extra)).center());
+      QCOMPARE(list->currentRow(), extra);
+      QCOMPARE(list->path(), s.roms);
+      QStringList looks, expected;
+      for (int row = 0; row < list->count(); ++row) {
+        const QImage icon = list->item(row)->icon().pixmap(16).toImage();
+        looks << (icon == open ? "open" : icon == closed ? "closed" : "other");
+        expected << (row < extra ? "open" : "closed");
+      }
+      QCOMPARE(looks, expected);
+    }
+    s.dialogs.answers = {""};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.prompts.at(0).proposed, s.roms + "/FILES.TXT");
+  }
+
+  // The lists are narrow: resting the pointer on an item shows its whole
+  // name, markup shown as it is, in the file list, both directory lists
+  // and the drive lists, and the chosen drive shows its whole text too.
+  void everyListItemShowsItsWholeNameAsItsTooltip() {
+    Session s;
+    const std::string name = "Alex Kidd <b> in Miracle World & more (Europe) (Rev 1)";
+    writeFile(s.roms + "/" + name + ".sms", "rom");
+    makeDirectories(s.roms + "/" + name);
+    s.file1()->setDirectory(s.roms);
+    s.dirList("Dir1")->setPath(s.roms);
+    s.dirList("Dir2")->setPath(s.roms);
+    const std::vector<Drive> drives = {{"/", "/"},
+                                       {s.dir.path() + " [" + name + "]", s.dir.path()}};
+    s.drive("Drive1")->setDrives(drives);
+    s.drive("Drive1")->setDriveSource([&] { return drives; });
+    s.drive("Drive1")->showPopup();
+    const QString whole = QString::fromStdString(name);
+    QCOMPARE(tooltipOver(s.file1(), whole + ".sms"), whole + ".sms");
+    QCOMPARE(tooltipOver(s.file1(), "Zelda.gg"), QString("Zelda.gg"));
+    QCOMPARE(tooltipOver(s.dirList("Dir1"), whole), whole);
+    QCOMPARE(tooltipOver(s.dirList("Dir2"), whole), whole);
+    const QString drive = QString::fromStdString(drives[1].text);
+    QCOMPARE(tooltipOver(s.drive("Drive1")->view(), drive), drive);
+    s.drive("Drive1")->hidePopup();
+    QTextDocument chosen;
+    chosen.setHtml(s.drive("Drive1")->toolTip());
+    QCOMPARE(chosen.toPlainText(), drive);
   }
 
   void drivesMoveTheirDirectoryListAndTheSourceFileList() {

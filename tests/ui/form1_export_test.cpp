@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <sstream>
 
 #include "cli/export_command.h"
@@ -41,6 +42,9 @@ class Form1ExportTest : public QObject {
     QCOMPARE(s.dialogs.messages.size(), size_t(1));
     QCOMPARE(s.dialogs.messages[0].text, std::string("Completed Successfully!  Press OK to exit"));
     QCOMPARE(s.dialogs.messages[0].title, std::string());
+    QCOMPARE(
+        s.dialogs.messages[0].detail,
+        std::string("6 games, 78 bytes, read back and verified\nYou can now unplug the drive"));
     QCOMPARE(s.programEnd.ends, 1);
     QCOMPARE(s.programEnd.lastStatus, 0);
     QCOMPARE(snapshot(out).size(), size_t(1 + 1 + 1 + kAllFiles.size()));  // and the manifest
@@ -134,6 +138,9 @@ class Form1ExportTest : public QObject {
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
     QCOMPARE(s.dialogs.messages.size(), size_t(1));
     QCOMPARE(s.dialogs.messages[0].text, std::string("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(s.dialogs.messages[0].detail,
+             std::string("6 games: 2 reused, 4 copied (53 bytes), 0 removed, read back and "
+                         "verified\nYou can now unplug the drive"));
     QCOMPARE(s.programEnd.ends, 1);
     QCOMPARE(s.programEnd.lastStatus, 0);
     QVERIFY(snapshot(out) == snapshot(fresh));
@@ -221,9 +228,10 @@ class Form1ExportTest : public QObject {
 
   // 200 copies, let through one at a time from the window's thread while
   // the export runs on its own: the progress dialog is up and modal, says
-  // how far the export has come, the window goes on painting, and the bytes
-  // are those the command line writes for the same folder, with no dialog
-  // anywhere.
+  // how far the export has come with one bar over copying and reading back
+  // and the name of a copy already made, the window goes on painting, and
+  // the bytes are those the command line writes for the same folder, with
+  // no dialog anywhere.
   void aLongExportShowsItsProgressAndWritesWhatTheCommandLineWrites() {
     Session s(Session::Watched);
     const std::string many = s.dir / "many", out = s.dir / "out", byCli = s.dir / "cli";
@@ -236,39 +244,37 @@ class Form1ExportTest : public QObject {
     s.open(s.dirList("Dir1"), many);
     s.open(s.dirList("Dir2"), s.dir.path());
     s.open(s.dirList("Dir2"), out);
+    const Names listed = s.file1()->entries();
 
-    struct Gate {
-      std::mutex mutex;
-      std::condition_variable opened;
-      int released = 0, passed = 0;
-      void pass() {
-        std::unique_lock lock(mutex);
-        opened.wait(lock, [&] { return passed < released; });
-        ++passed;
-      }
-      void release(int copies) {
-        std::lock_guard lock(mutex);
-        released += copies;
-        opened.notify_all();
-      }
-    } gate;
+    Gate gate;
     s.onCopy = [&] { gate.pass(); };  // on the export's threads
 
     struct Sighting {
       QString text, detail;
-      bool modal;
+      bool modal, copyMade;
+      int bar;
     };
     std::vector<Sighting> seen;
+    // Whether the named game's copy is in the layout yet.
+    const auto copyMade = [&](const QString& detail) {
+      const auto at = std::find(listed.begin(), listed.end(), detail.toStdString());
+      if (at == listed.end()) return false;
+      const std::size_t j = at - listed.begin();
+      const std::string extension =
+          QString::fromStdString(at->substr(at->rfind('.'))).toUpper().toStdString();
+      return std::filesystem::exists(out + "/ROMS" + std::to_string(j / 30) + "/" +
+                                     std::to_string(j) + extension);
+    };
     int paints = 0;
     PaintCounter counter(paints);
     s.form->installEventFilter(&counter);
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
-      for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<ProgressDialog*>(top); dialog && dialog->isVisible())
-          if (seen.empty() || seen.back().text != dialog->text())
-            seen.push_back(
-                {dialog->text(), dialog->detail(), QApplication::activeModalWidget() == dialog});
+      if (ProgressDialog* dialog = progressDialog())
+        if (seen.empty() || seen.back().text != dialog->text())
+          seen.push_back({dialog->text(), dialog->detail(),
+                          QApplication::activeModalWidget() == dialog, copyMade(dialog->detail()),
+                          dialog->barValue()});
       s.form->update();
       gate.release(1);
     });
@@ -281,28 +287,35 @@ class Form1ExportTest : public QObject {
     QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
     // Shown at the timer's rate: some of the copies, in order.
     QVERIFY2(seen.size() >= 2, qPrintable(QString::number(seen.size())));
-    // The copies in order, the flush, then reading them back in order.
-    int phase = 0, last = 0;
-    bool withinAJob = false;  // a count no job of 30 copies starts at
+    // The copies in order, the flush halfway, then reading them back in
+    // order, on one bar that never goes back.
+    int phase = 0, last = 0, bar = 0;
+    bool withinAJob = false;  // a count no job of 30 copies ends at
     for (const Sighting& sighting : seen) {
       QVERIFY(sighting.modal);
+      QVERIFY2(sighting.bar >= bar, qPrintable(sighting.text));
+      bar = sighting.bar;
       if (sighting.text == "Writing to the drive") {
         QCOMPARE(sighting.detail, QString::fromStdString(out));
         QVERIFY(phase <= 1);
+        QCOMPARE(sighting.bar, 500);
         phase = 1;
         continue;
       }
       QRegularExpressionMatch m =
-          QRegularExpression("^(Copying|Verifying) (\\d+) of 200$").match(sighting.text);
+          QRegularExpression("^(Copied|Read back) (\\d+) of 200$").match(sighting.text);
       QVERIFY2(m.hasMatch(), qPrintable(sighting.text));
-      const int now = m.captured(1) == "Copying" ? 0 : 2;
+      const int now = m.captured(1) == "Copied" ? 0 : 2;
       QVERIFY(now >= phase);
+      QVERIFY(now == 0 ? sighting.bar <= 500 : sighting.bar > 500);
       if (now > phase) last = 0;
       phase = now;
       QVERIFY(m.captured(2).toInt() >= last);
       last = m.captured(2).toInt();
-      withinAJob = withinAJob || (last - 1) % 30 != 0;
-      QVERIFY(sighting.detail.startsWith("Game "));
+      withinAJob = withinAJob || last % 30 != 0;
+      // The game named is one whose copy is made (or, before any is, the
+      // first in hand).
+      QVERIFY2(sighting.copyMade || last == 0, qPrintable(sighting.text + " " + sighting.detail));
     }
     QVERIFY(withinAJob);  // the count follows each copy, not each job
     QVERIFY(paints >= 3);
@@ -315,6 +328,70 @@ class Form1ExportTest : public QObject {
     const auto tree = snapshot(out);
     QCOMPARE(tree.size(), size_t(200 + 7 + 2));  // copies, ROMS0..ROMS6, index, manifest
     QVERIFY(tree == snapshot(byCli));
+  }
+
+  // Cancel, closing the progress dialog and Escape each take the export
+  // back as Ctrl-C does on the command line: the run-time error says so,
+  // with a warning icon, the destination is as it was and the window stays;
+  // the next export runs to its end.
+  void cancellingTakesTheExportBackAndTheWindowStays() {
+    const std::function<void(ProgressDialog*)> ways[] = {
+        [](ProgressDialog* d) {
+          QTest::mouseClick(d->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+        },
+        [](ProgressDialog* d) { d->close(); },
+        [](ProgressDialog* d) { QTest::keyClick(d, Qt::Key_Escape); },
+    };
+    for (const auto& cancel : ways) {
+      Session s(Session::Watched);
+      const std::string many = s.dir / "many", out = s.dir / "out";
+      makeDirectories(many);
+      for (int i = 0; i < 100; ++i) writeFile(many + "/Game " + std::to_string(i) + ".sms", "rom");
+      writeFile(out + "/mine.txt", "the player's");
+      s.open(s.dirList("Dir1"), s.dir.path());
+      s.open(s.dirList("Dir1"), many);
+      s.open(s.dirList("Dir2"), s.dir.path());
+      s.open(s.dirList("Dir2"), out);
+      const auto before = snapshot(out);
+      Gate gate;
+      s.onCopy = [&] { gate.pass(); };
+      bool cancelled = false, stayedUp = false;
+      QTimer tick;
+      QObject::connect(&tick, &QTimer::timeout, [&] {
+        ProgressDialog* dialog = progressDialog();
+        if (!dialog || gate.passedSoFar() < 40) {
+          gate.release(1);
+        } else if (!cancelled) {
+          cancel(dialog);
+          cancelled = true;
+          stayedUp = dialog->isVisible();
+          gate.release(1000);
+        }
+      });
+      tick.start(2);
+      QString proposed, error;
+      ShownBox box;
+      acceptPromptThenReadMessage(proposed, error, &box);
+      QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+      tick.stop();
+      gate.release(1000);
+      QVERIFY(cancelled);
+      QVERIFY(stayedUp);
+      QCOMPARE(error, QString("Run-time error '18':\n\nUser interrupt occurred\n\nCancelled\n\n"
+                              "The destination was left as it was."));
+      QCOMPARE(box.icon, QMessageBox::Warning);
+      QCOMPARE(box.detail, QString());
+      QVERIFY(snapshot(out) == before);
+      QCOMPARE(s.programEnd.ends, 0);
+      QVERIFY(s.form->isVisible());
+
+      s.onCopy = [] {};
+      QString completion;
+      acceptPromptThenReadMessage(proposed, completion);
+      QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+      QCOMPARE(completion, QString("Completed Successfully!  Press OK to exit"));
+      QCOMPARE(s.programEnd.ends, 1);
+    }
   }
 
   // No doubles at all: the index at the proposed path is a link to a device,
@@ -344,14 +421,249 @@ class Form1ExportTest : public QObject {
     s.open(s.dirList("Dir2"), out);
     const auto before = snapshot(s.dir.path());
     QString proposed, error;
-    acceptPromptThenReadMessage(proposed, error);
+    ShownBox box;
+    acceptPromptThenReadMessage(proposed, error, &box);
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
     QVERIFY2(error.startsWith(QString::fromStdString("Run-time error '61':\n\nDisk full\n\n" + out +
                                                      ": Needs ")),
              qPrintable(error));
     QVERIFY2(error.endsWith(" free"), qPrintable(error));
+    // How much more must be free: at least the block the filler takes.
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QRegularExpressionMatch more =
+        QRegularExpression(
+            "^Free at least ([\\d,]+) bytes .* on that drive, or export fewer "
+            "games\\.$")
+            .match(box.detail);
+    QVERIFY2(more.hasMatch(), qPrintable(box.detail));
+    QVERIFY(QString(more.captured(1)).remove(',').toLongLong() >= 4096);
     QVERIFY(s.form->isVisible());
     QVERIFY(snapshot(s.dir.path()) == before);
+  }
+
+  // The completion message stays as it is, with what was done beneath it.
+  // Where the destination's drive cannot be ejected from here, that line
+  // says it may be unplugged; where it can, the box offers Eject, and says
+  // so only once the drive is ejected, after the export has let go of its
+  // folders. A busy drive stays mounted, says so and is offered again; a
+  // drive the system does not let go says why.
+  void theCompletionSaysWhatWasDoneAndOffersEjectWhereItCan() {
+    const std::string done = "6 games, 78 bytes, read back and verified";
+    const std::string unplug = done + "\nYou can now unplug the drive";
+    const EjectResult busy{EjectOutcome::Busy, false, "Test Stick", "target is busy"};
+    const EjectResult refused{EjectOutcome::NotAllowed, false, "Test Stick", "Not authorized"};
+    const EjectResult ejected{EjectOutcome::Ejected, true, "Test Stick", {}};
+    struct Row {
+      const char* what;
+      bool removable;
+      std::deque<bool> ejectPressed;
+      std::deque<EjectResult> results;
+      std::vector<std::pair<std::string, bool>> shown;  // each box's detail, Eject offered
+    };
+    const Row rows[] = {
+        {"not removable", false, {}, {}, {{unplug, false}}},
+        {"removable, OK", true, {false}, {}, {{done, true}}},
+        {"ejected", true, {true}, {ejected}, {{done, true}, {unplug, false}}},
+        {"busy, then ejected",
+         true,
+         {true, true},
+         {busy, ejected},
+         {{done, true}, {done + "\n" + busy.message(), true}, {unplug, false}}},
+        {"not allowed",
+         true,
+         {true},
+         {refused},
+         {{done, true}, {done + "\n" + refused.message(), false}}},
+    };
+    for (const Row& row : rows) {
+      Session s;
+      const std::string out = s.dir / "out";
+      s.open(s.dirList("Dir2"), s.dir.path());
+      s.open(s.dirList("Dir2"), out);
+      s.ejector.removable = row.removable;
+      s.ejector.results = row.results;
+      s.dialogs.ejects = row.ejectPressed;
+      s.dialogs.answers = {out + "/FILES.TXT"};
+      QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+      std::vector<std::pair<std::string, bool>> shown;
+      for (const auto& message : s.dialogs.messages) {
+        QCOMPARE(message.kind, ScriptedDialogs::Message::Kind::Completion);
+        QCOMPARE(message.text, std::string("Completed Successfully!  Press OK to exit"));
+        shown.emplace_back(message.detail, message.offerEject);
+      }
+      QVERIFY2(shown == row.shown, row.what);
+      QCOMPARE(s.ejector.looked, Names{out});
+      QCOMPARE(s.ejector.ejected, Names(row.results.size(), out));
+      QVERIFY2(!s.ejector.claimedWhileEjecting, row.what);
+      QCOMPARE(s.programEnd.ends, 1);
+    }
+  }
+
+  // Through Qt's own box: Eject stands beside OK, and after it the box
+  // comes again saying the drive was ejected, with OK alone.
+  void theEjectButtonStandsBesideOk() {
+    Session s(Session::RealDialogs);
+    const std::string out = s.dir / "out";
+    s.ejector.removable = true;
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    ShownBox first, second;
+    int buttons = 0;
+    whenModalShown([&](QWidget* modal) {
+      qobject_cast<QInputDialog*>(modal)
+          ->findChild<QDialogButtonBox*>()
+          ->button(QDialogButtonBox::Ok)
+          ->click();
+      whenModalShown([&](QWidget* next) {
+        auto* box = qobject_cast<QMessageBox*>(next);
+        QVERIFY(box);
+        first = shownBox(box);
+        buttons = static_cast<int>(box->buttons().size());
+        box->findChild<QPushButton*>("eject")->click();
+        whenModalShown([&](QWidget* last) {
+          auto* again = qobject_cast<QMessageBox*>(last);
+          QVERIFY(again);
+          second = shownBox(again);
+          again->button(QMessageBox::Ok)->click();
+        });
+      });
+    });
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(first.text, QString("Completed Successfully!  Press OK to exit"));
+    QCOMPARE(first.detail, QString("6 games, 78 bytes, read back and verified"));
+    QCOMPARE(first.icon, QMessageBox::NoIcon);
+    QVERIFY(first.ejectOffered);
+    QCOMPARE(buttons, 2);
+    QCOMPARE(second.text, first.text);
+    QCOMPARE(second.detail, first.detail + "\nYou can now unplug the drive");
+    QVERIFY(!second.ejectOffered);
+    QCOMPARE(s.ejector.ejected, Names{out});
+    QCOMPARE(s.programEnd.ends, 1);
+  }
+
+  // Names the console cannot show as they are: after the plan's other
+  // question, the window names the first ten and counts the rest, and asks;
+  // No leaves everything as it was.
+  void namesTheConsoleCannotShowAreNamedAndAskedAbout() {
+    Session s;
+    const std::string out = s.dir / "out", accents = s.dir / "accents";
+    makeDirectories(accents);
+    Names names;
+    for (int i = 1; i <= 12; ++i) {
+      names.push_back("Mad\u014d " + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".sms");
+      writeFile(accents + "/" + names.back(), "rom");
+    }
+    writeFile(accents + "/Sonic.sms", "rom");  // shown as it is
+    exportRomSet({out, s.roms, {"Zelda.gg"}, out + "/FILES.TXT"}, s.files);
+    s.open(s.dirList("Dir1"), s.dir.path());
+    s.open(s.dirList("Dir1"), accents);
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), out);
+    const auto before = snapshot(out);
+    std::string expected =
+        "The console cannot show every character of 12 names; the index will name them so:\n";
+    for (int i = 0; i < 10; ++i)
+      expected += "\n" + names[i] + "  \u2192  Mad? " + names[i].substr(names[i].size() - 6);
+    expected += "\nand 2 more names (12 in all)\n\nExport them all the same?";
+    for (bool yes : {false, true}) {
+      s.dialogs.answers = {out + "/FILES.TXT"};
+      s.dialogs.replies = {true, yes};
+      QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+      QCOMPARE(s.dialogs.questions.size(), size_t(yes ? 4 : 2));
+      QVERIFY(s.dialogs.questions.back().text.find("Replace it with") == std::string::npos);
+      QVERIFY(s.dialogs.questions.end()[-2].text.find("Replace it with") != std::string::npos);
+      QCOMPARE(s.dialogs.questions.back().text, expected);
+      if (!yes) {
+        QVERIFY(snapshot(out) == before);
+        QCOMPARE(s.dialogs.messages.size(), size_t(0));
+        QCOMPARE(s.programEnd.ends, 0);
+      }
+    }
+    QCOMPARE(s.programEnd.ends, 1);
+    QVERIFY(readFile(out + "/FILES.TXT").starts_with("Mad? 01.sms,ROMS0\\0.sms\n"));
+  }
+
+  // Each run-time error box keeps its number and description, has a
+  // warning icon, and says beneath what to do next.
+  void errorBoxesSayWhatToDoNext() {
+    struct Row {
+      const char* what;
+      std::function<void(const std::string& out)> arrange;
+      std::string answer;  // "OUT" stands for the destination
+      std::string number;
+      std::string nextStep;  // likewise
+      bool readOnly = false;
+    };
+    const auto nothing = [](const std::string&) {};
+    const Row rows[] = {
+        {"a file of the player's in a group folder",
+         [](const std::string& out) {
+           makeDirectories(out + "/ROMS0");
+           writeFile(out + "/ROMS0/notes.txt", "mine");
+         },
+         "OUT/FILES.TXT", "75", "Move or delete it, then export again."},
+        {"an answer that names a folder",
+         [](const std::string& out) { makeDirectories(out + "/sub"); }, "OUT/sub", "75",
+         "Give the full path of the file itself, such as /media/usb/FILES.TXT; in this folder, "
+         "OUT/sub/FILES.TXT."},
+        {"the prompt's example", nothing, "C:\\", "52",
+         "Export again and keep the path proposed, or type a full path of your own."},
+        {"a card with its lock switch on", nothing, "OUT/FILES.TXT", "70",
+         "Slide the card's lock switch off, or mount it writable.", true},
+    };
+    const auto rooted = [](std::string text, const std::string& out) {
+      if (const auto at = text.find("OUT"); at != std::string::npos) text.replace(at, 3, out);
+      return text;
+    };
+    for (const Row& row : rows) {
+      Session s;
+      const std::string out = s.dir / "out";
+      std::optional<MountedVolume> card;
+      if (row.readOnly) {
+        card.emplace(MountedVolume::tmpfs(out, 1 << 20, /*readOnly=*/true));
+        if (!card->mounted()) {
+          qWarning("%s: %s", row.what, card->why().c_str());
+          continue;
+        }
+      }
+      row.arrange(out);
+      s.open(s.dirList("Dir2"), s.dir.path());
+      s.open(s.dirList("Dir2"), out);
+      const auto before = snapshot(s.dir.path());
+      s.dialogs.answers = {rooted(row.answer, out)};
+      QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+      QCOMPARE(s.dialogs.messages.size(), size_t(1));
+      const auto& box = s.dialogs.messages[0];
+      QCOMPARE(box.kind, ScriptedDialogs::Message::Kind::Error);
+      QVERIFY2(box.text.starts_with("Run-time error '" + row.number + "':\n\n"), box.text.c_str());
+      QCOMPARE(box.detail, rooted(row.nextStep, out));
+      QVERIFY(snapshot(s.dir.path()) == before);
+      QCOMPARE(s.programEnd.ends, 0);
+    }
+  }
+
+  // A stick unplugged after its folder was opened in Dir2 leaves an empty
+  // folder on the computer's own disk: the export is refused, writing
+  // nothing there.
+  void aStickUnpluggedAfterItWasPickedIsRefused() {
+    Session s;
+    const std::string stick = s.dir / "stick";
+    makeDirectories(stick);
+    std::optional<MountedVolume> volume;
+    volume.emplace(MountedVolume::tmpfs(stick, 1 << 20));
+    if (!volume->mounted()) QSKIP(volume->why().c_str());
+    s.open(s.dirList("Dir2"), s.dir.path());
+    s.open(s.dirList("Dir2"), stick);
+    volume.reset();  // unplugged
+    const auto before = snapshot(s.dir.path());
+    s.dialogs.answers = {stick + "/FILES.TXT"};
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QCOMPARE(s.dialogs.messages.size(), size_t(1));
+    const std::string& text = s.dialogs.messages[0].text;
+    QVERIFY2(text.starts_with("Run-time error '68':"), text.c_str());
+    QVERIFY2(text.find("Its drive is gone") != std::string::npos, text.c_str());
+    QVERIFY(snapshot(s.dir.path()) == before);
+    QCOMPARE(s.programEnd.ends, 0);
   }
 
   // The prompt's own example is not a place for the index: the run-time

@@ -74,6 +74,9 @@ class Form1OnePerGameTest : public QObject {
     QCOMPARE(shown(list), QStringList({"Alex Kidd in Miracle World (USA, Europe).sms",
                                        "Sonic the Hedgehog (USA).sms"}));
     QCOMPARE(list->item(0)->toolTip(), QString("kept: USA, Europe"));
+    // The player sees the whole name, and why it was kept beneath it.
+    QCOMPARE(tooltipOver(list, shown(list).at(0)),
+             QString("Alex Kidd in Miracle World (USA, Europe).sms\nkept: USA, Europe"));
     QCOMPARE(list->entries(), (Names{"Alex Kidd in Miracle World (USA, Europe).sms",
                                      "Sonic the Hedgehog (USA).sms"}));
     QCOMPARE(list->matching().size(), size_t(7));

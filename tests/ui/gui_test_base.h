@@ -14,15 +14,22 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QtTest>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "controls/dir_list_box.h"
 #include "controls/drive_list_box.h"
 #include "controls/file_list_box.h"
 #include "platform/qt/qt_program_end.h"
+#include "platform/qt/qt_progress.h"
+#include "platform/services/drive_eject.h"
 #include "platform/services/posix_file_system.h"
 #include "support/modal_dialog.h"
 #include "support/scripted_dialogs.h"
@@ -37,6 +44,38 @@ namespace kavo::testing {
 
 using Names = std::vector<std::string>;
 
+// Stands in for the system's ejector: tells whether a folder lies on a
+// removable drive as told, and answers each eject from a script. An eject
+// first claims the folder as an export does, which fails while anything of
+// the export still holds it, as an unmount would.
+struct ScriptedEjector final : DriveEjector {
+  explicit ScriptedEjector(FileSystem& files) : files(files) {}
+  FileSystem& files;
+  bool removable = false;
+  std::deque<EjectResult> results;  // Ejected when none is left
+  std::vector<std::string> looked, ejected;
+  bool claimedWhileEjecting = false;  // the export still held the folder
+
+  bool canEject(const std::string& folder) override {
+    looked.push_back(folder);
+    return removable;
+  }
+  EjectResult eject(const std::string& folder) override {
+    ejected.push_back(folder);
+    try {
+      files.lockDirectory(folder);
+    } catch (const RunTimeError&) {
+      claimedWhileEjecting = true;
+    }
+    EjectResult result{EjectOutcome::Ejected, true, "Test Stick", {}};
+    if (!results.empty()) {
+      result = results.front();
+      results.pop_front();
+    }
+    return result;
+  }
+};
+
 // A run of the program started in a fresh folder of ROM files.
 struct Session {
   TempDirectory dir;
@@ -50,6 +89,7 @@ struct Session {
                                   [this](FileCall call, const std::string&, const std::string&) {
                                     if (call == FileCall::Copy) onCopy();
                                   }};
+  ScriptedEjector ejector{files};
   std::unique_ptr<Form1> form;
 
   // Scripted: the test's dialogs and a recorded end. RealDialogs: Qt's
@@ -77,6 +117,7 @@ struct Session {
         std::make_unique<Form1>(kind == Watched ? static_cast<FileSystem&>(watchedFiles) : files,
                                 kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,
                                 roms, kind == Scripted ? &dialogs : nullptr);
+    form->setDriveEjector(ejector);
     if (kind == Watched) form->setProgressDelay(std::chrono::milliseconds(0));
     form->show();
     form->activateWindow();
@@ -120,6 +161,51 @@ struct Session {
   }
 };
 
+// Holds the export's copies until the test lets them through, a given
+// number at a time.
+struct Gate {
+  std::mutex mutex;
+  std::condition_variable opened;
+  int released = 0, passed = 0;
+  void pass() {
+    std::unique_lock lock(mutex);
+    opened.wait(lock, [&] { return passed < released; });
+    ++passed;
+  }
+  void release(int copies) {
+    std::lock_guard lock(mutex);
+    released += copies;
+    opened.notify_all();
+  }
+  int passedSoFar() {
+    std::lock_guard lock(mutex);
+    return passed;
+  }
+};
+
+// The progress dialog, while it is up.
+inline ProgressDialog* progressDialog() {
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<ProgressDialog*>(top); dialog && dialog->isVisible())
+      return dialog;
+  return nullptr;
+}
+
+// The tooltip, as plain text, that resting the pointer on the item of `view`
+// shown as `text` brings up.
+inline QString tooltipOver(QAbstractItemView* view, const QString& text) {
+  const QList<QModelIndex> found =
+      view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly);
+  if (found.isEmpty()) return QString("no item %1").arg(text);
+  view->scrollTo(found[0]);
+  const QPoint at = view->visualRect(found[0]).center();
+  QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(view->viewport(), &help);
+  QTextDocument shown;
+  shown.setHtml(QToolTip::text());
+  return shown.toPlainText();
+}
+
 // Counts the paint events a widget gets.
 class PaintCounter : public QObject {
  public:
@@ -133,18 +219,32 @@ class PaintCounter : public QObject {
   int& count_;
 };
 
+// A message box as the player saw it.
+struct ShownBox {
+  QString text, detail;  // the message, and the line beneath it
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  bool ejectOffered = false;
+};
+
+inline ShownBox shownBox(QMessageBox* box) {
+  return {box->text(), box->informativeText(), box->icon(),
+          box->findChild<QPushButton*>("eject") != nullptr};
+}
+
 // Answers the export's prompt with OK, keeping the proposed path, then
 // reads the message box that follows and closes it with OK.
-inline void acceptPromptThenReadMessage(QString& proposed, QString& message) {
-  whenModalShown([&](QWidget* modal) {
+inline void acceptPromptThenReadMessage(QString& proposed, QString& message,
+                                        ShownBox* shown = nullptr) {
+  whenModalShown([&, shown](QWidget* modal) {
     auto* prompt = qobject_cast<QInputDialog*>(modal);
     QVERIFY(prompt);
     proposed = prompt->textValue();
     prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    whenModalShown([&](QWidget* next) {
+    whenModalShown([&message, shown](QWidget* next) {
       auto* box = qobject_cast<QMessageBox*>(next);
       QVERIFY(box);
       message = box->text();
+      if (shown) *shown = shownBox(box);
       box->button(QMessageBox::Ok)->click();
     });
   });
@@ -152,8 +252,9 @@ inline void acceptPromptThenReadMessage(QString& proposed, QString& message) {
 
 // Types `answer` into the export's prompt and presses OK, then reads the
 // message box that follows and closes it with OK.
-inline void typeAnswerThenReadMessage(const QString& answer, QString& message) {
-  whenModalShown([answer, &message](QWidget* modal) {
+inline void typeAnswerThenReadMessage(const QString& answer, QString& message,
+                                      ShownBox* shown = nullptr) {
+  whenModalShown([answer, &message, shown](QWidget* modal) {
     auto* prompt = qobject_cast<QInputDialog*>(modal);
     QVERIFY(prompt);
     auto* edit = prompt->findChild<QLineEdit*>();
@@ -161,10 +262,11 @@ inline void typeAnswerThenReadMessage(const QString& answer, QString& message) {
     edit->selectAll();
     QTest::keyClicks(edit, answer);
     prompt->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    whenModalShown([&message](QWidget* next) {
+    whenModalShown([&message, shown](QWidget* next) {
       auto* box = qobject_cast<QMessageBox*>(next);
       QVERIFY(box);
       message = box->text();
+      if (shown) *shown = shownBox(box);
       box->button(QMessageBox::Ok)->click();
     });
   });

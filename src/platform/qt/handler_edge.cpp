@@ -8,14 +8,17 @@
 namespace kavo {
 
 void runHandler(Dialogs& dialogs, ProgramEnd& programEnd, const std::function<void()>& body,
-                AfterError after) {
+                AfterError after, const NextStep& nextStep) {
   try {
     body();
+    return;
+  } catch (const RunTimeError& error) {
+    // As it was thrown, an ExportFailure too, which tells more of what to do.
+    dialogs.errorMessage(error.message(), nextStep ? nextStep(error) : std::string());
   } catch (...) {
-    const RunTimeError error = currentRunTimeError();
-    dialogs.messageBox(error.message());
-    if (after == AfterError::EndProgram) programEnd.end(kExitAfterRunTimeError);
+    dialogs.errorMessage(currentRunTimeError().message(), {});
   }
+  if (after == AfterError::EndProgram) programEnd.end(kExitAfterRunTimeError);
 }
 
 }  // namespace kavo

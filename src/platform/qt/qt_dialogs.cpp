@@ -5,7 +5,9 @@
 
 #include <QFile>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kavo {
 
@@ -23,6 +25,14 @@ void setPlainMessage(QMessageBox& box, QMessageBox::Icon icon, const std::string
   box.setWindowTitle(titleOrDefault(title));
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
+}
+
+// A second text beneath the first, shown as it is, as the first is.
+void setPlainDetail(QMessageBox& box, const std::string& detail) {
+  if (detail.empty()) return;
+  box.setInformativeText(QString::fromStdString(detail));
+  if (auto* label = box.findChild<QLabel*>("qt_msgbox_informativelabel"))
+    label->setTextFormat(Qt::PlainText);
 }
 
 }  // namespace
@@ -48,6 +58,32 @@ void QtDialogs::messageBox(const std::string& text, const std::string& title) {
   setPlainMessage(box, QMessageBox::NoIcon, title, text);
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
+}
+
+void QtDialogs::errorMessage(const std::string& text, const std::string& nextStep) {
+  QMessageBox box(parent_);
+  setPlainMessage(box, QMessageBox::Warning, {}, text);
+  setPlainDetail(box, nextStep);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+bool QtDialogs::completion(const std::string& text, const std::string& detail, bool offerEject) {
+  QMessageBox box(parent_);
+  setPlainMessage(box, QMessageBox::NoIcon, {}, text);
+  setPlainDetail(box, detail);
+  box.setStandardButtons(QMessageBox::Ok);
+  // Enter, Escape and closing the box are OK: ejecting is asked for only by
+  // its button.
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(QMessageBox::Ok);
+  QPushButton* eject = nullptr;
+  if (offerEject) {
+    eject = box.addButton("Eject", QMessageBox::ActionRole);
+    eject->setObjectName("eject");
+  }
+  box.exec();
+  return eject && box.clickedButton() == eject;
 }
 
 bool QtDialogs::question(const std::string& text, const std::string& title) {

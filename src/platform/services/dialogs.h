@@ -26,6 +26,15 @@ class Dialogs {
   // application's title.
   virtual void messageBox(const std::string& text, const std::string& title = {}) = 0;
 
+  // A run-time error's message: `text` with a warning icon, `nextStep`
+  // beneath it when there is one, and an OK button; the application's title.
+  virtual void errorMessage(const std::string& text, const std::string& nextStep) = 0;
+
+  // The message that ends a completed export: `text`, `detail` beneath it, an
+  // OK button and, when `offerEject`, an Eject button beside it; the
+  // application's title. Returns whether Eject was pressed.
+  virtual bool completion(const std::string& text, const std::string& detail, bool offerEject) = 0;
+
   // A question with Yes and No buttons, No the default (Enter and Escape
   // both answer No, so that nothing is replaced by a key pressed in haste).
   // Returns whether the user answered Yes.

@@ -15,6 +15,7 @@ namespace {
 // Lock-free, so that a signal handler may set it, as may another thread.
 std::atomic<int> received{0};
 static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<bool> stopRequested{false};
 
 }  // namespace
 
@@ -26,6 +27,12 @@ void throwIfInterrupted() {
   if (const int signal = interruptionSignal(); signal != 0)
     throw RunTimeError(ErrorNumber::UserInterrupt, {},
                        "Interrupted by " + interruption_host::nameOf(signal));
+  if (stopRequested.load(std::memory_order_relaxed))
+    throw RunTimeError(ErrorNumber::UserInterrupt, {}, "Cancelled");
 }
+
+void requestStop() { stopRequested.store(true, std::memory_order_relaxed); }
+
+void resetStop() { stopRequested.store(false, std::memory_order_relaxed); }
 
 }  // namespace kavo

@@ -52,6 +52,9 @@ RunTimeError errorFromErrno(int errnoValue, const std::string& path, PathRole ro
     default:
       break;
   }
+  // The system's words follow the desktop's language; a read-only volume's
+  // are fixed, since what to do about it is told by them.
+  if (errnoValue == EROFS) return RunTimeError(number, path, kReadOnlyVolume);
   return RunTimeError(number, path, std::system_category().message(errnoValue));
 }
 

@@ -26,6 +26,11 @@ enum class ErrorNumber : int {
   PathNotFound = 76,
 };
 
+// The reason given for a write to a volume mounted read-only, as a memory
+// card with its lock switch on is: the same words on every host and in every
+// language, so that what to do about it can be told (see nextStep).
+inline constexpr char kReadOnlyVolume[] = "Read-only file system";
+
 // The standard description of an error number ("Disk full").
 const char* describe(ErrorNumber number);
 

@@ -39,6 +39,8 @@ TEST(PosixErrors, MapErrnoToTheClassicNumbers) {
     RunTimeError error = errorFromErrno(c.errnoValue, "/x", c.role);
     EXPECT_EQ(error.number(), c.expected) << "errno " << c.errnoValue;
   }
+  // Whatever language the system speaks.
+  EXPECT_EQ(errorFromErrno(EROFS, "/x", PathRole::Directory).reason(), kReadOnlyVolume);
 }
 
 // The doubles that stand in for a host's file system (the memory file
