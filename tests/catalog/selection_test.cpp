@@ -55,48 +55,32 @@ class SelectionTest : public ExportFixture {
 
 // What the export takes and names, for each way of asking.
 TEST_F(SelectionTest, TakesTheVersionsKeptUnderTheNamesAskedFor) {
+  const Names none;
   const struct {
     bool onePerGame, withDat, datNames;
     std::string order;
     Names names, recordNames;
   } cases[] = {
       // By the names alone: "sonic" and "sonic beta" are two titles.
-      {true,
-       false,
-       false,
-       "Europe",
-       {"bad.sms", "count.zip", "Homebrew (World).sms", "sonic (USA, Europe).sms",
-        "sonic beta.sms"},
-       {}},
-      {true,
-       false,
-       false,
-       "Japan",
-       {"bad.sms", "count.zip", "Homebrew (World).sms", "sonic (Japan).sms", "sonic beta.sms"},
-       {}},
+      {true, false, false, "Europe",
+       Names{"bad.sms", "count.zip", "Homebrew (World).sms", "sonic (USA, Europe).sms",
+             "sonic beta.sms"},
+       none},
+      {true, false, false, "Japan",
+       Names{"bad.sms", "count.zip", "Homebrew (World).sms", "sonic (Japan).sms", "sonic beta.sms"},
+       none},
       // By the DAT: the three Sonic files are one game, the bad dump keeps
       // nothing, the unknown file is kept as it is.
-      {true,
-       true,
-       false,
-       "Europe",
-       {"count.zip", "Homebrew (World).sms", "sonic (USA, Europe).sms"},
-       {}},
-      {true,
-       true,
-       true,
-       "Japan",
-       {"count.zip", "Homebrew (World).sms", "sonic (Japan).sms"},
-       {"Counting Game (World).sms", "", "Sonic the Hedgehog (Japan).sms"}},
+      {true, true, false, "Europe",
+       Names{"count.zip", "Homebrew (World).sms", "sonic (USA, Europe).sms"}, none},
+      {true, true, true, "Japan", Names{"count.zip", "Homebrew (World).sms", "sonic (Japan).sms"},
+       Names{"Counting Game (World).sms", "", "Sonic the Hedgehog (Japan).sms"}},
       // Every file, named as the DAT names it where it knows it.
-      {false,
-       true,
-       true,
-       "Europe",
-       listed,
-       {"Bad Game (Europe).sms", "Counting Game (World).sms", "", "Sonic the Hedgehog (Japan).sms",
-        "Sonic the Hedgehog (USA, Europe).sms", "Sonic the Hedgehog (USA) (Beta).sms"}},
-      {false, true, false, "Europe", listed, {}},
+      {false, true, true, "Europe", listed,
+       Names{"Bad Game (Europe).sms", "Counting Game (World).sms", "",
+             "Sonic the Hedgehog (Japan).sms", "Sonic the Hedgehog (USA, Europe).sms",
+             "Sonic the Hedgehog (USA) (Beta).sms"}},
+      {false, true, false, "Europe", listed, none},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(&c - cases));

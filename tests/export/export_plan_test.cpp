@@ -175,18 +175,14 @@ TEST_F(ExportPlanTest, RecordNamesGivenAreRefusedWhereTheIndexCannotHoldThem) {
     Names given;
     std::string path, reason;
   } cases[] = {
-      {{"", "Beta.sms", ""},
-       "beta.gg",
+      {Names{"", "Beta.sms", ""}, "beta.gg",
        "Its name in the index, \"Beta.sms\", does not end with its copy's extension, \".gg\""},
-      {{"Alpha.zip", "", ""},
-       "alpha.zip",
+      {Names{"Alpha.zip", "", ""}, "alpha.zip",
        "Its name in the index, \"Alpha.zip\", does not end with its copy's extension, "
        "\".sms\""},
-      {{"", "", "Gamma\n(Japan).sms"},
-       "gamma.sms",
+      {Names{"", "", "Gamma\n(Japan).sms"}, "gamma.sms",
        "Its name in the index, \"Gamma\n(Japan).sms\", contains a line break"},
-      {{"", "Beta.g,g", ""},
-       "beta.gg",
+      {Names{"", "Beta.g,g", ""}, "beta.gg",
        "Its name in the index, \"Beta.g,g\", has a comma in its extension, which would break "
        "its record in the index"},
   };

@@ -59,48 +59,41 @@ class LayoutCheckTest : public ExportFixture {
 TEST_F(LayoutCheckTest, FindsWhatIsWrongWithTheLayoutAndItsIndex) {
   const std::string index = destination + "/FILES.TXT";
   const std::string manifest = destination + "/" + kManifestName;
+  using Lines = std::vector<std::string>;
   const struct {
     const char* what;
     std::function<void()> damage;
-    std::vector<std::string> differences;
+    Lines differences;
     std::string why;  // not ours: why
   } cases[] = {
-      {"nothing", [] {}, {}, ""},
-      {"the index removed", [&] { where->removeAll(index); }, {"missing index " + index}, ""},
+      {"nothing", [] {}, Lines{}, ""},
+      {"the index removed", [&] { where->removeAll(index); }, Lines{"missing index " + index}, ""},
       {"the index of other games",
        [&] { writeFile(index, "Other.sms,ROMS0\\0.sms\n" + std::string(10, ' ')); },
-       {"index differs: " + index},
-       ""},
+       Lines{"index differs: " + index}, ""},
       {"the index with a record's name changed",
        [&] {
          std::string bytes = readFile(index);
          bytes.replace(bytes.find("Game 004"), 8, "Game 404");
          writeFile(index, bytes);
        },
-       {"index differs: " + index},
-       ""},
-      {"a copy changed",
-       [&] { writeFile(destination + "/ROMS1/31.SMS", "other"); },
-       {"different ROMS1/31.SMS"},
-       ""},
-      {"a copy added",
-       [&] { writeFile(destination + "/ROMS1/40.SMS", "extra"); },
-       {"extra ROMS1/40.SMS"},
-       ""},
+       Lines{"index differs: " + index}, ""},
+      {"a copy changed", [&] { writeFile(destination + "/ROMS1/31.SMS", "other"); },
+       Lines{"different ROMS1/31.SMS"}, ""},
+      {"a copy added", [&] { writeFile(destination + "/ROMS1/40.SMS", "extra"); },
+       Lines{"extra ROMS1/40.SMS"}, ""},
       {"a group that is a link",
        [&] {
          where->removeAll(destination + "/ROMS1");
          where->makeLink(source, destination + "/ROMS1");
        },
-       {},
-       destination + "/ROMS1: Is not a folder of an earlier export"},
+       Lines{}, destination + "/ROMS1: Is not a folder of an earlier export"},
       {"a manifest line leading out of the layout",
        [&] {
          editManifest(
              [](std::string& text) { text.replace(text.find("ROMS0/3.GG"), 10, "ROMS0/../x"); });
        },
-       {},
-       manifest + " names ROMS0/../x, which is not a copy's place in the layout"},
+       Lines{}, manifest + " names ROMS0/../x, which is not a copy's place in the layout"},
       {"a manifest line twice",
        [&] {
          editManifest([](std::string& text) {
@@ -108,8 +101,7 @@ TEST_F(LayoutCheckTest, FindsWhatIsWrongWithTheLayoutAndItsIndex) {
            text.insert(start, text.substr(start, text.find('\n', start) + 1 - start));
          });
        },
-       {},
-       manifest + " names ROMS0/0.GG, which is not a copy's place in the layout"},
+       Lines{}, manifest + " names ROMS0/0.GG, which is not a copy's place in the layout"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
