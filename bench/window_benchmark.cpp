@@ -62,7 +62,13 @@ class AnsweringDialogs final : public kavo::Dialogs {
     return proposed;
   }
   bool question(const std::string&, const std::string&) override { return false; }
-  void messageBox(const std::string& text, const std::string&) override {
+  void messageBox(const std::string& text, const std::string&) override { done(text); }
+  void errorMessage(const std::string& text, const std::string&) override { done(text); }
+  bool completion(const std::string& text, const std::string&, bool) override {
+    done(text);
+    return false;
+  }
+  void done(const std::string& text) {
     finished = Clock::now();
     message = text;
   }
