@@ -252,8 +252,12 @@ class Reader {
 // An entry's name in UTF-8. libarchive converts the names whose character
 // set is known (a 7z's UTF-16, a zip's marked UTF-8); a zip's other names
 // come as they are stored, CP437 by the zip format's rule, or UTF-8 as many
-// tools write them anyway.
+// tools write them anyway. On Windows only the wide name is whole (see
+// utf8_locale.h), a zip's unmarked name decoded from the OEM code page.
 std::string entryName(archive_entry* entry) {
+#ifdef _WIN32
+  if (const wchar_t* name = archive_entry_pathname_w(entry)) return utf8::fromWide(name);
+#endif
   if (const char* name = archive_entry_pathname_utf8(entry)) return name;
   const char* stored = archive_entry_pathname(entry);
   return stored ? textOf(stored, kCp437) : std::string();

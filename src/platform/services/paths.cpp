@@ -28,9 +28,13 @@ bool isSeparator(char c, const Style& style) {
 }
 
 std::string join(std::string_view directory, std::string_view name, const Style& style) {
+  // A path keeps the separator it is written with ("C:/roms" gives
+  // "C:/roms/x.sms"), so that it reads as the user wrote it.
+  const std::size_t last = lastSeparator(directory, style);
+  const char separator = last == std::string_view::npos ? style.separator : directory[last];
   std::string path;
   path.reserve(directory.size() + 1 + name.size());
-  path.append(directory).push_back(style.separator);
+  path.append(directory).push_back(separator);
   path.append(name);
   return path;
 }

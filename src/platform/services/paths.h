@@ -33,7 +33,8 @@ inline constexpr Style kHost = kWindows;
 inline constexpr Style kHost = kPosix;
 #endif
 
-// `directory`, the separator, `name`.
+// `directory`, a separator, `name`: the last separator `directory` holds
+// ("/" in "C:/roms", "\" in "E:\"), or the host's when it holds none.
 std::string join(std::string_view directory, std::string_view name, const Style& style = kHost);
 
 // The directory part of a path: "." when it has none, the root for a name

@@ -44,6 +44,9 @@ TEST(Paths, JoinIsPlainConcatenationWithOneSeparator) {
   EXPECT_EQ(join("/", "FILES.TXT", kPosix), "//FILES.TXT");
   EXPECT_EQ(join("E:\\", "FILES.TXT", kWindows), "E:\\\\FILES.TXT");
   EXPECT_EQ(join("E:\\out", "ROMS0", kWindows), "E:\\out\\ROMS0");
+  EXPECT_EQ(join("C:/roms", "x.sms", kWindows), "C:/roms/x.sms");  // as the user wrote it
+  EXPECT_EQ(join("C:\\memory/usb", "ROMS0", kWindows), "C:\\memory/usb/ROMS0");
+  EXPECT_EQ(join("E:", "FILES.TXT", kWindows), "E:\\FILES.TXT");
   EXPECT_EQ(withoutTrailingSeparators("/out//", kPosix), "/out");
   EXPECT_EQ(withoutTrailingSeparators("/", kPosix), "/");
   EXPECT_EQ(withoutTrailingSeparators("E:\\", kWindows), "E:\\");
