@@ -64,18 +64,24 @@ std::optional<int> readCommandLine(int argc, char** argv, FileSystem& files, std
           "Open the SimpleKAVO window: pick a folder of game ROM files, filter it\n"
           "if you like (\"*.sms; *.gg\"), pick a destination, and press\n"
           "\"Save FILES.TXT\" to copy the files into the directories ROMS0, ROMS1,\n"
-          "... of 30 files each with the index FILES.TXT an emulator reads.\n"
+          "... of at most 30 files each with the index FILES.TXT an emulator reads.\n"
+          "A zipped game (.zip, .7z, .gz) is listed under its archive's name,\n"
+          "filtered by the ROM inside, and unpacked on the way.\n"
           "Both lists start in FOLDER, or where the program was started.\n"
           "\n"
           "  --help     show this help and exit\n"
           "  --version  show the version and exit\n"
           "\n"
-          "The same export runs from the command line as simplekavo-export.\n",
+          "The same export runs from the command line as simplekavo-export.\n"
+          "\n"
+          "Examples:\n"
+          "  simplekavo ~/roms\n"
+          "      Open the window with both lists in ~/roms.\n",
           kUsage);
       return 0;
     }
     if (arg == "--version") {
-      std::printf("simplekavo %s\n", kVersion);
+      std::printf("simplekavo %s\n%s", kVersion, kCopyright);
       return 0;
     }
     if (arg.size() > 1 && arg.front() == '-')

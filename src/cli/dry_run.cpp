@@ -53,7 +53,38 @@ void printCopies(const ExportPlan& plan, std::ostream& out, const Shown& shown) 
   }
 }
 
+// "kept: Europe, Rev 1" as "keep NAME: Europe, Rev 1".
+std::string choiceLine(const catalog::FileChoice& file, const std::string& name,
+                       const Shown& shown) {
+  const std::size_t colon = file.reason.find(": ");
+  const std::string why = colon == std::string::npos ? file.reason : file.reason.substr(colon + 2);
+  return std::string(file.kept ? "  keep " : "  drop ") + shown(name) + ": " + shown(why);
+}
+
 }  // namespace
+
+void printChoice(const catalog::Choice& choice, const std::vector<std::string>& listed,
+                 const catalog::RegionOrder& order, std::ostream& out, const Shown& shown) {
+  std::vector<std::vector<std::size_t>> filesOfGame(choice.games.size());
+  for (std::size_t i = 0; i < choice.files.size(); ++i)
+    filesOfGame[choice.files[i].game].push_back(i);
+  out << "One version of each game, regions in the order " << order.text() << ":\n";
+  for (std::size_t game = 0; game < choice.games.size(); ++game) {
+    out << shown(choice.games[game]) << '\n';
+    for (std::size_t i : filesOfGame[game])
+      out << choiceLine(choice.files[i], listed[i], shown) << '\n';
+  }
+}
+
+std::string keptSummary(const catalog::Choice& choice) {
+  const std::size_t kept = choice.kept().size();
+  std::string text = "Kept " + withThousands(kept) + " of " +
+                     counted(choice.files.size(), "file", "files") + ", one version of each game";
+  // A game keeps none only when it has nothing but bad dumps.
+  if (const std::size_t none = choice.games.size() - kept; none > 0)
+    text += "; " + counted(none, "game has", "games have") + " only bad dumps";
+  return text;
+}
 
 void printPlan(const ExportPlan& plan, std::ostream& out, const Shown& shown,
                const Shown& shownRecord) {
@@ -65,8 +96,7 @@ void printPlan(const ExportPlan& plan, std::ostream& out, const Shown& shown,
         out << "remove " << shown(join(*nameWaitingAs(group.directory, Waiting::Retired), name))
             << '\n';
   const std::string index = plan.index();
-  out << "write " << shown(plan.paths.index()) << " (" << byteCount(index.size())
-      << "), records:\n";
+  out << "write " << shown(plan.paths.index()) << ", " << byteCount(index.size()) << ", records:\n";
   // Each record on a line of its own; the spaces that pad the index after
   // the last one are not shown.
   for (std::size_t start = 0, end; (end = index.find('\n', start)) != std::string::npos;

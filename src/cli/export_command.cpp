@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "catalog/selection.h"
 #include "cli/dry_run.h"
 #include "cli/export_options.h"
 #include "cli/terminal_progress.h"
@@ -18,6 +19,7 @@
 #include "export/earlier_layout.h"
 #include "export/export_failure.h"
 #include "export/export_plan.h"
+#include "export/export_writer.h"
 #include "export/layout_check.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
@@ -25,6 +27,7 @@
 #include "listing/directory_listing.h"
 #include "platform/services/console.h"
 #include "platform/services/current_directory.h"
+#include "platform/services/drive_eject.h"
 #include "platform/services/host_file_system.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
@@ -58,7 +61,7 @@ Parsed parse(int argc, char** argv, std::ostream& out, std::ostream& err) {
       out << kUsage << exportHelp();
       return {std::nullopt, kExported};
     case ExportCommandLine::Action::Version:
-      out << kProgram << ' ' << kVersion << '\n';
+      out << kProgram << ' ' << kVersion << '\n' << kCopyright;
       return {std::nullopt, kExported};
     case ExportCommandLine::Action::BadUsage:
       err << kProgram << ": " << line.problem << '\n'
@@ -119,26 +122,76 @@ int refuseEmptyReplace(const Options& options, FileSystem& files, std::ostream& 
 // The console shows the index in Windows-1252, so a name with a character
 // that has no place there loses it: each is named, once, before anything is
 // written.
-void warnOfLostCharacters(const std::vector<std::string>& names, std::ostream& err) {
-  for (const std::string& name : names)
-    if (losesCharacters(name))
+void warnOfLostCharacters(const ExportPlan& plan, std::ostream& err) {
+  for (std::size_t j = 0; j < plan.count(); ++j)
+    if (const std::string& name = plan.recordName(j); losesCharacters(name))
       err << kProgram << ": warning: " << terminalSafe(name)
           << ": the console cannot show every character; the index names it \""
           << terminalSafe(fromWindows1252(toWindows1252(name))) << "\"\n";
 }
 
+// The order of regions the options ask for, in the player's locale.
+catalog::SelectionRequest selectionRequest(const Options& options) {
+  const std::string locale = catalog::localeOfEnvironment();
+  catalog::SelectionRequest request;
+  request.onePerGame = options.onePerGame;
+  request.order = options.prefer ? catalog::parseRegionOrder(*options.prefer, locale)
+                                 : catalog::defaultRegionOrder(locale);
+  request.datNames = options.datNames;
+  return request;
+}
+
+// With --one-per-game or --dat: narrows the request to the files the export
+// takes, with the DAT's names when asked, and writes the report; prints
+// which version each game kept (a dry run) or how many, and what the folder
+// holds of the DAT. Returns the status to leave with when it fails.
+std::optional<int> selectFiles(const Options& options, FileSystem& files, ExportRequest& request,
+                               std::ostream& out, std::ostream& err, bool outIsTerminal) {
+  if (!options.onePerGame && !options.dat) return std::nullopt;
+  const auto shown = [outIsTerminal](std::string_view text) {
+    return outIsTerminal ? terminalSafe(text) : std::string(text);
+  };
+  const catalog::SelectionRequest asked = selectionRequest(options);
+  catalog::Selection selection;
+  const char* step = "checking the report path";
+  try {
+    const std::string datPath = options.dat.value_or("");
+    if (options.report) catalog::checkReportPath(files, *options.report, options.source, datPath);
+    step = "reading the DAT";
+    std::optional<catalog::Dat> dat;
+    if (options.dat) dat = catalog::readDat(files, *options.dat);
+    step = "identifying the files";
+    selection =
+        catalog::select(files, options.source, std::move(request.names), asked, std::move(dat));
+    step = "writing the report";
+    if (options.report)
+      catalog::writeReport(files, *options.report, options.source, selection.report(), datPath);
+  } catch (const RunTimeError& error) {
+    reportFailure(err, step, error);
+    if (const int signal = interruptionSignal()) return kInterruptedBase + signal;
+    return kRefused;
+  }
+  if (options.dryRun && selection.choice)
+    printChoice(*selection.choice, selection.listed, asked.order, out, shown);
+  if (options.dryRun || !options.quiet) {
+    if (selection.choice) out << keptSummary(*selection.choice) << '\n';
+    if (selection.dat) out << catalog::summaryLine(selection.counts()) << '\n';
+  }
+  request.names = std::move(selection.names);
+  request.recordNames = std::move(selection.recordNames);
+  return std::nullopt;
+}
+
 // Prints the plan of the export and changes nothing. On a terminal the
 // records are shown one a line in its own characters; elsewhere they are
 // the index's bytes.
-int dryRun(const ExportRequest& request, FileSystem& files, std::ostream& out, bool toTerminal) {
+int dryRun(const ExportPlan& plan, std::ostream& out, bool toTerminal) {
   const auto shown = [toTerminal](std::string_view text) {
     return toTerminal ? terminalSafe(text) : std::string(text);
   };
   const auto shownRecord = [toTerminal](std::string_view record) {
     return toTerminal ? terminalSafe(fromWindows1252(record)) : std::string(record);
   };
-  DirectoryClaims claims;
-  const ExportPlan plan = planExport(request, files, claims);
   printPlan(plan, out, shown, shownRecord);
   for (const std::string& note : plan.notes) out << "note: " << shown(note) << '\n';
   out << "Dry run: ";
@@ -245,7 +298,9 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     return kRefused;
   }
   if (options.replace && request.names.empty()) return refuseEmptyReplace(options, files, err);
-  warnOfLostCharacters(request.names, err);
+  if (const std::optional<int> status =
+          selectFiles(options, files, request, out, err, terminal.outIsTerminal))
+    return *status;
   try {
     request.indexPath =
         fromWorkingDirectory(options.index.value_or(proposedIndexPath(options.destination)));
@@ -253,12 +308,18 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
     request.compareBytes = options.checksum;
     request.verify = options.verify;
     request.intoSource = options.intoSource;
-    if (options.dryRun) return dryRun(request, files, out, terminal.outIsTerminal);
+    // The file the list matched in each archive is the one exported.
+    request.wanted = romFilterOf(FilePattern(options.filter));
+    DirectoryClaims claims;  // held until the export ends
+    const ExportPlan plan = planExport(request, files, claims);
+    // The names the index takes, an archive's ROM's among them.
+    warnOfLostCharacters(plan, err);
+    if (options.dryRun) return dryRun(plan, out, terminal.outIsTerminal);
     TerminalProgress shown(err, terminal.width);
     SilentProgress silent;
     const bool showProgress = terminal.isTerminal && !options.quiet;
     const ExportSummary result =
-        exportRomSet(request, files, showProgress ? static_cast<Progress&>(shown) : silent);
+        ExportWriter(plan, files, showProgress ? static_cast<Progress&>(shown) : silent).run();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     printSummary(result, seconds, options.quiet, out, err, shownOnOut);
@@ -282,6 +343,23 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
   }
 }
 
+// --eject, once the export is complete and has let DEST go: its drive is
+// unmounted and powered off. A drive that stays mounted is said with what
+// to do about it, and has a status of its own; one that was unmounted can
+// be unplugged, even if it could not be powered off.
+int ejectDestination(const Options& options, std::ostream& out, std::ostream& err,
+                     Terminal terminal) {
+  out.flush();  // the summary first: ejecting may wait for the drive
+  const EjectResult result = hostDriveEjector()->eject(fromWorkingDirectory(options.destination));
+  if (result.outcome == EjectOutcome::Ejected) {
+    if (!options.quiet)
+      out << (terminal.outIsTerminal ? terminalSafe(result.message()) : result.message()) << '\n';
+    return kExported;
+  }
+  err << kProgram << ": " << terminalSafe(result.message()) << '\n';
+  return result.unmounted ? kExported : kNotEjected;
+}
+
 }  // namespace
 
 int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
@@ -290,6 +368,9 @@ int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err
   int status = !parsed.options         ? parsed.status
                : parsed.options->check ? checkWith(*parsed.options, out, err, terminal)
                                        : exportWith(*parsed.options, out, err, terminal);
+  // After exportWith, whose claims on DEST are gone with it.
+  if (status == kExported && parsed.options && parsed.options->eject)
+    status = ejectDestination(*parsed.options, out, err, terminal);
   // What was printed is part of the result: a plan that could not be
   // written (a full disk, a closed pipe) is a failure. A summary that could
   // not be is said apart, since the layout is complete by then.

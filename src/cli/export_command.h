@@ -16,6 +16,10 @@ enum ExitStatus : int {
   // The layout is written and flushed, but the summary could not be written
   // to standard output (a closed pipe, a full disk); said on standard error.
   kReportLost = 4,
+  // The layout is written and flushed, but --eject left the drive mounted
+  // (busy, not allowed, not a drive that can be ejected, nothing to eject
+  // it with); said on standard error with what to do.
+  kNotEjected = 5,
   // An export stopped by a signal exits with 128 plus the signal's number
   // (129 for SIGHUP, 130 for Ctrl-C, 143 for SIGTERM), after taking back
   // what it made.
@@ -28,13 +32,13 @@ struct Terminal {
   bool outIsTerminal = false;  // whether `out` is a terminal
 };
 
-// simplekavo-export [--filter PATTERN] [--index PATH] [--dry-run] [--quiet]
-//                   SOURCE DEST
+// simplekavo-export [OPTION]... SOURCE DEST (see --help)
 // Lists SOURCE as the window's file list does and exports it to DEST through
-// the same export as the window. Results go to `out`; progress (only when
-// `err` is a terminal) and failures go to `err`. Names reach `err`, and
-// `out` when it is a terminal, with control characters escaped. A failure
-// to write `out` is a failure of the command.
+// the same export as the window; with --eject, then ejects DEST's drive
+// through the host's ejector (udisks2, found on the system bus). Results go to `out`; progress
+// (only when `err` is a terminal) and failures go to `err`. Names reach `err`, and `out` when it is
+// a terminal, with control characters escaped. A failure to write `out` is a failure of the
+// command.
 int runExportCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
                      Terminal terminal = {});
 

@@ -19,6 +19,14 @@ struct ExportOptions {
   bool verify = true;
   bool check = false;
   bool intoSource = false;
+  bool eject = false;  // after a completed export, eject DEST's drive
+  // One version of each game, regions in the order the player gives
+  // ("USA,EUR,JPN"; checked as read) or the default one.
+  bool onePerGame = false;
+  std::optional<std::string> prefer;
+  std::optional<std::string> dat;  // the DAT to identify the files by
+  bool datNames = false;           // records take the DAT's names
+  std::optional<std::string> report;
   std::string source;  // empty with --check and DEST alone
   std::string destination;
 };

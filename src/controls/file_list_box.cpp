@@ -36,12 +36,37 @@ void FileListBox::reread() {
   // Emptied first, so that a directory that cannot be read lists nothing.
   clear();
   entries_.clear();
-  entries_ = listFiles(files_, directory_, FilePattern(pattern_));
+  matching_.clear();
+  matching_ = listFiles(files_, directory_, FilePattern(pattern_));
+  relist();
+}
+
+void FileListBox::setNarrowing(Narrowing narrowing) {
+  narrowing_ = std::move(narrowing);
+  relist();
+}
+
+void FileListBox::relist() {
+  clear();
+  std::vector<Kept> kept;
+  if (narrowing_) {
+    kept = narrowing_(matching_);
+  } else {
+    kept.reserve(matching_.size());
+    for (std::size_t i = 0; i < matching_.size(); ++i) kept.push_back({i, {}});
+  }
+  entries_.clear();
+  entries_.reserve(kept.size());
   QStringList shown;
-  shown.reserve(static_cast<qsizetype>(entries_.size()));
-  for (const std::string& name : entries_)
+  shown.reserve(static_cast<qsizetype>(kept.size()));
+  for (const Kept& file : kept) {
+    const std::string& name = entries_.emplace_back(matching_.at(file.index));
     shown.append(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+  }
   addItems(shown);
+  for (std::size_t row = 0; row < kept.size(); ++row)
+    if (!kept[row].note.empty())
+      item(static_cast<int>(row))->setToolTip(QString::fromStdString(kept[row].note));
 }
 
 }  // namespace kavo

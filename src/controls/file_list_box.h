@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QListWidget>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,13 +39,37 @@ class FileListBox : public QListWidget {
   const std::string& entry(size_t index) const { return entries_.at(index); }
   const std::vector<std::string>& entries() const { return entries_; }
 
+  // --- Narrowing: a list that shows only some of the files that match, such
+  // as one version of each game. The entries, and so what an export takes,
+  // are then those it keeps.
+
+  // A file kept, by its place among the files that match, and what its
+  // entry's tooltip says of it ("kept: Europe, Rev 1").
+  struct Kept {
+    std::size_t index;
+    std::string note;
+  };
+  // Given every file that matches, in list order, the ones to list, in list
+  // order. Must not throw.
+  using Narrowing = std::function<std::vector<Kept>(const std::vector<std::string>& matching)>;
+
+  // Narrows the list from now on, after every reading of the directory too;
+  // an empty one lists every file that matches again. Takes the files of the
+  // last reading: the directory is not read again.
+  void setNarrowing(Narrowing narrowing);
+  // Every file that matches the pattern, narrowed or not.
+  const std::vector<std::string>& matching() const { return matching_; }
+
  private:
   void reread();
+  void relist();
 
   FileSystem& files_;
   std::string directory_;
   std::string pattern_ = "*.*";
-  std::vector<std::string> entries_;
+  std::vector<std::string> matching_;  // as read
+  std::vector<std::string> entries_;   // as listed: narrowed
+  Narrowing narrowing_;
 };
 
 }  // namespace kavo

@@ -3,32 +3,22 @@
 
 #include "export/archived_rom.h"
 
-#include <archive.h>
 #include <archive_entry.h>
-#include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <exception>
 #include <memory>
 #include <vector>
 
+#include "archive/archive_readers.h"
 #include "export/record_name.h"
-#include "platform/services/interruption.h"
 #include "platform/services/run_time_error.h"
-#include "platform/services/utf8_locale.h"
 #include "text/counts.h"
-#include "text/utf8.h"
 
 namespace kavo {
 
 namespace {
 
 using Write = std::function<void(const char*, std::size_t)>;
-
-// Archives are read a piece of this size at a time, and unpacked into one.
-constexpr std::size_t kPiece = 64 * 1024;
 
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
   const auto lower = [](char c) {
@@ -41,50 +31,6 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
 bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
   return name.size() >= suffix.size() &&
          equalIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
-}
-
-RunTimeError archiveError(const std::string& path, const std::string& reason) {
-  return RunTimeError(ErrorNumber::PathFileAccessError, path, reason);
-}
-
-RunTimeError damaged(const std::string& path, const std::string& why) {
-  return archiveError(path, "Cannot be unpacked: " + why);
-}
-
-// The last part of a name an archive gives: after its last "/" or "\".
-std::string_view lastPart(std::string_view name) {
-  const std::size_t slash = name.find_last_of("/\\");
-  return slash == std::string_view::npos ? name : name.substr(slash + 1);
-}
-
-// The extension a name an archive gives has: from the last dot of its last
-// part, with something after it.
-std::optional<std::string_view> extensionOfMember(std::string_view name) {
-  const std::string_view base = lastPart(name);
-  const std::size_t dot = base.rfind('.');
-  if (dot == std::string_view::npos || dot + 1 == base.size()) return std::nullopt;
-  return base.substr(dot);
-}
-
-// The characters 0x80 to 0xFF stand for in CP437, the character set of a
-// zip's names unless the zip marks them as UTF-8.
-constexpr char16_t kCp437[] =
-    u"ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£¥₧ƒáíóúñÑªº¿⌐¬½¼¡«»░▒▓│┤╡╢╖╕╣║╗╝╜╛┐"
-    u"└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌█▄▌▐▀αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²■\u00A0";
-static_assert(std::size(kCp437) == 128 + 1);
-
-// A name in UTF-8 from bytes that are UTF-8 or else in an 8-bit character
-// set: CP437 (`high` gives its characters 0x80 to 0xFF), or Latin-1 (no
-// `high`). Many tools write UTF-8 where their format says otherwise, and a
-// name in another character set is almost never valid UTF-8.
-std::string textOf(std::string_view bytes, const char16_t* high = nullptr) {
-  if (utf8::decode(bytes)) return std::string(bytes);
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    utf8::append(text, byte < 0x80 || !high ? char32_t{byte} : char32_t{high[byte - 0x80]});
-  }
-  return text;
 }
 
 // A name as a message shows it: a control character as "?", so that a name
@@ -120,23 +66,13 @@ class NameList {
   std::size_t count_ = 0;
 };
 
-// What an operating system leaves in an archive made on it, which is no
-// file of the set: a Mac's resource forks and folder settings, Windows'
-// thumbnails and folder settings.
-bool leftByTheSystem(std::string_view name) {
-  if (name.starts_with("__MACOSX/")) return true;
-  const std::string_view base = lastPart(name);
-  return equalIgnoringCase(base, ".DS_Store") || equalIgnoringCase(base, "Thumbs.db") ||
-         equalIgnoringCase(base, "desktop.ini");
-}
-
 // The record's name: the archive's name with its extension replaced by the
 // ROM's, which it may already end with ("Game.sms.gz" holding "Game.sms").
 // Refuses a ROM's name without an extension, and a record the index could
 // not hold.
 std::string recordNameOf(const std::string& path, std::string_view listedName,
                          std::string_view romName) {
-  const std::optional<std::string_view> extension = extensionOfMember(romName);
+  const std::optional<std::string_view> extension = memberExtension(romName);
   if (!extension) throw archiveError(path, "Holds a file whose name gives no extension");
   const std::size_t dot = listedName.rfind('.');
   std::string name(dot == std::string_view::npos ? listedName : listedName.substr(0, dot));
@@ -145,219 +81,6 @@ std::string recordNameOf(const std::string& path, std::string_view listedName,
     throw archiveError(path, "Holds a file whose name " + *problem);
   return name;
 }
-
-// A zip or a 7z being read through libarchive: it asks for the bytes
-// through callbacks, which read the open file wherever it asks.
-class Reader {
- public:
-  Reader(ReadableFile& file, const std::string& path, ArchiveFormat format)
-      : path_(path), file_(file), size_(file.status().size) {
-    switch (format) {
-      case ArchiveFormat::Zip:
-        // The central directory gives every member's sizes, also those a
-        // streamed zip gives only after the data.
-        archive_read_support_format_zip_seekable(archive_.get());
-        break;
-      case ArchiveFormat::SevenZip:
-        archive_read_support_format_7zip(archive_.get());
-        break;
-      case ArchiveFormat::Gzip:
-        break;  // read by GzipReader
-    }
-    archive_read_set_read_callback(archive_.get(), &Reader::read);
-    archive_read_set_seek_callback(archive_.get(), &Reader::seek);
-    archive_read_set_skip_callback(archive_.get(), &Reader::skip);
-    archive_read_set_callback_data(archive_.get(), this);
-    check(archive_read_open1(archive_.get()));
-  }
-
-  // The next entry, or null at the end.
-  archive_entry* next() {
-    archive_entry* entry = nullptr;
-    const int result = archive_read_next_header(archive_.get(), &entry);
-    if (result == ARCHIVE_EOF) return nullptr;
-    check(result);
-    return entry;
-  }
-
-  // The entry's next bytes, where libarchive unpacked them (no copy), and
-  // where in the entry they belong; false at its end.
-  bool block(const char*& bytes, std::size_t& size, std::uint64_t& offset) {
-    const void* at = nullptr;
-    la_int64_t where = 0;
-    const int result = archive_read_data_block(archive_.get(), &at, &size, &where);
-    if (result == ARCHIVE_EOF) return false;
-    check(result);
-    if (where < 0) check(ARCHIVE_FATAL);
-    bytes = static_cast<const char*>(at);
-    offset = static_cast<std::uint64_t>(where);
-    return true;
-  }
-
- private:
-  // Anything but complete success is a failure: libarchive reports a bad
-  // checksum, and a name it could not convert, as mere warnings.
-  void check(int result) {
-    if (failure_) std::rethrow_exception(failure_);
-    if (result == ARCHIVE_OK) return;
-    const char* why = archive_error_string(archive_.get());
-    throw damaged(path_, why ? why : "the archive is damaged");
-  }
-
-  static la_ssize_t read(archive*, void* self, const void** bytes) {
-    auto& reader = *static_cast<Reader*>(self);
-    try {
-      throwIfInterrupted();
-      const std::size_t got = reader.file_.readAt(reader.position_, reader.buffer_.get(), kPiece);
-      reader.position_ += got;
-      *bytes = reader.buffer_.get();
-      return static_cast<la_ssize_t>(got);
-    } catch (...) {
-      reader.failure_ = std::current_exception();
-      return -1;
-    }
-  }
-
-  static la_int64_t seek(archive*, void* self, la_int64_t offset, int whence) {
-    auto& reader = *static_cast<Reader*>(self);
-    const la_int64_t base = whence == SEEK_SET   ? 0
-                            : whence == SEEK_CUR ? static_cast<la_int64_t>(reader.position_)
-                                                 : static_cast<la_int64_t>(reader.size_);
-    if (base + offset < 0) return ARCHIVE_FATAL;
-    reader.position_ = static_cast<std::uint64_t>(base + offset);
-    return static_cast<la_int64_t>(reader.position_);
-  }
-
-  static la_int64_t skip(archive*, void* self, la_int64_t request) {
-    auto& reader = *static_cast<Reader*>(self);
-    const auto left =
-        static_cast<la_int64_t>(reader.size_ - std::min(reader.position_, reader.size_));
-    const la_int64_t skipped = std::min(request, left);
-    reader.position_ += static_cast<std::uint64_t>(skipped);
-    return skipped;
-  }
-
-  // Made first and gone last: libarchive takes the character set it
-  // converts names into from the thread's locale.
-  Utf8ThreadLocale locale_;
-  std::string path_;
-  ReadableFile& file_;
-  std::unique_ptr<archive, int (*)(archive*)> archive_{archive_read_new(), archive_read_free};
-  std::uint64_t size_ = 0, position_ = 0;
-  // Not cleared first: every read fills what it hands over.
-  std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kPiece);
-  std::exception_ptr failure_;
-};
-
-// An entry's name in UTF-8. libarchive converts the names whose character
-// set is known (a 7z's UTF-16, a zip's marked UTF-8); a zip's other names
-// come as they are stored, CP437 by the zip format's rule, or UTF-8 as many
-// tools write them anyway. On Windows only the wide name is whole (see
-// utf8_locale.h), a zip's unmarked name decoded from the OEM code page.
-std::string entryName(archive_entry* entry) {
-#ifdef _WIN32
-  if (const wchar_t* name = archive_entry_pathname_w(entry)) return utf8::fromWide(name);
-#endif
-  if (const char* name = archive_entry_pathname_utf8(entry)) return name;
-  const char* stored = archive_entry_pathname(entry);
-  return stored ? textOf(stored, kCp437) : std::string();
-}
-
-// A gzip file read through zlib, member after member: zlib checks each
-// member's header, and its trailer's CRC-32 and length against what it
-// unpacked. After the last member only zero bytes may follow (padding to a
-// block, as some tools leave), which gzip -t accepts too; other bytes there
-// may be a damaged or altered file, and are refused.
-class GzipReader {
- public:
-  GzipReader(ReadableFile& file, const std::string& path) : path_(path), file_(file) {
-    if (inflateInit2(&stream_, 16 + MAX_WBITS) != Z_OK) throw damaged(path, "out of memory");
-    // The first member's header only: zlib forgets it once reset.
-    header_.name = reinterpret_cast<Bytef*>(name_);
-    header_.name_max = sizeof name_ - 1;  // the last byte stays 0
-    inflateGetHeader(&stream_, &header_);
-  }
-  ~GzipReader() { inflateEnd(&stream_); }
-  GzipReader(const GzipReader&) = delete;
-  GzipReader& operator=(const GzipReader&) = delete;
-
-  // The next unpacked bytes, in the reader's buffer; false after the last
-  // member.
-  bool next(const char*& bytes, std::size_t& size) {
-    while (!ended_) {
-      if (stream_.avail_in == 0 && !fill()) throw damaged(path_, "it is cut short");
-      stream_.next_out = reinterpret_cast<Bytef*>(out_.get());
-      stream_.avail_out = kPiece;
-      const int result = inflate(&stream_, Z_NO_FLUSH);
-      bytes = out_.get();
-      size = kPiece - stream_.avail_out;
-      if (result == Z_STREAM_END)
-        endOfMember();
-      else if (result != Z_OK && !(result == Z_BUF_ERROR && stream_.avail_in == 0))
-        throw damaged(path_, reasonOf(result));
-      if (size > 0) return true;
-    }
-    return false;
-  }
-
-  // The name of the file the first member holds, when its header gives
-  // one (in Latin-1 by the format's rule, often UTF-8 in fact).
-  std::optional<std::string> name() const {
-    if (header_.done != 1 || header_.name == Z_NULL) return std::nullopt;
-    const std::string_view name(name_);
-    if (name.size() >= header_.name_max)
-      throw archiveError(path_, "Holds a file whose name is too long");
-    return textOf(name);
-  }
-
- private:
-  // Reads more of the file after what is still unread; false at its end.
-  bool fill() {
-    throwIfInterrupted();
-    if (stream_.avail_in > 0) std::memmove(in_.get(), stream_.next_in, stream_.avail_in);
-    const std::size_t got =
-        file_.readAt(position_, in_.get() + stream_.avail_in, kPiece - stream_.avail_in);
-    position_ += got;
-    stream_.next_in = reinterpret_cast<Bytef*>(in_.get());
-    stream_.avail_in += static_cast<uInt>(got);
-    return got > 0;
-  }
-
-  // After a member: the next one, zeros to the end, or the end.
-  void endOfMember() {
-    while (stream_.avail_in < 2 && fill()) {
-    }
-    if (stream_.avail_in >= 2 && stream_.next_in[0] == 0x1F && stream_.next_in[1] == 0x8B) {
-      inflateReset(&stream_);
-      return;
-    }
-    do {
-      if (std::any_of(stream_.next_in, stream_.next_in + stream_.avail_in,
-                      [](Bytef byte) { return byte != 0; }))
-        throw damaged(path_, "bytes that are not gzip data follow its end");
-      stream_.avail_in = 0;
-    } while (fill());
-    ended_ = true;
-  }
-
-  std::string reasonOf(int result) const {
-    if (result == Z_MEM_ERROR) return "out of memory";
-    const std::string_view why = stream_.msg ? stream_.msg : "";
-    if (why == "incorrect data check") return "its CRC-32 does not match its data";
-    if (why == "incorrect length check") return "its length does not match its data";
-    return why.empty() ? "it is damaged" : std::string(why);
-  }
-
-  std::string path_;
-  ReadableFile& file_;
-  std::uint64_t position_ = 0;
-  z_stream stream_{};
-  gz_header header_{};
-  char name_[1024] = {};
-  bool ended_ = false;
-  std::unique_ptr<char[]> in_ = std::make_unique_for_overwrite<char[]>(kPiece);
-  std::unique_ptr<char[]> out_ = std::make_unique_for_overwrite<char[]>(kPiece);
-};
 
 // A gzip file's one file: every member unpacked, to check each against its
 // trailer and to count the bytes, as no header says how many there are (a
@@ -369,13 +92,8 @@ ArchivedRom lookIntoGzip(ReadableFile& file, const std::string& path, std::strin
   const char* bytes = nullptr;
   std::size_t size = 0;
   while (gzip.next(bytes, size)) rom.size += size;
-  // Named in its header, or, where that gives no extension (gzip -c
-  // names what it read, "rom" as well as "Game.sms"), as the archive less
-  // ".gz"; "Game.zip" that is a gzip file without a name in it does not
-  // say what it holds.
-  std::optional<std::string> name = gzip.name();
-  if ((!name || !extensionOfMember(*name)) && endsWithIgnoringCase(listedName, ".gz"))
-    name = std::string(listedName.substr(0, listedName.size() - 3));
+  // Named in its header, or as the archive less ".gz" (see gzipFileName).
+  const std::optional<std::string> name = gzipFileName(gzip.name(), listedName);
   rom.name = recordNameOf(path, listedName, name.value_or(""));
   rom.modifiedSeconds = file.status().modifiedSeconds;
   rom.modifiedNanoseconds = file.status().modifiedNanoseconds;
@@ -396,7 +114,7 @@ std::string notOneRom(const NameList& files, const NameList& roms, bool filtered
 ArchivedRom lookIntoEntries(ReadableFile& file, const std::string& path,
                             std::string_view listedName, ArchiveFormat format,
                             const RomFilter& wanted) {
-  Reader reader(file, path, format);
+  ArchiveReader reader(file, path, format);
   ArchivedRom rom;
   rom.format = format;
   NameList files, roms;
@@ -406,10 +124,9 @@ ArchivedRom lookIntoEntries(ReadableFile& file, const std::string& path,
   for (archive_entry* entry = nullptr; (entry = reader.next()); ++at) {
     if (archive_entry_filetype(entry) == AE_IFDIR) continue;
     std::string name = entryName(entry);
-    if (name.empty() || leftByTheSystem(name)) continue;
+    if (name.empty() || isLeftByTheSystem(name)) continue;
     files.add(name);
-    const std::string_view base = lastPart(name);
-    if (wanted ? !wanted(base) : isBesideRom(base)) continue;
+    if (!mayBeRom(name, wanted)) continue;
     roms.add(name);
     if (roms.count() > 1) continue;
     rom.entry = at;
@@ -445,7 +162,7 @@ void unpackBlocks(const std::string& path, const ArchivedRom& rom, const Write& 
       throw archiveError(
           path, "Unpacks to more bytes than it declares (" + withThousands(rom.size) + ")");
     // The formats read here unpack in one run, with no holes.
-    if (offset != total) throw damaged(path, "the archive is damaged");
+    if (offset != total) throw damagedArchive(path, "the archive is damaged");
     write(bytes, got);
     total += got;
   }
@@ -468,7 +185,7 @@ void unpackOpen(ReadableFile& file, const std::string& path, const ArchivedRom& 
                  });
     return;
   }
-  Reader reader(file, path, rom.format);
+  ArchiveReader reader(file, path, rom.format);
   for (std::uint32_t at = 0; at <= rom.entry; ++at)
     if (!reader.next()) throw archiveError(path, "Holds no file any more");
   unpackBlocks(path, rom, write, [&](const char*& bytes, std::size_t& size, std::uint64_t& offset) {
@@ -477,29 +194,6 @@ void unpackOpen(ReadableFile& file, const std::string& path, const ArchivedRom& 
 }
 
 }  // namespace
-
-bool mayBeArchive(std::string_view listedName) {
-  return endsWithIgnoringCase(listedName, ".zip") || endsWithIgnoringCase(listedName, ".7z") ||
-         endsWithIgnoringCase(listedName, ".gz");
-}
-
-std::optional<ArchiveFormat> archiveFormatOf(std::string_view firstBytes) {
-  if (firstBytes.starts_with("PK\x03\x04") || firstBytes.starts_with("PK\x05\x06"))
-    return ArchiveFormat::Zip;
-  if (firstBytes.starts_with("7z\xBC\xAF\x27\x1C")) return ArchiveFormat::SevenZip;
-  if (firstBytes.starts_with("\x1F\x8B")) return ArchiveFormat::Gzip;
-  return std::nullopt;
-}
-
-bool isBesideRom(std::string_view name) {
-  const std::string_view base = lastPart(name);
-  const std::size_t dot = base.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  for (const std::string_view extension :
-       {".txt", ".nfo", ".diz", ".jpg", ".png", ".pdf", ".htm", ".html", ".url"})
-    if (equalIgnoringCase(base.substr(dot), extension)) return true;
-  return false;
-}
 
 ArchivedRom lookIntoArchive(ReadableFile& file, const std::string& path,
                             std::string_view listedName, ArchiveFormat format,

@@ -5,23 +5,14 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "archive/archive_contents.h"
 #include "export/manifest.h"
 #include "platform/services/file_system.h"
 
 namespace kavo {
-
-// The archives a listed file may be: players keep their sets zipped, one
-// ROM an archive, often with a readme or a cover beside it.
-enum class ArchiveFormat { Zip, SevenZip, Gzip };
-
-// Which of an archive's files may be its ROM, by the file's name (its last
-// part, in UTF-8): the list's filter ("*.sms; *.gg"). Empty when no filter is
-// in force. Called from several threads at once.
-using RomFilter = std::function<bool(std::string_view name)>;
 
 // The one ROM an archive holds, as the export takes it.
 struct ArchivedRom {
@@ -43,20 +34,6 @@ struct ArchivedRom {
   // when the archive is no longer this file or changes while it is read.
   SourceIdentity archive;
 };
-
-// Whether a listed file is to be looked into: its extension says it may be
-// an archive (".zip", ".7z", ".gz", in any case); its first bytes then say
-// whether it is one, and which.
-bool mayBeArchive(std::string_view listedName);
-
-// The archive a file's first bytes make it, if any.
-std::optional<ArchiveFormat> archiveFormatOf(std::string_view firstBytes);
-
-// Whether an archive's file is one that comes beside a ROM rather than a
-// ROM, by its extension (case ignored): a text, image or info file
-// (readme.txt, cover.jpg, game.nfo, file_id.diz, manual.pdf, a web page or
-// link).
-bool isBesideRom(std::string_view name);
 
 // Looks into the archive `path`, open as `file` and listed as `listedName`,
 // whose first bytes make it `format`, and finds the one ROM it holds: of its

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 
 #include "export/record_name.h"
 #include "export/rom_layout.h"
@@ -67,11 +68,22 @@ void requireReplaceable(const FileStatus& standing, const std::string& path) {
 }  // namespace
 
 void checkNames(const ExportRequest& request) {
+  const std::vector<std::string>& given = request.recordNames;
+  if (!given.empty() && given.size() != request.names.size())
+    throw std::invalid_argument("one record name a listed file, or none, is needed");
   Refusals refusals;
   for (std::size_t j = 0; j < request.names.size(); ++j) {
-    if (const auto problem = recordNameProblem(request.names[j])) try {
+    // The listed name is checked even when the index gives another: the
+    // manifest records it too.
+    std::optional<std::string> problem = recordNameProblem(request.names[j]);
+    std::string reason = "File name ";
+    if (!problem && !given.empty() && !given[j].empty()) {
+      problem = recordNameProblem(given[j]);
+      reason = "Its name in the index, \"" + given[j] + "\", ";
+    }
+    if (problem) try {
         throw RunTimeError(ErrorNumber::BadFileName, paths::join(request.source, request.names[j]),
-                           "File name " + *problem);
+                           reason + *problem);
       } catch (const RunTimeError&) {
         refusals.addCurrent(j);
       }

@@ -32,7 +32,9 @@ inline constexpr char kCheckingIndexPath[] = "checking the index path";
 inline constexpr char kCheckingSources[] = "checking the sources";
 inline constexpr char kCheckingSpace[] = "checking free space";
 
-// No listed name may hold a line break: it would split its record in two.
+// No listed name, nor a name given for its record, may be one the index
+// cannot hold (see recordNameProblem). Record names given for some files
+// but not one a listed file are a fault of the caller: invalid_argument.
 void checkNames(const ExportRequest& request);
 
 // The destination is a directory that no other export writes to, claimed

@@ -363,6 +363,26 @@ void lookAtSources(ExportPlan& plan, FileSystem& files, Refusals& refusals) {
   found.addTo(plan);
 }
 
+// A name given for a record must make the copy its own name makes: the
+// same extension as the listed name's or, for an archive, its ROM's.
+void checkGivenRecordNames(const ExportPlan& plan, Refusals& refusals) {
+  const std::vector<std::string>& given = plan.request->recordNames;
+  for (std::size_t j = 0; j < given.size(); ++j) {
+    if (given[j].empty() || refusals.refused(j)) continue;
+    const ArchivedRom* rom = plan.archived(j);
+    const std::string& own = rom ? rom->name : plan.request->names[j];
+    if (layout::copyFileName(given[j], j) == layout::copyFileName(own, j)) continue;
+    try {
+      throw RunTimeError(ErrorNumber::BadFileName, plan.sourcePath(j),
+                         "Its name in the index, \"" + given[j] +
+                             "\", does not end with its copy's extension, \"" +
+                             std::string(layout::extensionOf(own)) + "\"");
+    } catch (const RunTimeError&) {
+      refusals.addCurrent(j);
+    }
+  }
+}
+
 // Decides every copy, in list order, once the sources have been looked at.
 // Returns what the copies take on the destination's volume.
 std::uint64_t planCopies(ExportPlan& plan, const CopyContext& with, FileSystem& files,
@@ -488,6 +508,8 @@ std::optional<std::uint64_t> ExportPlan::earlierSample(std::size_t listIndex) co
 }
 
 const std::string& ExportPlan::recordName(std::size_t listIndex) const {
+  const std::vector<std::string>& given = request->recordNames;
+  if (listIndex < given.size() && !given[listIndex].empty()) return given[listIndex];
   const ArchivedRom* rom = archived(listIndex);
   return rom ? rom->name : request->names[listIndex];
 }
@@ -599,6 +621,7 @@ ExportPlan planFromSources(const ExportRequest& request, FileSystem& files) {
   refusedDuring(kCheckingSources, [&] {
     Refusals refusals;
     lookAtSources(plan, files, refusals);
+    checkGivenRecordNames(plan, refusals);
     refusals.throwIfAny();
   });
   return plan;
@@ -628,7 +651,10 @@ ExportPlan planExport(const ExportRequest& request, FileSystem& files, Directory
     refuseEmptyReplace(request, plan);
   });
   Refusals refusals;  // of sources, named together once all are looked at
-  refusedDuring(kCheckingSources, [&] { lookAtSources(plan, files, refusals); });
+  refusedDuring(kCheckingSources, [&] {
+    lookAtSources(plan, files, refusals);
+    checkGivenRecordNames(plan, refusals);
+  });
   // A replace looks for the earlier copies it can reuse, by the earlier
   // index's names.
   const auto earlierIndices = refusedDuring(kCheckingIndexPath, [&] {

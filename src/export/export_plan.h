@@ -117,8 +117,9 @@ struct ExportPlan {
   std::uint64_t copySize(std::size_t listIndex) const;
   // What the earlier manifest recorded of a reused copy's sampled blocks.
   std::optional<std::uint64_t> earlierSample(std::size_t listIndex) const;
-  // The name the index gives a listed file, and its copy's extension: its
-  // own, or its archive's ROM's.
+  // The name the index gives a listed file, and its copy's extension: the
+  // one the request gives it (ExportRequest::recordNames), else its own, or
+  // its archive's ROM's.
   const std::string& recordName(std::size_t listIndex) const;
   // The copy's file name in its group: "95.SMS".
   std::string copyFileName(std::size_t listIndex) const;
@@ -157,7 +158,8 @@ struct ExportPlan {
 // the export fail part-way for a reason that can be known in advance, claims
 // the destination (and the index's directory) in `claims`, and decides what
 // the export will do:
-// - no listed name holds a line break;
+// - no listed name, nor a record name the request gives, holds a line
+//   break, and a record name given ends with its copy's extension;
 // - the destination is a directory that no other export is writing to and
 //   that can be written;
 // - the index path is a full path naming a file, not a folder, in a directory

@@ -53,6 +53,14 @@ struct ExportRequest {
   // was asked, or asked for it. Otherwise that is refused, since the layout
   // would be mixed into the collection and listed as games the next time.
   bool intoSource = false;
+  // The name the index gives each listed file, when not the one it would
+  // have: empty for all their own names, or one a listed file, empty where
+  // it keeps its own (an archive's: its ROM's). A name given must end with
+  // its copy's extension, the listed name's or, for an archive, its ROM's
+  // (case ignored), so that the copy is the same; it is held to the rules of
+  // a record's name (see recordNameProblem), and the checks of copy names
+  // (FAT, clashes) see it.
+  std::vector<std::string> recordNames = {};
 };
 
 }  // namespace kavo

@@ -110,7 +110,11 @@ void checkAgainstSources(FileSystem& files, const LayoutCheckRequest& request,
   const bool named = !entries.empty() && !entries.front().listed.empty();
   ExportRequest against{request.destination, request.source, {}, request.indexPath};
   if (named)
-    for (const ManifestEntry& entry : entries) against.names.push_back(entry.listed);
+    for (const ManifestEntry& entry : entries) {
+      against.names.push_back(entry.listed);
+      // The name the index gave it, when not its own (from a DAT).
+      against.recordNames.push_back(entry.record);
+    }
   else if (request.listSource)
     against.names = request.listSource();
   const ExportPlan plan = planFromSources(against, files);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "text/normal_form.h"
 #include "text/utf8.h"
 
 namespace kavo {
@@ -42,8 +43,20 @@ std::string fromWindows1252(std::string_view bytes) {
   return text;
 }
 
+namespace {
+
+// The characters of a name that is UTF-8, composed first: "e" and a
+// combining accent are the one letter "é" that Windows-1252 has.
+std::optional<std::vector<char32_t>> charactersOf(std::string_view name) {
+  const std::optional<std::string> whole = composed(name);
+  if (!whole) return std::nullopt;
+  return utf8::decode(*whole);
+}
+
+}  // namespace
+
 bool losesCharacters(std::string_view name) {
-  const std::optional<std::vector<char32_t>> characters = utf8::decode(name);
+  const std::optional<std::vector<char32_t>> characters = charactersOf(name);
   if (!characters) return false;
   for (const char32_t c : *characters)
     if (encode(c) == '?' && c != '?') return true;
@@ -54,7 +67,7 @@ std::string toWindows1252(std::string_view name) {
   bool ascii = true;
   for (char byte : name) ascii = ascii && static_cast<unsigned char>(byte) < 0x80;
   if (ascii) return std::string(name);
-  std::optional<std::vector<char32_t>> characters = utf8::decode(name);
+  std::optional<std::vector<char32_t>> characters = charactersOf(name);
   if (!characters) return std::string(name);
   std::string bytes;
   bytes.reserve(characters->size());

@@ -53,7 +53,7 @@ FilePattern::FilePattern(std::string_view text) {
   }
 }
 
-bool FilePattern::matches(const std::string& name) const {
+bool FilePattern::matches(std::string_view name) const {
   if (patterns_.empty()) return true;
   for (const std::string& pattern : patterns_) {
     if (matchesWildcard(pattern, name)) return true;
@@ -62,6 +62,18 @@ bool FilePattern::matches(const std::string& name) const {
         matchesWildcard(std::string_view(pattern).substr(0, pattern.size() - 2), name))
       return true;
   }
+  return false;
+}
+
+bool FilePattern::matchesEveryName() const {
+  const auto onlyStars = [](std::string_view text) {
+    return !text.empty() && text.find_first_not_of('*') == std::string_view::npos;
+  };
+  if (patterns_.empty()) return true;
+  for (const std::string& pattern : patterns_)
+    if (onlyStars(pattern) || (pattern.ends_with(".*") &&
+                               onlyStars(std::string_view(pattern).substr(0, pattern.size() - 2))))
+      return true;
   return false;
 }
 

@@ -20,7 +20,11 @@ class FilePattern {
  public:
   explicit FilePattern(std::string_view text);
 
-  bool matches(const std::string& name) const;
+  bool matches(std::string_view name) const;
+
+  // Whether it matches every name whatever it is ("*.*", "*", an empty
+  // pattern): then it selects nothing, and no archive need be looked into.
+  bool matchesEveryName() const;
 
  private:
   std::vector<std::string> patterns_;

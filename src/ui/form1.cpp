@@ -17,10 +17,12 @@
 #include "export/export_writer.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
+#include "listing/directory_listing.h"
 #include "platform/qt/handler_edge.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_progress.h"
 #include "text/counts.h"
+#include "ui/one_per_game_menu.h"
 #include "ui/program_icon.h"
 
 namespace kavo {
@@ -112,6 +114,7 @@ void Form1::createControls(const std::string& start) {
   Drive1 = place(new DriveListBox(start, this), "Drive1", twips(30, 390, 2175, 315));
   Dir1 = place(new DirListBox(files_, guard, start, this), "Dir1", twips(15, 705, 2175, 1830));
   File1 = place(new FileListBox(files_, start, this), "File1", twips(2220, 390, 2040, 2040));
+  new OnePerGameMenu(File1, windowLocale());  // its context menu; goes with it
   Drive2 = place(new DriveListBox(start, this), "Drive2", twips(30, 2865, 4185, 315));
   Dir2 = place(new DirListBox(files_, guard, start, this), "Dir2", twips(15, 3180, 4170, 1830));
   Check1 = place(new QCheckBox("Filter", this), "Check1", twips(2400, 15, 765, 300));
@@ -219,6 +222,7 @@ void Form1::Command1_Click() {
     // claimed meanwhile, so the plan still holds once the answer comes.
     ExportRequest request{destination, Dir1->path(), File1->entries(), answer};
     request.replace = true;
+    request.wanted = romFilterOf(FilePattern(File1->pattern()));  // each archive's file it listed
     DirectoryClaims claims;
     const std::optional<ExportPlan> plan = planAsking(request, claims);
     if (!plan) return;

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "catalog/sample_dat.h"
 #include "export/rom_layout.h"
 #include "export/rom_set_export.h"
 #include "platform/services/current_directory.h"
@@ -24,6 +25,7 @@
 #include "platform/services/posix_file_system.h"
 #include "support/archive_files.h"
 #include "support/child_process.h"
+#include "support/fake_udisks.h"
 #include "support/temp_directory.h"
 
 namespace kavo {
@@ -77,6 +79,7 @@ TEST_F(ExportCommandTest, BadCommandLinesChangeNothingAndExitWithTwo) {
       {{"a", "b", "--filter"}, "option '--filter' needs a value"},
       {{"--index=", "a", "b"}, "--index needs a path"},
       {{"--checksum", "a", "b"}, "--checksum needs --replace"},
+      {{"--eject", "--dry-run", "a", "b"}, "--eject follows an export"},
   };
   const auto before = snapshot(dir.path());
   for (const Case& c : cases) {
@@ -97,7 +100,12 @@ TEST_F(ExportCommandTest, BadCommandLinesChangeNothingAndExitWithTwo) {
   Result help = run({"--help"});
   EXPECT_EQ(help.status, kExported);
   EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
-  EXPECT_EQ(run({"--version"}).out, "simplekavo-export 1.00\n");
+  EXPECT_EQ(
+      run({"--version"}).out,
+      "simplekavo-export 1.00\nCopyright (C) 2026 The SimpleKAVO developers\nLicense "
+      "GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\nThis "
+      "is free software: you are free to change and redistribute it.\nThere is NO WARRANTY, to "
+      "the extent permitted by law.\n");
 }
 
 TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
@@ -117,6 +125,11 @@ TEST_F(ExportCommandTest, RefusalsNameStepPathAndReasonAndChangeNothing) {
       {src, dst + " --index C:\\",
        "checking the index path: " + paths::join(currentDirectory(), "C:\\") +
            ": Names a folder, not a file"},
+      {src, src,
+       "checking the destination: " + src +
+           ": Is your ROM folder, or lies inside it: FILES.TXT, KAVOSUMS.TXT and ROMS0 would be "
+           "put among your games, and listed as games the next time\nsimplekavo-export: use "
+           "--write-into-source to export into the ROM folder all the same"},
   };
   testing::makeDirectories(dst + "/ROMS0");
   const auto before = snapshot(dir.path());
@@ -183,7 +196,7 @@ TEST_F(ExportCommandTest, DryRunPrintsThePlanAndTheIndexAndChangesNothing) {
                          src + "/Zelda.gg -> " + dst +
                          "/ROMS0/2.GG\n"
                          "write " +
-                         dst + "/FILES.TXT (80 bytes), records:\n" + records +
+                         dst + "/FILES.TXT, 80 bytes, records:\n" + records +
                          "Dry run: 3 files in 1 group, 42 bytes; nothing was changed\n");
 }
 
@@ -264,15 +277,50 @@ TEST_F(ExportCommandTest, CheckListsWhatDiffersFromTheManifestAndTheSource) {
             "simplekavo-export: " + src + " holds no layout with a manifest of this program's\n");
 }
 
-// A zipped ROM is unpacked on the way, and the plan says so.
+// A zipped ROM is unpacked on the way, and the plan says so. The filter
+// lists an archive by the ROM inside and tells the export which of its
+// files that is; with no filter, the ROM is the file that is not a readme.
 TEST_F(ExportCommandTest, DryRunSaysWhichCopiesAreUnpacked) {
-  testing::writeArchive(src + "/Columns (Europe).zip", "zip", {{"Columns.gg", "rom:Columns"}});
-  Result dry = run({"-n", "-f", "*.zip", src, dst});
+  const std::string zipped = dir / "zipped";
+  testing::makeDirectories(zipped);
+  testing::writeArchive(zipped + "/Columns (Europe).zip", "zip",
+                        {{"Columns.gg", "rom:Columns"}, {"readme.txt", "read me"}});
+  Result dry = run({"-n", "-f", "*.gg", zipped, dst});
   ASSERT_EQ(dry.status, kExported) << dry.err;
-  EXPECT_EQ(dry.out, "mkdir " + dst + "/ROMS0\nunpack " + src + "/Columns (Europe).zip -> " + dst +
-                         "/ROMS0/0.GG\nwrite " + dst +
-                         "/FILES.TXT (32 bytes), records:\nColumns (Europe).gg,ROMS0\\0.gg\n"
+  EXPECT_EQ(dry.out, "mkdir " + dst + "/ROMS0\nunpack " + zipped + "/Columns (Europe).zip -> " +
+                         dst + "/ROMS0/0.GG\nwrite " + dst +
+                         "/FILES.TXT, 32 bytes, records:\nColumns (Europe).gg,ROMS0\\0.gg\n"
                          "Dry run: 1 file in 1 group, 11 bytes; nothing was changed\n");
+
+  testing::writeArchive(zipped + "/Twin (World).zip", "zip",
+                        {{"Twin.gg", "rom:Twin.gg"}, {"Twin.sms", "rom:Twin.sms"}});
+  writeFile(zipped + "/Sonic.sms", "rom:Sonic");
+  writeFile(zipped + "/notes.txt", "notes");
+  const struct {
+    const char* filter;
+    std::string copies;  // the plan's copies, or with a refusal its message
+  } cases[] = {
+      {"*.gg", "unpack Columns (Europe).zip -> 0.GG, unpack Twin (World).zip -> 1.GG"},
+      {"*.sms", "copy Sonic.sms -> 0.SMS, unpack Twin (World).zip -> 1.SMS"},
+      {"*.zip", ""},  // by the ROM inside, not by the archive's name
+      {"*.*",
+       "simplekavo-export: checking the sources: " + zipped +
+           "/Twin (World).zip: Holds 2 ROMs, Twin.gg and Twin.sms; an archive must hold one"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.filter);
+    Result r = run({"-n", "-f", c.filter, zipped, dst});
+    std::string copies;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("copy ") && !line.starts_with("unpack ")) continue;
+      for (const std::string& place : {zipped + "/", dst + "/ROMS0/"})
+        line.erase(line.find(place), place.size());
+      copies += (copies.empty() ? "" : ", ") + line;
+    }
+    if (r.status == kRefused) copies = r.err.substr(0, r.err.find('\n'));
+    EXPECT_EQ(copies, c.copies) << r.err;
+  }
 }
 
 // A plan over several groups lists each group's directory before its
@@ -292,6 +340,169 @@ TEST_F(ExportCommandTest, DryRunPlanKeepsTheListOrderAcrossGroups) {
                 "/" + std::to_string(j) + ".GG\n";
   }
   EXPECT_EQ(dry.out.substr(0, dry.out.find("write ")), expected);
+}
+
+// --eject: once the export is complete, DEST's drive is unmounted and
+// powered off through udisks2 (a stand-in on a private bus, serving a
+// volume mounted over the destination); a drive that stays mounted is said
+// with what to do and exits with a status of its own, the layout complete.
+TEST_F(ExportCommandTest, EjectUnmountsTheDrivesVolumeAfterTheExport) {
+  using testing::FakeUDisksSetup;
+  char* resolved = ::realpath(dst.c_str(), nullptr);
+  ASSERT_NE(resolved, nullptr);
+  const std::string mountPoint = resolved;
+  std::free(resolved);
+  struct stat volume {};
+  ASSERT_EQ(::stat(dst.c_str(), &volume), 0);
+  const testing::FakeBlock block = {"sdb1", volume.st_dev, "stick", "", true, {mountPoint}};
+  const testing::FakeDrive stick = {"stick", true, true, true, true, "SanDisk", "Cruzer Blade"};
+  const auto failing = [&](const char* call, const char* error) {
+    return FakeUDisksSetup{{block}, {stick}, {{call, error}}};
+  };
+  const struct {
+    const char* name;
+    FakeUDisksSetup setup;
+    int status;
+    const char* calls;
+    std::string says;  // on standard error, or with `ejected` on standard output
+    bool ejected = false;
+  } cases[] = {
+      {"a USB stick",
+       {{block}, {stick}, {}},
+       kExported,
+       "Unmount sdb1, PowerOff stick",
+       "SanDisk Cruzer Blade was ejected. You can now unplug it.\n",
+       true},
+      {"a busy volume", failing("Unmount sdb1", "org.freedesktop.UDisks2.Error.DeviceBusy"),
+       kNotEjected, "Unmount sdb1",
+       "simplekavo-export: SanDisk Cruzer Blade is in use and stays mounted (Unmount sdb1 failed "
+       "here). Close the programs that use the drive (a file manager window or a terminal open in "
+       "one of its folders), then eject it again.\n"},
+      {"an unmount not allowed",
+       failing("Unmount sdb1", "org.freedesktop.UDisks2.Error.NotAuthorizedCanObtain"), kNotEjected,
+       "Unmount sdb1", "stays mounted: this computer did not allow you to eject it"},
+      {"a power-off not allowed, after the unmount",
+       failing("PowerOff stick", "org.freedesktop.UDisks2.Error.NotAuthorized"), kExported,
+       "Unmount sdb1, PowerOff stick", "was unmounted and can be unplugged safely"},
+      {"no udisks2", {}, kNotEjected, "", "Drives cannot be ejected from here"},
+  };
+  testing::PrivateBus bus;
+  ASSERT_EQ(::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1), 0);
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<testing::FakeUDisks> udisks;
+    if (!c.setup.blocks.empty()) udisks.emplace(bus.address(), c.setup);
+    const std::string into = dst + "/" + std::to_string(++n);
+    testing::makeDirectories(into);
+    Result r = run({"--eject", "-f", "*.gg;*.sms", src, into});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    std::string calls;
+    for (const std::string& call : udisks ? udisks->calls() : std::vector<std::string>{})
+      calls += (calls.empty() ? "" : ", ") + call;
+    EXPECT_EQ(calls, c.calls);
+    // The export is complete, and its summary comes first.
+    EXPECT_TRUE(r.out.starts_with("Exported 3 files in 1 group")) << r.out;
+    EXPECT_EQ(readFile(into + "/FILES.TXT").substr(0, 26), "alex kidd.SMS,ROMS0\\0.SMS\n");
+    const std::string& said = c.ejected ? r.out : r.err;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    EXPECT_EQ(c.ejected ? r.err : r.out.substr(r.out.find('\n') + 1), "");
+  }
+  ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
+// One version of each game, chosen by a DAT and named as it names them,
+// with its report: the dry run shows which version each game kept and why
+// and what the folder holds of the DAT, and writes the report; the export
+// writes what the dry run showed, and --check finds it all matching.
+TEST_F(ExportCommandTest, OneVersionOfEachGameFromADatUnderItsNames) {
+  using namespace catalog::testing;
+  const std::string set = dir / "set", dat = dir / "sms.dat", report = dir / "report.csv";
+  testing::makeDirectories(set);
+  writeFile(set + "/sonic (USA, Europe).sms", kSonicUsaEurope);
+  writeFile(set + "/sonic (Japan).sms", kSonicJapan);
+  writeFile(set + "/bad.sms", kBadGame);
+  writeFile(set + "/Homebrew (World).sms", kUnknownRom);
+  writeFile(dat, kSampleCmpro);
+  // Every region named, so that the order does not depend on the locale.
+  const std::vector<std::string> asked = {
+      "--one-per-game", "--prefer", "jpn,eur,world,usa", "--dat", dat, "--names", "dat"};
+  auto withAsked = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), asked.begin(), asked.end());
+    return args;
+  };
+  const auto before = snapshot(dst);
+  Result dry = run(withAsked({"--report", report, "-n", set, dst}));
+  ASSERT_EQ(dry.status, kExported) << dry.err;
+  EXPECT_EQ(snapshot(dst), before);
+  const std::string records =
+      "Homebrew (World).sms,ROMS0\\0.sms\nSonic the Hedgehog (Japan).sms,ROMS0\\1.sms\n";
+  EXPECT_EQ(dry.out,
+            "One version of each game, regions in the order Japan, Europe, World, USA:\n"
+            "Bad Game (Europe)\n"
+            "  drop bad.sms: Europe; a bad dump is never kept\n"
+            "Homebrew (World).sms\n"
+            "  keep Homebrew (World).sms: not in the DAT\n"
+            "Sonic the Hedgehog (USA, Europe)\n"
+            "  keep sonic (Japan).sms: Japan\n"
+            "  drop sonic (USA, Europe).sms: USA, Europe; Japan preferred\n"
+            "Kept 2 of 4 files, one version of each game; 1 game has only bad dumps\n"
+            "2 of 7 games, 1 unknown, 1 bad dump\n"
+            "mkdir " +
+                dst +
+                "/ROMS0\n"
+                "copy " +
+                set + "/Homebrew (World).sms -> " + dst +
+                "/ROMS0/0.SMS\n"
+                "copy " +
+                set + "/sonic (Japan).sms -> " + dst +
+                "/ROMS0/1.SMS\n"
+                "write " +
+                dst + "/FILES.TXT, 80 bytes, records:\n" + records +
+                "Dry run: 2 files in 1 group, 1,408 bytes (1.4 KiB); nothing was changed\n");
+  const std::string csv = readFile(report);
+  EXPECT_EQ(csv.rfind("Status,Game,Clone of,Files,Note\r\n", 0), 0u) << csv;
+  EXPECT_NE(csv.find("\r\nidentified,Sonic the Hedgehog (Japan),\"Sonic the Hedgehog (USA, "
+                     "Europe)\",sonic (Japan).sms,\r\n"),
+            std::string::npos)
+      << csv;
+
+  Result done = run(withAsked({set, dst}));
+  ASSERT_EQ(done.status, kExported) << done.err;
+  EXPECT_EQ(done.out.rfind("Kept 2 of 4 files, one version of each game; 1 game has only bad "
+                           "dumps\n2 of 7 games, 1 unknown, 1 bad dump\nExported 2 files in 1 "
+                           "group, 1,408 bytes (1.4 KiB), in ",
+                           0),
+            0u)
+      << done.out;
+  EXPECT_EQ(readFile(dst + "/FILES.TXT"), records + std::string(16 - records.size() % 16, ' '));
+  EXPECT_EQ(readFile(dst + "/ROMS0/1.SMS"), kSonicJapan);
+  EXPECT_EQ(run({"--check", set, dst}).out, "Checked 2 copies: all match\n");
+  EXPECT_EQ(run(withAsked({"-q", "-r", set, dst})).out, "");
+
+  // What the DAT and the report path cannot be, refused before anything is
+  // written.
+  writeFile(dir / "broken.dat", "<datafile>\n<game name=\"x\">\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } refused[] = {
+      {{"--dat", dir / "missing.dat", set, dst},
+       "reading the DAT: " + (dir / "missing.dat") + ": No such file or directory"},
+      {{"--dat", dir / "broken.dat", set, dst}, "reading the DAT: " + (dir / "broken.dat") + ": "},
+      {{"--dat", dat, "--report", set + "/report.csv", set, dst},
+       "checking the report path: " + set +
+           "/report.csv: Lies in the ROM folder, where it could take a game's place and would be "
+           "listed as a game the next time"},
+  };
+  const auto unchanged = snapshot(dir.path());
+  for (const auto& c : refused) {
+    Result r = run(c.args);
+    EXPECT_EQ(r.status, kRefused) << r.err;
+    EXPECT_EQ(r.err.rfind("simplekavo-export: " + c.says, 0), 0u) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(snapshot(dir.path()), unchanged);
 }
 
 // Tests that run the program itself: what only a process shows (signals,
@@ -363,6 +574,34 @@ TEST_F(ExportProgramTest, OfTwoExportsAtOnceOneCompletesAndTheOtherIsRefused) {
                   "simplekavo-export: checking the destination: " + dst + "/ROMS0: File exists\n")
       << refusal;
   EXPECT_EQ(snapshot(dst), snapshot(alone));
+}
+
+// --check waits for an export writing to the same folder, rather than
+// reading a layout half made, and answers a signal as the export does.
+TEST_F(ExportProgramTest, ACheckWaitsForARunningExportAndAnswersSignals) {
+  addGames(40);
+  ASSERT_EQ(runChild(program({src, dst})).status, kExported);
+  PosixFileSystem files;
+  for (const bool interrupted : {false, true}) {
+    SCOPED_TRACE(interrupted ? "interrupted" : "waited for");
+    auto claim = files.lockDirectory(dst);  // as an export writing there holds it
+    ChildProcess check(program({"--check", src, dst}));
+    for (int tick = 0; tick < 100; ++tick) {  // a second, the claim held all along
+      EXPECT_FALSE(check.ended());
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (interrupted) check.signal(SIGINT);
+    claim.reset();
+    const auto r = check.wait();
+    EXPECT_EQ(r.status, interrupted ? 128 + SIGINT : kExported) << r.err;
+    EXPECT_NE(
+        r.err.find("simplekavo-export: waiting for the export writing to " + dst + " to finish\n"),
+        std::string::npos)
+        << r.err;
+    if (!interrupted) {
+      EXPECT_TRUE(r.out.ends_with(" copies: all match\n")) << r.out;
+    }
+  }
 }
 
 // Ctrl-C or SIGTERM during a long export: it takes back what it made and
@@ -498,6 +737,16 @@ TEST_F(ExportCommandTest, ProgressGoesToATerminalOnlyAndIsErasedAtTheEnd) {
 // written "?". A terminal is shown the records one a line in its own
 // UTF-8; a pipe gets the index's bytes. A name that loses characters is
 // warned of once, also when quiet, and marked in the plan.
+TEST_F(ExportCommandTest, AZippedRomsLostCharactersAreWarnedOfUnderTheNameItsRecordTakes) {
+  testing::writeArchive(src + "/T\u014dky\u014d.zip", "zip", {{"inside.gg", "rom"}});
+  const Result r = run({"-n", src, dst});
+  ASSERT_EQ(r.status, kExported) << r.err;
+  EXPECT_NE(r.err.find("warning: T\u014dky\u014d.gg: the console cannot show every character; "
+                       "the index names it \"T?ky?.gg\"\n"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(ExportCommandTest, RecordsReachATerminalReadableAndLostCharactersAreWarnedOf) {
   writeFile(src + "/Caf\u00e9.gg", std::string(1536, 'c'));
   writeFile(src + "/Mad\u014d Monogatari.sms", "rom");

@@ -38,9 +38,15 @@ std::string read(std::vector<std::string> args) {
   const std::pair<bool, const char*> flags[] = {
       {options.dryRun, "-n"},           {options.quiet, "-q"},
       {options.replace, "-r"},          {options.checksum, "-c"},
-      {!options.verify, "--no-verify"}, {options.check, "-k"}};
+      {!options.verify, "--no-verify"}, {options.check, "-k"},
+      {options.eject, "--eject"}};
   for (const auto& [set, flag] : flags)
     if (set) text << ' ' << flag;
+  if (options.onePerGame) text << " --one-per-game";
+  if (options.prefer) text << " prefer " << *options.prefer;
+  if (options.dat) text << " dat " << *options.dat;
+  if (options.datNames) text << " names dat";
+  if (options.report) text << " report " << *options.report;
   text << ": " << options.source << " -> " << options.destination;
   return text.str();
 }
@@ -75,9 +81,15 @@ TEST(ExportOptions, ReadsTheCommandLineAsGetoptLongDid) {
       {{"-rc", "--no-verify", "src", "dst"}, "filter *.* -r -c --no-verify: src -> dst"},
       {{"-k", "dst"}, "filter *.* -k:  -> dst"},
       {{"--check", "src", "dst"}, "filter *.* -k: src -> dst"},
-      // Long names cut short, when no other name begins alike.
-      {{"--rep", "--d", "--fil=x", "--in", "y", "src", "dst"},
+      // Long names cut short, when no other name begins alike: --report and
+      // --dat made "--rep" and "--d" stand for two options each.
+      {{"--repl", "--dr", "--fil=x", "--in", "y", "src", "dst"},
        "filter x index y -n -r: src -> dst"},
+      {{"--rep", "src", "dst"}, "bad: unknown option '--rep'"},
+      {{"--d", "src", "dst"}, "bad: unknown option '--d'"},
+      {{"--n", "src", "dst"}, "bad: unknown option '--n'"},
+      {{"--one", "--pref=JPN", "--da", "x.dat", "--na=dat", "--repo", "r.csv", "src", "dst"},
+       "filter *.* --one-per-game prefer JPN dat x.dat names dat report r.csv: src -> dst"},
       {{"--checks", "-r", "src", "dst"}, "filter *.* -r -c: src -> dst"},
       {{"--no", "src", "dst"}, "filter *.* --no-verify: src -> dst"},
       {{"--c", "src", "dst"}, "bad: unknown option '--c'"},
@@ -124,6 +136,34 @@ TEST(ExportOptions, ReadsTheCommandLineAsGetoptLongDid) {
       {{"-c", "src", "dst"}, "bad: --checksum needs --replace"},
       {{"-kr", "src", "dst"},
        "bad: --check changes nothing: it takes neither --replace nor --dry-run"},
+      // --eject follows an export, which a dry run and a check are not.
+      {{"--eject", "-r", "src", "dst"}, "filter *.* -r --eject: src -> dst"},
+      {{"--e", "src", "dst"}, "filter *.* --eject: src -> dst"},
+      {{"--eject", "-n", "src", "dst"},
+       "bad: --eject follows an export: it takes neither --check nor --dry-run"},
+      {{"-k", "--eject", "dst"},
+       "bad: --eject follows an export: it takes neither --check nor --dry-run"},
+      {{"--eject=now", "src", "dst"}, "bad: option '--eject' takes no value"},
+      // One version of each game, DATs and their names and report.
+      {{"--one-per-game", "src", "dst"}, "filter *.* --one-per-game: src -> dst"},
+      {{"--one-per-game", "--prefer", "usa, eur,JPN", "src", "dst"},
+       "filter *.* --one-per-game prefer usa, eur,JPN: src -> dst"},
+      {{"--dat", "x.dat", "--names", "own", "src", "dst"}, "filter *.* dat x.dat: src -> dst"},
+      {{"--prefer", "JPN", "src", "dst"}, "bad: --prefer needs --one-per-game"},
+      {{"--one-per-game", "--prefer", "USA,,JPN", "src", "dst"},
+       "bad: --prefer: a region is missing between the commas"},
+      {{"--one-per-game", "--prefer", "USA,US", "src", "dst"},
+       "bad: --prefer: \"US\" names USA a second time"},
+      {{"--one-per-game", "--prefer=", "src", "dst"},
+       "bad: --prefer: a region is missing between the commas"},
+      {{"--names", "DAT", "--dat", "x.dat", "src", "dst"}, "bad: --names takes dat or own"},
+      {{"--names", "dat", "src", "dst"}, "bad: --names dat needs --dat"},
+      {{"--report", "r.csv", "src", "dst"}, "bad: --report needs --dat"},
+      {{"--dat=", "src", "dst"}, "bad: --dat needs a file"},
+      {{"--dat", "x.dat", "--report=", "src", "dst"}, "bad: --report needs a file"},
+      {{"-k", "--one-per-game", "dst"},
+       "bad: --check takes the files and their names from the layout's manifest: it takes none "
+       "of --one-per-game, --prefer, --dat, --names or --report"},
   };
   for (const auto& c : cases) {
     std::string args;
@@ -156,7 +196,7 @@ TEST(ExportOptions, HelpListsTheOptionsOfTheTable) {
     EXPECT_LT(line.size(), 80u) << line;
     if (line.starts_with("  -") || line.starts_with("      --")) ++options;
   }
-  EXPECT_EQ(options, 11);
+  EXPECT_EQ(options, 17);
   EXPECT_NE(help.find("  -f, --filter PATTERN  export only the files that match PATTERN"),
             std::string::npos);
 }

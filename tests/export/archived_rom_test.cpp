@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <clocale>
 #include <functional>
@@ -264,6 +265,18 @@ TEST(ArchivedRom, OneRomAnArchiveIsFoundUnpackedOrRefusedWithTheReason) {
     if (c.damaged) damage(files, path, c.damaged);
     const auto format = archiveFormatOf(files.readFile(path).substr(0, 8));
     ASSERT_TRUE(format);
+    // What the file list reads of it, from its headers alone: as many files
+    // that may be the ROM as looking finds.
+    std::vector<std::string> held;
+    std::string unread;
+    try {
+      held = archiveFileNames(*files.openForReading(path), path, c.listed, *format);
+    } catch (const RunTimeError& error) {
+      unread = error.reason();
+    }
+    const auto candidates = std::count_if(held.begin(), held.end(), [&](const std::string& name) {
+      return mayBeRom(name, endingWith(c.filter));
+    });
     std::optional<ArchivedRom> rom;
     try {
       rom = lookIntoArchive(*files.openForReading(path), path, c.listed, *format,
@@ -272,9 +285,17 @@ TEST(ArchivedRom, OneRomAnArchiveIsFoundUnpackedOrRefusedWithTheReason) {
       EXPECT_EQ(c.name, "") << error.reason();
       EXPECT_EQ(error.path(), path);
       EXPECT_TRUE(error.reason().starts_with(c.reason)) << error.reason();
+      if (error.reason().starts_with("Holds no ")) {
+        EXPECT_EQ(candidates, 0);
+      }
+      if (error.reason().starts_with("Holds 2 ROMs")) {
+        EXPECT_EQ(candidates, 2);
+      }
       continue;
     }
     EXPECT_EQ(rom->name, c.name);
+    EXPECT_EQ(unread, "");
+    EXPECT_EQ(candidates, 1);
     std::string unpacked;
     try {
       unpackArchive(files, path, *rom,

@@ -15,6 +15,7 @@
 #include "export/rom_set_export.h"
 #include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
+#include "support/archive_files.h"
 #include "support/error_of.h"
 #include "support/export_fixture.h"
 #include "support/waitable.h"
@@ -212,6 +213,32 @@ TEST_F(ExportChecksTest, RefusedBeforeWritingLeavesEverythingAsItWas) {
 // program's, by a source or an index inside what it renames or removes (the
 // earlier groups, what an interrupted export left), and by a folder of the
 // user's under a name an interrupted export leaves. Nothing is touched.
+// Every source the checks refuse is named in the one message, the first as
+// the error and the rest in its note, so that a player fixes them together.
+TEST_F(ExportChecksTest, EveryRefusedSourceIsNamedAtOnce) {
+  addRoms({"Alpha.sms"});
+  std::string truncated = archiveBytes("zip", {{"Beta.sms", std::string(5000, 'b')}});
+  truncated.resize(truncated.size() / 2);
+  writeFile(source + "/Beta.zip", truncated);
+  writeFile(source + "/Gamma.zip",
+            archiveBytes("zip", {{"Gamma (USA).sms", "g"}, {"Gamma (Japan).sms", "j"}}));
+  writeFile(source + "/Delta.s,ms", "comma");
+  const auto error =
+      failure(request({"Alpha.sms", "Beta.zip", "Delta.s,ms", "Gamma.zip", "Missing.sms"}), files);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->path(), source + "/Delta.s,ms");  // the names come first
+  EXPECT_EQ(error->note(), "");
+  writeFile(source + "/Delta.sms", "no comma");
+  const auto all =
+      failure(request({"Alpha.sms", "Beta.zip", "Delta.sms", "Gamma.zip", "Missing.sms"}), files);
+  ASSERT_TRUE(all);
+  EXPECT_EQ(all->path(), source + "/Beta.zip");
+  EXPECT_TRUE(all->note().starts_with("Refused too:\n" + source + "/Gamma.zip: Holds 2 ROMs"))
+      << all->note();
+  EXPECT_TRUE(all->note().ends_with("\n" + source + "/Missing.sms: No such file or directory"))
+      << all->note();
+}
+
 TEST_F(ExportChecksTest, WhatAReplaceCannotTakeIsRefusedUntouched) {
   const Names names = games(0, 40);
   addRoms(names);

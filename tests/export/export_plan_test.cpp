@@ -11,10 +11,13 @@
 #include <functional>
 #include <optional>
 
+#include "export/layout_check.h"
 #include "export/quick_check.h"
 #include "export/rom_set_export.h"
 #include "platform/services/forwarding_file_system.h"
+#include "platform/services/progress.h"
 #include "support/archive_files.h"
+#include "support/error_of.h"
 #include "support/export_fixture.h"
 
 namespace kavo::testing {
@@ -125,6 +128,91 @@ TEST_F(ExportPlanTest, ThePlanOpensOnlyTheSourcesThatMayBeArchives) {
   EXPECT_TRUE(plan.archived(plan.count() - 1));
   EXPECT_GE(counting.opened, 1);
   EXPECT_EQ(counting.others, 0);
+}
+
+// Names given for the records (a DAT's): the index and the manifest take
+// them, a refresh finds the earlier copies by them, and a check of the
+// layout against its sources expects them; the copies keep their names.
+TEST_F(ExportPlanTest, RecordNamesGivenNameTheRecordsAndARefreshFindsThem) {
+  writeFile(source + "/alpha.zip", archiveBytes("zip", {{"alpha.sms", "rom a"}}));
+  addRoms({"beta.gg", "gamma.sms"});
+  ExportRequest asked = request({"alpha.zip", "beta.gg", "gamma.sms"});
+  asked.recordNames = {"Alpha (USA, Europe).sms", "", "Gamma (Japan).SMS"};
+  exportRomSet(asked, files);
+  const Tree tree = layoutSnapshot(destination);
+  EXPECT_EQ(tree.at("FILES.TXT"),
+            "Alpha (USA, Europe).sms,ROMS0\\0.sms\nbeta.gg,ROMS0\\1.gg\n"
+            "Gamma (Japan).SMS,ROMS0\\2.SMS\n" +
+                std::string(11, ' '));
+  EXPECT_EQ(tree.at("ROMS0/0.SMS"), "rom a");
+  EXPECT_EQ(tree.at("ROMS0/2.SMS"), romBytes("gamma.sms"));
+  const std::string manifest = readFile(destination + "/" + kManifestName);
+  EXPECT_NE(manifest.find("Gamma (Japan).SMS"), std::string::npos) << manifest;
+
+  SilentProgress silent;
+  const LayoutCheck check =
+      checkLayout(files, {destination, destination + "/FILES.TXT", source, {}}, silent);
+  EXPECT_TRUE(check.ours) << check.why;
+  EXPECT_EQ(check.differences, std::vector<std::string>{});
+
+  // A refresh with the same names reuses every copy; with the files' own
+  // names it finds none of the renamed ones in the earlier index.
+  ExportRequest again = asked;
+  again.replace = true;
+  EXPECT_EQ(exportRomSet(again, files).reused, 3u);
+  again.recordNames.clear();
+  EXPECT_EQ(exportRomSet(again, files).reused, 1u);
+}
+
+// A name given for a record is held to a record's rules and must keep its
+// copy's extension, the archive's ROM's for an archive; every such refusal
+// is named before anything is written.
+TEST_F(ExportPlanTest, RecordNamesGivenAreRefusedWhereTheIndexCannotHoldThem) {
+  writeFile(source + "/alpha.zip", archiveBytes("zip", {{"alpha.sms", "rom a"}}));
+  addRoms({"beta.gg", "gamma.sms"});
+  const Names names = {"alpha.zip", "beta.gg", "gamma.sms"};
+  const struct {
+    Names given;
+    std::string path, reason;
+  } cases[] = {
+      {{"", "Beta.sms", ""},
+       "beta.gg",
+       "Its name in the index, \"Beta.sms\", does not end with its copy's extension, \".gg\""},
+      {{"Alpha.zip", "", ""},
+       "alpha.zip",
+       "Its name in the index, \"Alpha.zip\", does not end with its copy's extension, "
+       "\".sms\""},
+      {{"", "", "Gamma\n(Japan).sms"},
+       "gamma.sms",
+       "Its name in the index, \"Gamma\n(Japan).sms\", contains a line break"},
+      {{"", "Beta.g,g", ""},
+       "beta.gg",
+       "Its name in the index, \"Beta.g,g\", has a comma in its extension, which would break "
+       "its record in the index"},
+  };
+  const Tree before = snapshot(root.path());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    ExportRequest asked = request(names);
+    asked.recordNames = c.given;
+    for (const bool planOnly : {false, true}) {
+      const auto error = errorOf<ExportFailure>([&] {
+        if (planOnly)
+          planFromSources(asked, files);
+        else
+          exportRomSet(asked, files);
+      });
+      ASSERT_TRUE(error);
+      EXPECT_TRUE(error->refused());
+      EXPECT_EQ(error->number(), ErrorNumber::BadFileName);
+      EXPECT_EQ(error->path(), source + "/" + c.path);
+      EXPECT_EQ(error->reason(), c.reason);
+    }
+  }
+  ExportRequest uneven = request(names);
+  uneven.recordNames = {"Alpha.sms"};
+  EXPECT_THROW(exportRomSet(uneven, files), std::invalid_argument);
+  EXPECT_EQ(snapshot(root.path()), before);
 }
 
 }  // namespace

@@ -21,6 +21,10 @@ TEST(Windows1252, ConvertsUtf8Names) {
       {"\u0100", "?"},               // Ā has no form
       {"a\u65e5b", "a?b"},           // one CJK character, one "?"
       {"\U0001F600", "?"},           // four-byte character
+      // Decomposed letters, as some systems spell them, are composed first.
+      {"Pok\u0065\u0301mon", "Pok\xe9mon"},  // e + combining acute
+      {"A\u030Angstr\u006F\u0308m", "\xc5ngstr\xf6m"},
+      {"Ma\u0304", "M?"},  // composes to ā, which has no form
   };
   for (const auto& [utf8, expected] : cases) {
     EXPECT_EQ(toWindows1252(utf8), expected) << utf8;

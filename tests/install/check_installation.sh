@@ -17,8 +17,11 @@ for program in simplekavo simplekavo-export; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program is not installed"
 done
 for program in simplekavo simplekavo-export; do
-  [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/$program" --version)" = "$program $version" ] ||
+  version_text=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/$program" --version)
+  [ "$(echo "$version_text" | head -1)" = "$program $version" ] ||
     fail "the installed $program does not say its version $version"
+  echo "$version_text" | grep -q "^License GPL-3.0-or-later" ||
+    fail "the installed $program does not say its licence"
   page=$prefix/share/man/man1/$program.1.gz
   [ -f "$page" ] || fail "share/man/man1/$program.1.gz is not installed"
   # man renders it without a complaint, names the program and its options.
@@ -43,12 +46,15 @@ appstreamcli validate --no-net "$metainfo" >"$scratch/appstream.out" 2>&1 ||
   fail "the AppStream metainfo is not valid: $(cat "$scratch/appstream.out")"
 grep -q "<release version=\"$version\"" "$metainfo" ||
   fail "the metainfo's release is not $version"
-grep -q "<launchable type=\"desktop-id\">simplekavo.desktop</launchable>" "$metainfo" ||
+id=org.simplekavo.SimpleKAVO
+grep -q "<id>$id</id>" "$metainfo" || fail "the metainfo's id is not $id"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
   fail "the metainfo does not launch the menu entry"
 
-entry=$prefix/share/applications/simplekavo.desktop
+# Named by the AppStream id, and handing the window the folder it is given.
+entry=$prefix/share/applications/$id.desktop
 desktop-file-validate "$entry" || fail "the menu entry is not valid"
-grep -qx 'Exec=simplekavo' "$entry" || fail "the menu entry starts something else"
+grep -qx 'Exec=simplekavo %f' "$entry" || fail "the menu entry starts something else"
 grep -qx 'Icon=simplekavo' "$entry" || fail "the menu entry names another icon"
 grep -qx 'Categories=Utility;' "$entry" || fail "the menu entry is not under Utility"
 for size in 32 48 64 128 256; do
@@ -65,7 +71,7 @@ for library in libqt6widgets6 libc6 qt6-qpa-plugins; do
 done
 contents=$(dpkg-deb -c "$package")
 for path in ./usr/bin/simplekavo ./usr/bin/simplekavo-export \
-            ./usr/share/applications/simplekavo.desktop \
+            ./usr/share/applications/org.simplekavo.SimpleKAVO.desktop \
             ./usr/share/icons/hicolor/48x48/apps/simplekavo.png \
             ./usr/share/man/man1/simplekavo-export.1.gz ./usr/share/man/man1/simplekavo.1.gz \
             ./usr/share/doc/simplekavo/copyright ./usr/share/doc/simplekavo/changelog.gz \

@@ -55,5 +55,27 @@ TEST(FilePattern, MatchesAsTheFileListPromises) {
         << "pattern \"" << c.pattern << "\", name \"" << c.name << "\"";
 }
 
+// A pattern that matches every name selects nothing: the list then looks
+// into no archive, and the export gets no filter. Each such pattern does
+// match every name; the others are told apart from it.
+TEST(FilePattern, KnowsWhenItMatchesEveryName) {
+  const struct {
+    const char* pattern;
+    bool everyName;
+  } cases[] = {
+      {"*.*", true},          {"*", true},     {"", true},
+      {" ; ", true},          {"**.*", true},  {"*.sms; *.*", true},
+      {"*.sms; *.gg", false}, {".*", false},   {"*.", false},
+      {"*.*.*", false},       {"*.**", false}, {"a*", false},
+  };
+  for (const auto& c : cases) {
+    const FilePattern pattern(c.pattern);
+    EXPECT_EQ(pattern.matchesEveryName(), c.everyName) << c.pattern;
+    if (!c.everyName) continue;
+    for (const char* name : {"README", "a.b", ".x", "x.", "Sonic (U) [!].sms"})
+      EXPECT_TRUE(pattern.matches(name)) << c.pattern << " " << name;
+  }
+}
+
 }  // namespace
 }  // namespace kavo

@@ -12,10 +12,6 @@ bool exists(FileSystem& files, const std::string& path) {
   return files.status(path).type != FileType::Missing;
 }
 
-void copyFile(FileSystem& files, const std::string& from, const std::string& to) {
-  files.copyInto(from, *files.openDirectory(paths::parent(to)), std::string(paths::leaf(to)));
-}
-
 std::optional<std::string> readAtMost(FileSystem& files, const std::string& path, std::size_t most,
                                       Reading reading) {
   std::unique_ptr<ReadableFile> file = files.openForReading(path, reading);

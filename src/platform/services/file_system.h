@@ -234,9 +234,6 @@ class FileSystem {
 // Whether anything, even a dangling link, stands at the path.
 bool exists(FileSystem& files, const std::string& path);
 
-// FileSystem::copyInto, to the path `to`.
-void copyFile(FileSystem& files, const std::string& from, const std::string& to);
-
 // The whole file, or nothing if it holds more than `most` bytes (reading
 // stops there). Answers an interruption between pieces.
 std::optional<std::string> readAtMost(FileSystem& files, const std::string& path, std::size_t most,

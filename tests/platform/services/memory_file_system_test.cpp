@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "platform/services/file_system_conformance.h"
+#include "support/copy_file.h"
 #include "support/error_of.h"
 
 namespace kavo::testing {

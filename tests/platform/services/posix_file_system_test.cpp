@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/services/file_system_conformance.h"
+#include "support/copy_file.h"
 #include "support/disk_files.h"
 #include "support/mounted_volume.h"
 
