@@ -13,6 +13,9 @@
 #    first then completes.
 # 3. Ctrl-C (Wine turns SIGINT into the console's Ctrl-C event) during a
 #    replace takes it back: E: is as it was, and the status is 130.
+# 4. A failure injected during a replace (every source rewritten while the
+#    export is stopped, so that the next copy finds its source changed)
+#    takes it back too: E: is as it was, and the export says why.
 # Without the Linux program (scripts/test windows builds it) the test is
 # skipped (77).
 set -euo pipefail
@@ -35,11 +38,14 @@ cleanup() {
 trap cleanup EXIT
 windows() { printf 'Z:%s' "${1//\//\\}"; }
 
-# The prefix is made on first use; E: is this test's alone (RESOURCE_LOCK).
-"$wine_run" "$program" --version >/dev/null
+# The prefix is this test's own, made on first use. E: is mapped before
+# Wine starts in it: a Wine already running there may not know the drive
+# yet ("Invalid function").
 roms=$scratch/roms
 stick=$scratch/stick
 mkdir -p "$roms" "$stick" "$scratch/linux"
+"$wine_run" "$program" --version >/dev/null
+wineserver -k 2>/dev/null || true
 ln -sfn "$stick" "$drive"
 names=("Alex Kidd in Miracle World.sms" "Café, the game.sms" "Madō Monogatari 日本.gg"
        "Sonic, the Hedgehog (E).sms" "Señor Ü.GG" "Zoë's Quest.sms")
@@ -53,8 +59,9 @@ done
 # Waits for the export `pid` to begin writing to E:, and stops it there.
 stop_when_writing() {
   local pid=$1 waited=0
-  until [[ -e $stick/FILES.TXT.simplekavo-new ]]; do
-    kill -0 "$pid" 2>/dev/null || fail "the export ended before it was seen writing"
+  until compgen -G "$stick/*.simplekavo-new" >/dev/null; do
+    kill -0 "$pid" 2>/dev/null ||
+      fail "the export ended before it was seen writing: $(cat "$scratch"/*.out)"
     ((++waited < 6000)) || fail "the export never began writing"
     sleep 0.01
   done
@@ -85,7 +92,7 @@ diff -r -x KAVOSUMS.TXT "$scratch/linux" "$stick" || fail "E: holds other bytes 
 manifest() { awk -F'\t' '{ split($1, f, " "); print f[1], f[2], f[3], f[4], f[9] "\t" $2 }' "$1"; }
 diff <(manifest "$scratch/linux/KAVOSUMS.TXT") <(manifest "$stick/KAVOSUMS.TXT") ||
   fail "the manifests differ"
-grep -qa "^Caf.*, the game.sms,ROMS0\\\\1.sms" "$stick/FILES.TXT" ||
+LC_ALL=C grep -qa "^Caf.*, the game.sms,ROMS0\\\\1.sms" "$stick/FILES.TXT" ||
   fail "the index does not hold the name with a comma: $(head -3 "$stick/FILES.TXT")"
 
 # 3: Ctrl-C during a replace of another list takes it back.
@@ -107,4 +114,20 @@ grep -q "The destination was left as it was" "$scratch/third.out" ||
 after=$(cd "$stick" && find . -type f -exec sha256sum {} + | sort)
 [[ $before == "$after" ]] || fail "E: is not as it was after Ctrl-C"
 [[ -z $(find "$stick" -name '*.simplekavo-*') ]] || fail "Ctrl-C left staged files on E:"
-echo "E: holds what Linux writes; a second export was refused; Ctrl-C took a replace back"
+
+# 4: a failure injected during a replace takes it back.
+"$wine_run" "$program" --replace "$(windows "$roms")" 'E:\' >"$scratch/fourth.out" 2>&1 &
+fourth=$!
+stop_when_writing "$fourth"
+for rom in "$roms"/*; do printf 'changed' >>"$rom"; done
+kill -CONT "$fourth"
+status=0
+wait "$fourth" || status=$?
+[[ $status != 0 && $status != 130 ]] ||
+  fail "the failed export gave status $status: $(cat "$scratch/fourth.out")"
+grep -q "The destination was left as it was" "$scratch/fourth.out" ||
+  fail "the take-back was not said: $(cat "$scratch/fourth.out")"
+after=$(cd "$stick" && find . -type f -exec sha256sum {} + | sort)
+[[ $before == "$after" ]] || fail "E: is not as it was after the failure"
+[[ -z $(find "$stick" -name '*.simplekavo-*') ]] || fail "the failure left staged files on E:"
+echo "E: holds what Linux writes; a second export was refused; Ctrl-C and a failure took a replace back"

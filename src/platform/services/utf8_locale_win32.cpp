@@ -15,6 +15,7 @@
 // (after windows.h)
 #include <locale.h>
 
+#include <mutex>
 #include <string>
 
 #include "platform/services/utf8_locale.h"
@@ -28,9 +29,19 @@ struct Saved {
   std::string locale;
 };
 
+// The run time's locale calls, one thread at a time. Even with a locale per
+// thread, setlocale reads and counts the process's locale data, and two
+// threads changing their locales at once (archives looked into side by
+// side) crash it under Wine now and then.
+std::mutex& localeCalls() {
+  static std::mutex calls;
+  return calls;
+}
+
 }  // namespace
 
 Utf8ThreadLocale::Utf8ThreadLocale() {
+  const std::lock_guard lock(localeCalls());
   const int mode = ::_configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
   const char* current = ::setlocale(LC_CTYPE, nullptr);
   auto* saved = new Saved{mode, current ? current : "C"};
@@ -40,6 +51,7 @@ Utf8ThreadLocale::Utf8ThreadLocale() {
 }
 
 Utf8ThreadLocale::~Utf8ThreadLocale() {
+  const std::lock_guard lock(localeCalls());
   auto* saved = static_cast<Saved*>(previous_);
   ::setlocale(LC_CTYPE, saved->locale.c_str());
   ::_configthreadlocale(saved->mode);

@@ -16,6 +16,7 @@
 #include "platform/services/file_system_conformance.h"
 #include "platform/services/paths.h"
 #include "platform/services/win32_host.h"
+#include "support/copy_file.h"
 #include "support/error_of.h"
 #include "support/win32_disk_files.h"
 
