@@ -9,9 +9,14 @@
 # the installer under Wine.
 
 # Where the DLLs come from: the cache's Qt, the cross compiler's run time.
-set(KAVO_MINGW_RUNTIME_DIRS
-    /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib
-    CACHE STRING "Folders holding MinGW's run-time DLLs")
+# (On Windows itself, MSYS2's MINGW64 keeps them beside the compiler.)
+if(CMAKE_HOST_WIN32)
+  get_filename_component(compiler_bin ${CMAKE_CXX_COMPILER} DIRECTORY)
+  set(runtime_dirs ${compiler_bin})
+else()
+  set(runtime_dirs /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+endif()
+set(KAVO_MINGW_RUNTIME_DIRS ${runtime_dirs} CACHE STRING "Folders holding MinGW's run-time DLLs")
 set(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
 foreach(dll IN LISTS runtime)
   find_file(KAVO_DLL_${dll} ${dll} PATHS ${KAVO_MINGW_RUNTIME_DIRS} NO_DEFAULT_PATH
