@@ -57,3 +57,9 @@ set(ENV{PKG_CONFIG_LIBDIR} "${KAVO_WINDOWS_CACHE}/prefix/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 unset(ENV{PKG_CONFIG_SYSROOT_DIR})
 set(PKG_CONFIG_ARGN --static CACHE STRING "Arguments pkg-config is given")
+
+# zlib is linked statically, the cache's copy, as pkg-config gives it to the
+# libraries that need it; FindZLIB would take the DLL's import library from
+# the MinGW sysroot, and both in one program define everything twice.
+set(ZLIB_ROOT "${KAVO_WINDOWS_CACHE}/prefix" CACHE PATH "The zlib FindZLIB finds")
+set(ZLIB_USE_STATIC_LIBS ON CACHE BOOL "Link zlib statically")

@@ -11,9 +11,9 @@
 #include "app/application_host.h"
 #include "platform/qt/qt_program_end.h"
 #include "platform/services/current_directory.h"
+#include "platform/services/host_file_system.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
-#include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "ui/form1.h"
 #include "ui/program_icon.h"
@@ -99,7 +99,9 @@ std::optional<int> readCommandLine(int argc, char** argv, FileSystem& files, std
 }  // namespace
 
 int runApplication(int argc, char** argv) {
-  PosixFileSystem files;
+  application_host::useStartingConsole();
+  const std::unique_ptr<FileSystem> host = hostFileSystem();
+  FileSystem& files = *host;
   std::string start;
   if (const std::optional<int> status = readCommandLine(argc, argv, files, start)) return *status;
   // Without a display Qt aborts with a long story; one line says it better.

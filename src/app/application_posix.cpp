@@ -9,6 +9,8 @@
 
 namespace kavo::application_host {
 
+void useStartingConsole() {}
+
 std::string whyNoWindow() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
     const char* value = std::getenv(name);

@@ -29,9 +29,9 @@
 #include "platform/services/console.h"
 #include "platform/services/current_directory.h"
 #include "platform/services/drive_eject.h"
+#include "platform/services/host_file_system.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
-#include "platform/services/posix_file_system.h"
 #include "platform/services/run_time_error.h"
 #include "text/counts.h"
 #include "version.h"
@@ -252,7 +252,8 @@ std::unique_ptr<DirectoryLock> claimForCheck(FileSystem& files, const std::strin
 
 // --check: reads the layout in DEST back and lists what differs.
 int checkWith(const Options& options, std::ostream& out, std::ostream& err, Terminal terminal) {
-  PosixFileSystem files;
+  const std::unique_ptr<FileSystem> host = hostFileSystem();
+  FileSystem& files = *host;
   LayoutCheckRequest request{options.destination,
                              layout::indexPathFromAnswer(fromWorkingDirectory(
                                  options.index.value_or(proposedIndexPath(options.destination)))),
@@ -291,7 +292,8 @@ int exportWith(const Options& options, std::ostream& out, std::ostream& err, Ter
   auto shownOnOut = [&](std::string_view text) {
     return terminal.outIsTerminal ? terminalSafe(text) : std::string(text);
   };
-  PosixFileSystem files;
+  const std::unique_ptr<FileSystem> host = hostFileSystem();
+  FileSystem& files = *host;
   ExportRequest request{options.destination, options.source, {}, {}};
   try {
     request.names = listFiles(files, options.source, FilePattern(options.filter));

@@ -10,6 +10,7 @@
 
 #include "controls/list_looks.h"
 #include "listing/directory_listing.h"
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
@@ -20,7 +21,7 @@ constexpr int kPathRole = Qt::UserRole;
 constexpr int kLevelRole = Qt::UserRole + 1;
 constexpr int kIndentPerLevel = 8;
 
-// Indents each entry by its depth below "/".
+// Indents each entry by its depth below the root ("/", "C:\\").
 class IndentingDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -42,32 +43,6 @@ class IndentingDelegate : public QStyledItemDelegate {
   }
 };
 
-// The components of `path` taken against `base` when it is relative, with
-// "." and ".." applied as text; symbolic links are kept as they are named.
-std::vector<std::string> componentsOf(const std::string& path, const std::string& base) {
-  std::vector<std::string> parts;
-  const std::string full = path.starts_with('/') ? path : base + "/" + path;
-  size_t start = 0;
-  while (start < full.size()) {
-    size_t end = full.find('/', start);
-    if (end == std::string::npos) end = full.size();
-    std::string part = full.substr(start, end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(std::move(part));
-    }
-    start = end + 1;
-  }
-  return parts;
-}
-
-std::string joinComponents(const std::vector<std::string>& parts, size_t count) {
-  std::string path;
-  for (size_t i = 0; i < count; ++i) path += "/" + parts[i];
-  return path.empty() ? "/" : path;
-}
-
 QString shown(const std::string& bytes) {
   return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
@@ -80,8 +55,8 @@ DirListBox::DirListBox(FileSystem& files, Guard guard, const std::string& startD
   setItemDelegate(new IndentingDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   showWholeNames(this);
-  const std::vector<std::string> parts = componentsOf(startDirectory, "/");
-  const std::string start = joinComponents(parts, parts.size());
+  const paths::Components parts = paths::components(startDirectory, startDirectory);
+  const std::string start = paths::fromComponents(parts, parts.names.size());
   std::vector<std::string> subdirectories;
   try {
     subdirectories = listSubdirectories(files_, start);
@@ -92,8 +67,8 @@ DirListBox::DirListBox(FileSystem& files, Guard guard, const std::string& startD
 }
 
 void DirListBox::setPath(const std::string& path) {
-  const std::vector<std::string> parts = componentsOf(path, path_);
-  const std::string target = joinComponents(parts, parts.size());
+  const paths::Components parts = paths::components(path, path_);
+  const std::string target = paths::fromComponents(parts, parts.names.size());
   const std::vector<std::string> subdirectories = listSubdirectories(files_, target);
   const bool changed = target != path_;
   showDirectory(target, subdirectories);
@@ -119,14 +94,18 @@ void DirListBox::showDirectory(const std::string& path,
     item->setData(kPathRole, QByteArray::fromStdString(full));
     item->setData(kLevelRole, level);
   };
-  const std::vector<std::string> parts = componentsOf(path, "/");
-  add(open, "/", "/", 0);
-  for (size_t i = 0; i < parts.size(); ++i)
-    add(open, parts[i], joinComponents(parts, i + 1), static_cast<int>(i + 1));
-  const int level = static_cast<int>(parts.size()) + 1;
-  for (const std::string& name : subdirectories)
-    add(closed, name, path == "/" ? "/" + name : path + "/" + name, level);
-  setCurrentRow(static_cast<int>(parts.size()));
+  paths::Components parts = paths::components(path, path);
+  const std::size_t depth = parts.names.size();
+  add(open, parts.root, parts.root, 0);
+  for (size_t i = 0; i < depth; ++i)
+    add(open, parts.names[i], paths::fromComponents(parts, i + 1), static_cast<int>(i + 1));
+  const int level = static_cast<int>(depth) + 1;
+  for (const std::string& name : subdirectories) {
+    parts.names.push_back(name);
+    add(closed, name, paths::fromComponents(parts, depth + 1), level);
+    parts.names.pop_back();
+  }
+  setCurrentRow(static_cast<int>(depth));
 }
 
 void DirListBox::openHighlighted() {

@@ -133,8 +133,9 @@ FileStatus claimDestination(FileSystem& files, const std::string& destination,
 IndexPlace checkIndexPath(const ExportRequest& request, const FileStatus& destination,
                           FileSystem& files, DirectoryClaims& claims) {
   const std::string& answer = request.indexPath;  // as the user gave it
-  // A relative answer (the prompt's own example, C:\) would name a file in
-  // whatever the working directory happens to be.
+  // A relative answer (on POSIX the prompt's own example, C:\) would name a
+  // file in whatever the working directory happens to be. (On Windows the
+  // example is a full path, to a folder, refused below.)
   if (!paths::isAbsolute(answer))
     throw RunTimeError(ErrorNumber::BadFileName, answer,
                        std::string("Not a full path to a file, such as ") + kIndexPathExample);

@@ -5,12 +5,14 @@
 
 #include <string>
 
+#include "platform/services/paths.h"
 #include "platform/services/run_time_error.h"
 
 namespace kavo {
 
 // The full path to an index that the messages give as an example.
-inline constexpr char kIndexPathExample[] = "/media/usb/FILES.TXT";
+inline constexpr const char* kIndexPathExample =
+    paths::kHost.driveLetters ? "E:\\FILES.TXT" : "/media/usb/FILES.TXT";
 
 // What the player can do about a refused or failed export, in one line
 // ("Move or delete it, then export again."); empty where the message says

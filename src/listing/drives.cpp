@@ -11,7 +11,8 @@
 namespace kavo {
 
 std::string driveText(const std::string& mountPoint, const std::string& label) {
-  return label.empty() ? mountPoint : mountPoint + " [" + label + "]";
+  const std::string shown = drives_host::shownName(mountPoint);
+  return label.empty() ? shown : shown + " [" + label + "]";
 }
 
 std::vector<Drive> selectDrives(const std::vector<Volume>& volumes,

@@ -21,12 +21,13 @@ struct Drive {
   std::string mountPoint;
 };
 
-// The text a drive list shows for a volume: its mount point, followed by its
-// label in brackets when it has one ("/media/ana/USB [GAMES]").
+// The text a drive list shows for a volume: its mount point (on Windows a
+// drive's letter), followed by its label in brackets when it has one
+// ("/media/ana/USB [GAMES]", "e: [USBSTICK]").
 std::string driveText(const std::string& mountPoint, const std::string& label);
 
 // The drives a user can pick from the mounted volumes: those that hold a real
-// file system, always "/" and `currentVolume` (the mount point of the volume
+// file system, always "/" (on POSIX) and `currentVolume` (the mount point of the volume
 // that holds the program's start directory; a tmpfs is kept only when it is that
 // one), each mount point once, in mount-point order.
 std::vector<Drive> selectDrives(const std::vector<Volume>& volumes,

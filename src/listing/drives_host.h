@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// The host's rules for the drive list (drives_posix.cpp): which volumes hold
+// The host's rules for the drive list (drives_posix.cpp, drives_win32.cpp): which volumes hold
 // anyone's files, which drives are always there, and where a drive's files
 // lie. drives.cpp picks and orders the drives by them.
 namespace kavo::drives_host {
@@ -21,5 +21,9 @@ const std::vector<std::string>& alwaysOffered();
 // Whether `path` lies on the drive mounted at `mountPoint`: is it, or lies
 // below it.
 bool holds(const std::string& mountPoint, const std::string& path);
+
+// How a drive list names the drive mounted at `mountPoint`: the mount point
+// itself ("/media/ana/USB"), or on Windows a drive's letter ("e:").
+std::string shownName(const std::string& mountPoint);
 
 }  // namespace kavo::drives_host

@@ -31,4 +31,6 @@ bool holds(const std::string& mountPoint, const std::string& path) {
          (path.size() == mountPoint.size() || paths::isSeparator(path[mountPoint.size()]));
 }
 
+std::string shownName(const std::string& mountPoint) { return mountPoint; }
+
 }  // namespace kavo::drives_host

@@ -6,14 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <latch>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/waitable.h"
+
 namespace kavo {
 namespace {
+
+using testing::Waitable;
+const auto isTrue = [](bool value) { return value; };
 
 // In each round the last job handed in finishes first, the others waiting
 // for it. They are still taken back in the order handed in, each with its
@@ -22,13 +26,13 @@ TEST(CopyWorkers, JobsFinishInAnyOrderAndAreTakenBackInTheirOwn) {
   CopyWorkers workers(4, 3);
   std::vector<std::atomic<bool>> done(12);
   for (std::size_t round = 0; round < 4; ++round) {
-    std::latch lastDone(1);
+    Waitable<bool> lastDone;
     for (std::size_t k = 0; k < 3; ++k) {
       const std::size_t job = 3 * round + k;
       workers.handIn({job, job + 1}, [&, job, k] {
-        if (k < 2) lastDone.wait();
+        if (k < 2) lastDone.waitUntil(isTrue);
         done[job] = true;
-        if (k == 2) lastDone.count_down();
+        if (k == 2) lastDone.set(true);
       });
     }
     EXPECT_FALSE(workers.hasRoom());
@@ -46,7 +50,7 @@ TEST(CopyWorkers, JobsFinishInAnyOrderAndAreTakenBackInTheirOwn) {
 // running starts.
 TEST(CopyWorkers, TheEarliestFailureComesBackOnceNothingRuns) {
   CopyWorkers workers(3, 8);
-  std::latch fourFailed(1);
+  Waitable<bool> fourFailed;
   std::atomic<bool> takingBack = false, threeFinished = false, laterStarted = false;
   std::atomic<int> started = 0;
   auto job = [&](std::size_t j, std::function<void()> work) {
@@ -58,20 +62,20 @@ TEST(CopyWorkers, TheEarliestFailureComesBackOnceNothingRuns) {
   job(0, [] {});
   job(1, [] {});
   job(2, [&] {
-    fourFailed.wait();
+    fourFailed.waitUntil(isTrue);
     throw std::runtime_error("job 2");
   });
   job(3, [&] {
-    fourFailed.wait();
+    fourFailed.waitUntil(isTrue);
     // Still running when job 4's failure is known and taking back begins.
     while (!takingBack || !workers.failed()) std::this_thread::yield();
     threeFinished = true;
   });
   job(4, [&] {
-    fourFailed.count_down();
+    fourFailed.set(true);
     throw std::runtime_error("job 4");
   });
-  fourFailed.wait();
+  fourFailed.waitUntil(isTrue);
   for (std::size_t j = 5; j < 8; ++j) job(j, [&] { laterStarted = true; });
   std::size_t takenBack = 0;  // jobs 0 and 1, if taken before the failure
   try {

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
-#include <latch>
 #include <thread>
 
 #include "export/manifest.h"
@@ -20,6 +18,7 @@
 #include "support/archive_files.h"
 #include "support/error_of.h"
 #include "support/export_fixture.h"
+#include "support/waitable.h"
 #include "support/watching_file_system.h"
 
 namespace kavo::testing {
@@ -61,6 +60,9 @@ TEST_F(ExportChecksTest, RefusedBeforeWritingLeavesEverythingAsItWas) {
       where->makeLink(expand(target, root), expand(at, root));
     };
   };
+  const std::string kNotFullPath = paths::kHost.driveLetters
+                                       ? "Not a full path to a file, such as E:\\FILES.TXT"
+                                       : "Not a full path to a file, such as /media/usb/FILES.TXT";
   const Case cases[] = {
       {"the answer's directory is missing", nothing, three, "ROOT/usb/missing/FILES.TXT",
        ErrorNumber::PathNotFound, "ROOT/usb/missing/FILES.TXT", "No such file or directory"},
@@ -70,10 +72,11 @@ TEST_F(ExportChecksTest, RefusedBeforeWritingLeavesEverythingAsItWas) {
       {"the answer names a directory as typed",
        [&](const std::string& root) { makeDirectories(root + "/usb/out"); }, three, "ROOT/usb/out",
        ErrorNumber::PathFileAccessError, "ROOT/usb/out", "Is a directory"},
+      // On Windows the example is a full path, to a drive's root folder.
       {"the answer is the prompt's own example", nothing, three, "C:\\", ErrorNumber::BadFileName,
-       "C:\\", "Not a full path to a file, such as /media/usb/FILES.TXT"},
+       "C:\\", paths::kHost.driveLetters ? "Names a folder, not a file" : kNotFullPath},
       {"the answer is a relative path", nothing, three, "usb/FILES.TXT", ErrorNumber::BadFileName,
-       "usb/FILES.TXT", "Not a full path to a file, such as /media/usb/FILES.TXT"},
+       "usb/FILES.TXT", kNotFullPath},
       {"the answer ends with a separator", nothing, three, "ROOT/usb/", ErrorNumber::BadFileName,
        "ROOT/usb/", "Names a folder, not a file"},
       {"FILES.TXT is a symbolic link to a source", link("../roms/Alpha.sms", "ROOT/usb/FILES.TXT"),
@@ -393,29 +396,27 @@ TEST_F(ExportChecksTest, ARefusalAmongTheSourcesWaitsForTheLooksInFlight) {
   where->removeAll(source + "/0 Index.gg");
   writeFile(destination + "/FILES.TXT", "an earlier index");
   where->makeLink(destination + "/FILES.TXT", source + "/0 Index.gg");
-  std::latch release(1);
-  std::atomic<int> running = 0;
-  std::atomic<bool> indexLooked = false;
+  const auto isTrue = [](bool value) { return value; };
+  Waitable<bool> release, indexLooked;
+  Waitable<int> running;
   WatchingFileSystem slow(files, [&](FileCall call, const std::string& path, const std::string&) {
     if (call != FileCall::Look) return;
     if (path == source + "/0 Index.gg") {
-      for (int now = running; now < 3; now = running) running.wait(now);
-      indexLooked = true;
-      indexLooked.notify_all();
+      running.waitUntil([](int now) { return now >= 3; });
+      indexLooked.set(true);
     } else if (path.starts_with(source + "/Game")) {
-      ++running;
-      running.notify_all();
-      release.wait();
-      --running;
+      running.change([](int& now) { ++now; });
+      release.waitUntil(isTrue);
+      running.change([](int& now) { --now; });
     }
   });
   std::thread releaser([&] {
-    indexLooked.wait(false);
-    release.count_down();
+    indexLooked.waitUntil(isTrue);
+    release.set(true);
   });
   auto error = failure(request(names), slow);
   releaser.join();
-  EXPECT_EQ(running, 0);
+  EXPECT_EQ(running.get(), 0);
   ASSERT_TRUE(error);
   EXPECT_TRUE(error->refused());
   EXPECT_EQ(error->reason(), "Is one of the files to export (" + source + "/0 Index.gg)");

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "platform/services/utf8_locale.h"
+#include "text/utf8.h"
 
 namespace kavo::testing {
 
@@ -78,7 +79,12 @@ std::string archiveBytes(const std::string& format, const std::vector<Member>& m
     std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
                                                                    archive_entry_free);
     const bool directory = member.name.ends_with('/');
+#ifdef _WIN32
+    // libarchive on Windows takes names whole only as wide text.
+    archive_entry_copy_pathname_w(entry.get(), utf8::toWide(member.name).c_str());
+#else
     archive_entry_set_pathname_utf8(entry.get(), member.name.c_str());
+#endif
     archive_entry_set_filetype(entry.get(), directory ? AE_IFDIR : AE_IFREG);
     archive_entry_set_perm(entry.get(), directory ? 0755 : 0644);
     archive_entry_set_size(entry.get(), static_cast<la_int64_t>(member.bytes.size()));

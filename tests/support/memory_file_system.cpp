@@ -201,7 +201,9 @@ class MemoryFileSystem::Lock final : public DirectoryLock {
   NodePtr directory_;
 };
 
-MemoryFileSystem::MemoryFileSystem() : root_(paths::kHost.driveLetters ? "C:\\memory" : "/memory") {
+// On Windows a drive's path, written with "/" as the tests write theirs
+// (paths keep the separator they are written with).
+MemoryFileSystem::MemoryFileSystem() : root_(paths::kHost.driveLetters ? "C:/memory" : "/memory") {
   volumes_.push_back(std::make_unique<Volume>(Volume{plentyOfSpace(), {}, 1}));
   top_ = newNode(FileType::Directory, *volumes_.front());
   makeDirectories(root_.path());

@@ -3,14 +3,16 @@
 
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
 
 namespace kavo::testing {
 
-// A fresh directory under $TMPDIR (or /tmp), removed with all it holds when
-// the object goes.
+// A fresh directory under $TMPDIR (or /tmp; on Windows the user's
+// temporary folder), removed with all it holds when the object goes. Its
+// path and those made with `/` are written with the host's separator.
 class TempDirectory {
  public:
   TempDirectory();
@@ -25,6 +27,11 @@ class TempDirectory {
  private:
   std::string path_;
 };
+
+// A path of the program's (UTF-8) as the standard library takes it, and
+// back: on Windows a std::string would be read in the ANSI code page.
+std::filesystem::path hostPath(const std::string& path);
+std::string textOf(const std::filesystem::path& path);
 
 void writeFile(const std::string& path, std::string_view bytes);
 std::string readFile(const std::string& path);

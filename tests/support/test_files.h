@@ -64,6 +64,16 @@ class TestFiles {
   virtual bool onDisk() const = 0;
   // Whether this process may do anything whatever the permissions (root).
   virtual bool superuser() const { return false; }
+
+  // What a POSIX host has and Windows has not: symbolic links and FIFOs
+  // that a test can make (makeLink, makeFifo), a directory's link count of
+  // 2 plus its subdirectories, devices at /dev, and the C library's words
+  // for each failure ("No such file or directory"; Windows gives its own).
+  virtual bool posixSemantics() const { return true; }
+  // Whether denyAccess() takes effect: not for root, nor under Wine.
+  virtual bool deniesAccess() const { return !superuser(); }
+  // The unit, in nanoseconds, a file's times are kept in: 100 on Windows.
+  virtual std::uint32_t timeGrain() const { return 1; }
 };
 
 }  // namespace kavo::testing

@@ -33,8 +33,8 @@ class Form1BrowsingTest : public QObject {
     QCOMPARE(s.file1()->entries(), Names{"notes.txt"});
 
     // Opening another directory keeps the pattern in force.
-    s.open(s.dirList("Dir1"), s.roms + "/more");
-    QCOMPARE(s.file1()->directory(), s.roms + "/more");
+    s.open(s.dirList("Dir1"), at(s.roms, "more"));
+    QCOMPARE(s.file1()->directory(), at(s.roms, "more"));
     QCOMPARE(s.file1()->entries(), Names{});
     s.open(s.dirList("Dir1"), s.roms);
 
@@ -54,21 +54,21 @@ class Form1BrowsingTest : public QObject {
     QCOMPARE(dir1->path(), s.roms);  // only highlighted
     QCOMPARE(s.file1()->directory(), s.roms);
     QTest::keyClick(dir1, Qt::Key_Return);
-    QCOMPARE(dir1->path(), s.roms + "/Extra");
-    QCOMPARE(s.file1()->directory(), s.roms + "/Extra");
+    QCOMPARE(dir1->path(), at(s.roms, "Extra"));
+    QCOMPARE(s.file1()->directory(), at(s.roms, "Extra"));
     QCOMPARE(dir1->currentItem()->text(), QString("Extra"));
 
     // The destination list moves alone.
     DirListBox* dir2 = s.dirList("Dir2");
     s.open(dir2, s.dir.path());
     QCOMPARE(dir2->path(), s.dir.path());
-    QCOMPARE(s.file1()->directory(), s.roms + "/Extra");
+    QCOMPARE(s.file1()->directory(), at(s.roms, "Extra"));
 
     // Double-clicking an ancestor opens it.
     const QRect rect = dir1->visualItemRect(dir1->item(0));
     QTest::mouseDClick(dir1->viewport(), Qt::LeftButton, {}, rect.center());
-    QCOMPARE(dir1->path(), std::string("/"));
-    QCOMPARE(s.file1()->directory(), std::string("/"));
+    QCOMPARE(dir1->path(), rootOf(s.roms));
+    QCOMPARE(s.file1()->directory(), rootOf(s.roms));
   }
 
   // In both directory lists the open directory and its ancestors show an
@@ -132,11 +132,12 @@ class Form1BrowsingTest : public QObject {
 
   void drivesMoveTheirDirectoryListAndTheSourceFileList() {
     Session s;
-    makeDirectories(s.dir / "card/games");
-    writeFile(s.dir / "card/Alpha.sms", "a");
+    makeDirectories(at(s.dir.path(), "card/games"));
+    writeFile(at(s.dir.path(), "card/Alpha.sms"), "a");
     // A mount point may itself look like a labelled one.
     makeDirectories(s.dir / "odd [name]");
-    const std::vector<Drive> drives = {{"/", "/"},
+    const std::string root = rootOf(s.roms);
+    const std::vector<Drive> drives = {{root, root},
                                        {s.dir / "card [GAMES]", s.dir / "card"},
                                        {s.dir.path(), s.dir.path()},
                                        {s.dir / "odd [name] [LBL]", s.dir / "odd [name]"}};
@@ -168,7 +169,7 @@ class Form1BrowsingTest : public QObject {
     // A stick plugged in since: the list reads the drives again when it is
     // opened, and keeps the one chosen.
     std::vector<Drive> plugged = drives;
-    plugged.insert(plugged.begin() + 1, {s.dir / "stick [NEW]", s.dir / "card/games"});
+    plugged.insert(plugged.begin() + 1, {s.dir / "stick [NEW]", at(s.dir.path(), "card/games")});
     drive2->setDriveSource([&] { return plugged; });
     drive2->showPopup();
     drive2->hidePopup();
@@ -180,8 +181,9 @@ class Form1BrowsingTest : public QObject {
 
   void anUnreadableDriveOrDirectoryIsReportedAndTheWindowStays() {
     Session s;
-    const std::vector<Drive> drives = {
-        {"/", "/"}, {s.dir.path(), s.dir.path()}, {s.dir / "reader [SD]", s.dir / "reader"}};
+    const std::vector<Drive> drives = {{rootOf(s.roms), rootOf(s.roms)},
+                                       {s.dir.path(), s.dir.path()},
+                                       {s.dir / "reader [SD]", s.dir / "reader"}};
     for (const char* name : {"Drive1", "Drive2"}) {
       DriveListBox* drive = s.drive(name);
       drive->setDrives(drives);
@@ -194,8 +196,8 @@ class Form1BrowsingTest : public QObject {
     QVERIFY(s.dialogs.messages[0].text.find(s.dir / "reader") != std::string::npos);
 
     // A directory that went away after it was listed.
-    QVERIFY(::rmdir((s.roms + "/Extra").c_str()) == 0);
-    s.open(s.dirList("Dir1"), s.roms + "/Extra");
+    QVERIFY(std::filesystem::remove(hostPath(at(s.roms, "Extra"))));
+    s.open(s.dirList("Dir1"), at(s.roms, "Extra"));
     QCOMPARE(s.dialogs.messages.size(), size_t(3));
 
     QCOMPARE(s.dirList("Dir1")->path(), s.roms);

@@ -25,7 +25,7 @@ class Form1OnePerGameTest : public QObject {
           "Sonic the Hedgehog (Europe).sms", "Sonic the Hedgehog (USA).sms",
           "Sonic the Hedgehog (Japan) (Rev 1).sms", "Sonic the Hedgehog (Beta).gg",
           "Bad Game (Europe) [b].sms"})
-      writeFile(set + "/" + name, std::string("rom:") + name);
+      writeFile(at(set, name), std::string("rom:") + name);
     s.open(s.dirList("Dir1"), s.dir.path());
     s.open(s.dirList("Dir1"), set);
   }
@@ -100,14 +100,14 @@ class Form1OnePerGameTest : public QObject {
     const std::string out = s.dir / "out";
     s.open(s.dirList("Dir2"), s.dir.path());
     s.open(s.dirList("Dir2"), out);
-    s.dialogs.answers = {out + "/FILES.TXT"};
+    s.dialogs.answers = {at(out, "FILES.TXT")};
     QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
     QCOMPARE(s.programEnd.ends, 1);
-    QCOMPARE(readFile(out + "/FILES.TXT"),
+    QCOMPARE(readFile(at(out, "FILES.TXT")),
              "Alex Kidd in Miracle World (Japan).sms,ROMS0\\0.sms\n"
              "Sonic the Hedgehog (Japan) (Rev 1).sms,ROMS0\\1.sms\n" +
                  std::string(10, ' '));
-    QCOMPARE(readFile(out + "/ROMS0/1.SMS"),
+    QCOMPARE(readFile(at(out, "ROMS0/1.SMS")),
              std::string("rom:Sonic the Hedgehog (Japan) (Rev 1).sms"));
 
     toggle->trigger();

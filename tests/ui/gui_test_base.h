@@ -3,8 +3,10 @@
 
 #pragma once
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -17,6 +19,7 @@
 #include <QTextDocument>
 #include <QToolTip>
 #include <QtTest>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -30,7 +33,8 @@
 #include "platform/qt/qt_program_end.h"
 #include "platform/qt/qt_progress.h"
 #include "platform/services/drive_eject.h"
-#include "platform/services/posix_file_system.h"
+#include "platform/services/host_file_system.h"
+#include "platform/services/paths.h"
 #include "support/modal_dialog.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_directory.h"
@@ -75,12 +79,30 @@ struct ScriptedEjector final : DriveEjector {
     return result;
   }
 };
+// Whether the folder of ROMs holds a FIFO and symbolic links: Windows makes
+// no FIFOs, and under Wine no links (CreateSymbolicLinkW answers without
+// making one).
+#ifdef _WIN32
+inline constexpr bool kLinksAndFifos = false;
+#else
+inline constexpr bool kLinksAndFifos = true;
+#endif
+
+// `base` and a path below it written with "/", as the host spells it.
+inline std::string at(const std::string& base, std::string below) {
+  if (paths::kHost.backslashSeparates) std::replace(below.begin(), below.end(), '/', '\\');
+  return paths::join(base, below);
+}
+
+// The root of the drive or file system a path is on: "/", "C:\\".
+inline std::string rootOf(const std::string& path) { return paths::components(path, path).root; }
 
 // A run of the program started in a fresh folder of ROM files.
 struct Session {
   TempDirectory dir;
   std::string roms = dir / "roms";
-  PosixFileSystem files;
+  std::unique_ptr<FileSystem> hostFiles = hostFileSystem();
+  FileSystem& files = *hostFiles;
   ScriptedDialogs dialogs;
   RecordingProgramEnd programEnd;
   QtProgramEnd realEnd;
@@ -101,18 +123,20 @@ struct Session {
   const Kind kind;
 
   explicit Session(Kind kind = Scripted) : kind(kind) {
-    makeDirectories(roms + "/more");
-    makeDirectories(roms + "/Extra");
-    makeDirectories(roms + "/.cache");
+    makeDirectories(at(roms, "more"));
+    makeDirectories(at(roms, "Extra"));
+    makeDirectories(at(roms, ".cache"));
     makeDirectories(dir / "out");
     for (const char* name :
          {"Sonic.sms", "alex kidd.SMS", "Zelda.gg", "README", "notes.txt", ".hidden.sms"})
-      writeFile(roms + "/" + name, std::string("rom:") + name);
-    writeFile(roms + "/more/Columns.gg", "rom:Columns");
-    writeFile(roms + "/more/manual.pdf", "pdf");
-    ::mkfifo((roms + "/pipe.sms").c_str(), 0600);
-    std::filesystem::create_symlink("Sonic.sms", roms + "/link.sms");
-    std::filesystem::create_symlink("missing.gg", roms + "/dangling.gg");
+      writeFile(at(roms, name), std::string("rom:") + name);
+    writeFile(at(roms, "more/Columns.gg"), "rom:Columns");
+    writeFile(at(roms, "more/manual.pdf"), "pdf");
+#ifndef _WIN32
+    ::mkfifo(at(roms, "pipe.sms").c_str(), 0600);
+    std::filesystem::create_symlink("Sonic.sms", at(roms, "link.sms"));
+    std::filesystem::create_symlink("missing.gg", at(roms, "dangling.gg"));
+#endif
     form =
         std::make_unique<Form1>(kind == Watched ? static_cast<FileSystem&>(watchedFiles) : files,
                                 kind == RealHost ? static_cast<ProgramEnd&>(realEnd) : programEnd,
@@ -272,8 +296,12 @@ inline void typeAnswerThenReadMessage(const QString& answer, QString& message,
   });
 }
 
-inline const Names kAllFiles = {"alex kidd.SMS", "link.sms",  "notes.txt",
-                                "README",        "Sonic.sms", "Zelda.gg"};
-inline const Names kRomFiles = {"alex kidd.SMS", "link.sms", "Sonic.sms", "Zelda.gg"};
+inline const Names kAllFiles =
+    kLinksAndFifos
+        ? Names{"alex kidd.SMS", "link.sms", "notes.txt", "README", "Sonic.sms", "Zelda.gg"}
+        : Names{"alex kidd.SMS", "notes.txt", "README", "Sonic.sms", "Zelda.gg"};
+inline const Names kRomFiles = kLinksAndFifos
+                                   ? Names{"alex kidd.SMS", "link.sms", "Sonic.sms", "Zelda.gg"}
+                                   : Names{"alex kidd.SMS", "Sonic.sms", "Zelda.gg"};
 
 }  // namespace kavo::testing

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // The console a command-line program writes to: its standard output and
 // standard error, and whether a person watches them.
@@ -12,8 +13,15 @@ namespace kavo::console {
 
 // Makes the console fit for the program's output, once, before anything is
 // written: a closed output pipe becomes a write error to report instead of
-// a silent end (on POSIX, SIGPIPE is ignored).
+// a silent end (on POSIX, SIGPIPE is ignored). On Windows the console shows
+// UTF-8 and escape sequences, and what is written reaches a file or pipe
+// byte for byte (no line end becomes "\r\n").
 void prepare();
+
+// The program's arguments as UTF-8: argv as it is on POSIX; on Windows the
+// command line as the system keeps it (UTF-16), since argv holds it in the
+// ANSI code page, which loses what that lacks.
+std::vector<std::string> arguments(int argc, char** argv);
 
 // Whether standard output, and standard error, are terminals.
 bool standardOutputIsTerminal();

@@ -16,6 +16,8 @@ namespace kavo::console {
 
 void prepare() { ::signal(SIGPIPE, SIG_IGN); }
 
+std::vector<std::string> arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

@@ -67,7 +67,8 @@ struct EjectTimeouts {
   std::chrono::milliseconds action{120'000};
 };
 
-// The host's ejector: udisks2 on the system bus on Linux.
+// The host's ejector: udisks2 on the system bus on Linux, the Plug and Play
+// manager on Windows (which keeps its own time limits).
 std::unique_ptr<DriveEjector> hostDriveEjector(EjectTimeouts timeouts = {});
 
 }  // namespace kavo

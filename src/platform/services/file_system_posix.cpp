@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/services/host_file_system.h"
 #include "platform/services/interruption.h"
 #include "platform/services/paths.h"
 #include "platform/services/posix_errors.h"
@@ -613,5 +614,7 @@ void PosixFileSystem::syncDirectory(const std::string& directory) {
   }
   fail(errno, directory, PathRole::Directory);
 }
+
+std::unique_ptr<FileSystem> hostFileSystem() { return std::make_unique<PosixFileSystem>(); }
 
 }  // namespace kavo

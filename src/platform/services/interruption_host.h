@@ -14,7 +14,15 @@ namespace kavo::interruption_host {
 // and from any thread.
 void note(int signal);
 
-// How a stop by `signal` is named in a message: "SIGINT".
+// How a stop by `signal` is named in a message: "SIGINT" (on Windows,
+// "Ctrl-C").
 std::string nameOf(int signal);
+
+#ifdef _WIN32
+// The signal a console event stands for, or 0 for one that asks for no
+// stop: Ctrl-C is SIGINT (2), Ctrl-Break SIGBREAK (21), closing the console
+// SIGHUP (1), logging off and shutting down SIGTERM (15).
+int signalOfConsoleEvent(unsigned long event);
+#endif
 
 }  // namespace kavo::interruption_host

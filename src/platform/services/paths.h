@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Paths as the host spells them: the one place that knows the separator,
 // what a full path looks like and how long one may be. Paths are byte
@@ -33,7 +34,8 @@ inline constexpr Style kHost = kWindows;
 inline constexpr Style kHost = kPosix;
 #endif
 
-// `directory`, the separator, `name`.
+// `directory`, a separator, `name`: the last separator `directory` holds
+// ("/" in "C:/roms", "\" in "E:\"), or the host's when it holds none.
 std::string join(std::string_view directory, std::string_view name, const Style& style = kHost);
 
 // The directory part of a path: "." when it has none, the root for a name
@@ -53,6 +55,22 @@ bool isSeparator(char c, const Style& style = kHost);
 
 // "dir/" and "dir" name the same directory; the root keeps its separator.
 std::string withoutTrailingSeparators(std::string path, const Style& style = kHost);
+
+// A full path as its root and the names below it, as a folder tree shows
+// it: the root is "/", or on Windows "C:\" or "\\server\share\" (written
+// with the host's separator).
+struct Components {
+  std::string root;
+  std::vector<std::string> names;
+};
+
+// `path` taken against the full path `base` when it is not full itself
+// ("\roms" against "C:\x" is on C:), with "." and ".." applied as text and
+// doubled separators made one; links are kept as they are named.
+Components components(std::string_view path, std::string_view base, const Style& style = kHost);
+
+// The root and the first `count` names, with the host's separator between.
+std::string fromComponents(const Components& parts, std::size_t count, const Style& style = kHost);
 
 // Whether the path is longer than the host takes.
 bool tooLong(std::string_view path, const Style& style = kHost);

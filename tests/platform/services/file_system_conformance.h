@@ -7,7 +7,9 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
 
+#include "platform/services/run_time_error.h"
 #include "support/test_files.h"
 
 namespace kavo::testing {
@@ -29,6 +31,17 @@ class FileSystemConformance : public ::testing::TestWithParam<FilesPlace> {
   const std::unique_ptr<TestFiles> where = GetParam().make();
   FileSystem& files = where->files();
   const Folder& dir = where->root();
+
+  // The host's words for a failure: a POSIX host's C library's, as given;
+  // Windows' own, which must at least be words, not "Windows error N".
+  void expectReason(const RunTimeError& error, const std::string& posix) const {
+    if (where->posixSemantics()) {
+      EXPECT_EQ(error.reason(), posix);
+    } else {
+      EXPECT_TRUE(!error.reason().empty() && !error.reason().starts_with("Windows error"))
+          << error.reason() << " (where POSIX says " << posix << ")";
+    }
+  }
 };
 
 }  // namespace kavo::testing

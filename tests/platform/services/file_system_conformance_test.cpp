@@ -2,8 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The file services the program relies on, as every file system gives them:
-// run against the POSIX file system on the disk and against the memory file
-// system most tests use, so that any difference between the two shows here.
+// run against the POSIX file system on the disk, the Win32 one on a Windows
+// disk (under Wine) and the memory file system most tests use, so that any
+// difference between them shows here. What Windows lacks (links a test can
+// make, FIFOs, devices, the C library's words) is left out where a place has
+// no POSIX semantics; the numbers and paths of its errors are held to the
+// same.
 #include "platform/services/file_system_conformance.h"
 
 #include <atomic>
@@ -36,9 +40,10 @@ TEST_P(FileSystemConformance, CopiesBytesExactlyToANewFileOnly) {
     // Nothing that stands at the copy's path is replaced or written through.
     auto error = errorOf([&] { copyFile(files, dir / "from", dir / "to"); });
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->reason(), "File exists");
+    expectReason(*error, "File exists");
     where->removeAll(dir / "to");
   }
+  if (!where->posixSemantics()) return;
   where->writeFile(dir / "target", "kept");
   where->makeLink("target", dir / "link");
   EXPECT_TRUE(errorOf([&] { copyFile(files, dir / "from", dir / "link"); }));
@@ -57,7 +62,8 @@ TEST_P(FileSystemConformance, ACopyKeepsItsSourcesModificationTime) {
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, "0.SMS");
     EXPECT_EQ(entries[0].status.modifiedSeconds, 1'234'567'890);
-    EXPECT_EQ(entries[0].status.modifiedNanoseconds, 123'456'789u);
+    const std::uint32_t grain = where->timeGrain();
+    EXPECT_EQ(entries[0].status.modifiedNanoseconds, 123'456'789u / grain * grain);
     EXPECT_EQ(files.status(dir / "out/0.SMS").modifiedSeconds, 1'234'567'890) << size;
     where->removeAll(dir / "out");
   }
@@ -90,6 +96,7 @@ TEST_P(FileSystemConformance, ASourceThatChangesWhileItIsCopiedFailsTheCopy) {
 }
 
 TEST_P(FileSystemConformance, CopiesThroughASymlinkToARegularFile) {
+  if (!where->posixSemantics()) GTEST_SKIP() << "no links to make";
   where->writeFile(dir / "real.sms", "rom");
   where->makeLink("real.sms", dir / "link.sms");
   copyFile(files, dir / "link.sms", dir / "copy");
@@ -98,21 +105,23 @@ TEST_P(FileSystemConformance, CopiesThroughASymlinkToARegularFile) {
 }
 
 TEST_P(FileSystemConformance, RefusesSourcesThatAreNotRegularFilesWithoutReading) {
-  where->makeFifo(dir / "fifo");
   where->makeDirectories(dir / "folder");
-  where->makeLink("nowhere", dir / "dangling");
   struct Case {
     std::string source;
     ErrorNumber number;
     std::string reason;
   };
   std::vector<Case> cases = {
-      {dir / "fifo", ErrorNumber::PathFileAccessError, "Not a regular file"},
       {dir / "folder", ErrorNumber::PathFileAccessError, "Not a regular file"},
       {dir / "missing", ErrorNumber::FileNotFound, "No such file or directory"},
-      {dir / "dangling", ErrorNumber::FileNotFound, "No such file or directory"},
   };
-  if (where->onDisk())
+  if (where->posixSemantics()) {
+    where->makeFifo(dir / "fifo");
+    where->makeLink("nowhere", dir / "dangling");
+    cases.push_back({dir / "fifo", ErrorNumber::PathFileAccessError, "Not a regular file"});
+    cases.push_back({dir / "dangling", ErrorNumber::FileNotFound, "No such file or directory"});
+  }
+  if (where->onDisk() && where->posixSemantics())
     cases.push_back({"/dev/zero", ErrorNumber::PathFileAccessError, "Not a regular file"});
   for (const Case& c : cases) {
     for (bool copy : {false, true}) {
@@ -122,7 +131,7 @@ TEST_P(FileSystemConformance, RefusesSourcesThatAreNotRegularFilesWithoutReading
       ASSERT_TRUE(error);
       EXPECT_EQ(error->number(), c.number) << c.source;
       EXPECT_EQ(error->path(), c.source);
-      EXPECT_EQ(error->reason(), c.reason);
+      expectReason(*error, c.reason);
       EXPECT_FALSE(exists(files, dir / "copy")) << c.source;
     }
   }
@@ -136,31 +145,36 @@ TEST_P(FileSystemConformance, ANewFileIsNeverOneThatWasThere) {
   EXPECT_EQ(where->readFile(dir / "FILES.TXT.new"), std::string("a,ROMS0\\0.a\n\0\xff", 14));
 
   where->makeDirectories(dir / "FOLDER");
-  where->makeLink("/dev/null", dir / "link");
   struct Case {
     std::string path;
     ErrorNumber number;
     std::string reason;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {dir / "FILES.TXT.new", ErrorNumber::FileAlreadyExists, "File exists"},
-      {dir / "link", ErrorNumber::FileAlreadyExists, "File exists"},
       {dir / "FOLDER", ErrorNumber::FileAlreadyExists, "File exists"},
       {dir / "missing/FILES.TXT", ErrorNumber::PathNotFound, "No such file or directory"},
   };
+  if (where->posixSemantics()) {
+    where->makeLink("/dev/null", dir / "link");
+    cases.push_back({dir / "link", ErrorNumber::FileAlreadyExists, "File exists"});
+  }
   for (const Case& c : cases) {
     auto error = errorOf([&] { files.createNew(c.path); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number(), c.number) << c.path;
     EXPECT_EQ(error->path(), c.path);
-    EXPECT_EQ(error->reason(), c.reason) << c.path;
+    expectReason(*error, c.reason);
   }
   EXPECT_EQ(where->readFile(dir / "FILES.TXT.new").size(), 14u);
 }
 
 TEST_P(FileSystemConformance, RenameReplacesTheEntryNeverWhatALinkPointsTo) {
   where->writeFile(dir / "source.sms", "the user's ROM");
-  where->makeLink("source.sms", dir / "FILES.TXT");
+  if (where->posixSemantics())
+    where->makeLink("source.sms", dir / "FILES.TXT");
+  else
+    where->writeFile(dir / "FILES.TXT", "the earlier index");
   where->writeFile(dir / "new", "the new index");
   files.rename(dir / "new", dir / "FILES.TXT");
   EXPECT_EQ(where->readFile(dir / "FILES.TXT"), "the new index");
@@ -183,7 +197,7 @@ TEST_P(FileSystemConformance, DirectoriesAreMadeOnceAndChecked) {
   auto twice = errorOf([&] { files.makeDirectory(dir / "ROMS0"); });
   ASSERT_TRUE(twice);
   EXPECT_EQ(twice->number(), ErrorNumber::PathFileAccessError);
-  EXPECT_EQ(twice->reason(), "File exists");
+  expectReason(*twice, "File exists");
 
   auto orphan = errorOf([&] { files.makeDirectory(dir / "none/ROMS0"); });
   ASSERT_TRUE(orphan);
@@ -194,14 +208,16 @@ TEST_P(FileSystemConformance, DirectoriesAreMadeOnceAndChecked) {
   auto notDirectory = errorOf([&] { files.status(dir / "plain/ROMS0"); });
   ASSERT_TRUE(notDirectory);
   EXPECT_EQ(notDirectory->number(), ErrorNumber::PathNotFound);
-  EXPECT_EQ(notDirectory->reason(), "Not a directory");
+  expectReason(*notDirectory, "Not a directory");
 
+  EXPECT_EQ(files.status(dir / "ROMS2").type, FileType::Missing);
+  EXPECT_EQ(files.status(dir / "none/ROMS2").type, FileType::Missing);
+  EXPECT_EQ(files.status(dir / "plain").type, FileType::Regular);
+  EXPECT_EQ(files.status(dir / "plain").links, 1u);
+  if (!where->posixSemantics()) return;
   // Anything at a name counts, a dangling link too, since mkdir would fail.
   where->makeLink("nowhere", dir / "ROMS1");
   EXPECT_EQ(files.status(dir / "ROMS1").type, FileType::SymbolicLink);
-  EXPECT_EQ(files.status(dir / "ROMS2").type, FileType::Missing);
-  EXPECT_EQ(files.status(dir / "plain").type, FileType::Regular);
-  EXPECT_EQ(files.status(dir / "plain").links, 1u);
   if (where->onDisk()) {
     EXPECT_EQ(files.status("/dev/null").type, FileType::Other);
   }
@@ -234,8 +250,11 @@ TEST_P(FileSystemConformance, RefusalsAreTheHostsRunTimeErrors) {
   where->makeDirectories(dir / "empty");
   where->writeFile(dir / "file", "bytes");
   const auto before = where->snapshot(dir.path());
-  where->makeLink("loop2", dir / "loop1");  // (which a snapshot of the disk cannot follow)
-  where->makeLink("loop1", dir / "loop2");
+  const bool links = where->posixSemantics();
+  if (links) {
+    where->makeLink("loop2", dir / "loop1");  // (which a snapshot of the disk cannot follow)
+    where->makeLink("loop1", dir / "loop2");
+  }
   using Call = std::function<void(FileSystem&, const std::string&)>;
   const struct {
     const char* what;
@@ -300,12 +319,13 @@ TEST_P(FileSystemConformance, RefusalsAreTheHostsRunTimeErrors) {
        ErrorNumber::PathNotFound, "none", "No such file or directory"},
   };
   for (const auto& c : cases) {
+    if (!links && c.path == "loop1") continue;
     SCOPED_TRACE(c.what);
     const auto error = errorOf([&] { c.call(files, dir.path()); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number(), c.number);
     EXPECT_EQ(error->path(), dir / c.path);
-    EXPECT_EQ(error->reason(), c.reason);
+    expectReason(*error, c.reason);
   }
   where->removeAll(dir / "loop1");
   where->removeAll(dir / "loop2");
@@ -318,13 +338,16 @@ TEST_P(FileSystemConformance, AListingIsSortedAndTellsWhatEachEntryIs) {
   where->makeDirectories(dir / "in/folder");
   where->writeFile(dir / "in/b.sms", "rom");
   where->writeFile(dir / "in/Z.gg", "rom");
-  where->makeFifo(dir / "in/a pipe");
-  where->makeLink("folder", dir / "in/link");
-  where->makeLink("none", dir / "in/dangling");
-  const std::vector<std::pair<std::string, FileType>> statuses = {
-      {"Z.gg", FileType::Regular},     {"a pipe", FileType::Other},
-      {"b.sms", FileType::Regular},    {"dangling", FileType::SymbolicLink},
-      {"folder", FileType::Directory}, {"link", FileType::SymbolicLink}};
+  std::vector<std::pair<std::string, FileType>> statuses = {
+      {"Z.gg", FileType::Regular}, {"b.sms", FileType::Regular}, {"folder", FileType::Directory}};
+  if (where->posixSemantics()) {
+    where->makeFifo(dir / "in/a pipe");
+    where->makeLink("folder", dir / "in/link");
+    where->makeLink("none", dir / "in/dangling");
+    statuses = {{"Z.gg", FileType::Regular},     {"a pipe", FileType::Other},
+                {"b.sms", FileType::Regular},    {"dangling", FileType::SymbolicLink},
+                {"folder", FileType::Directory}, {"link", FileType::SymbolicLink}};
+  }
   for (const Listing listing : {Listing::Statuses, Listing::Types}) {
     const auto entries = files.listDirectory(dir / "in", listing);
     ASSERT_EQ(entries.size(), statuses.size());
@@ -336,7 +359,9 @@ TEST_P(FileSystemConformance, AListingIsSortedAndTellsWhatEachEntryIs) {
       EXPECT_EQ(entries[i].status.type, type) << statuses[i].first;
     }
   }
-  EXPECT_EQ(files.listDirectory(dir / "in/link").size(), 0u) << "a link to a folder is followed";
+  if (where->posixSemantics()) {
+    EXPECT_EQ(files.listDirectory(dir / "in/link").size(), 0u) << "a link to a folder is followed";
+  }
 }
 
 // A file is the same file under each of its hard links, and another file is
@@ -355,19 +380,21 @@ TEST_P(FileSystemConformance, IdentitiesLinksAndTimesAreTheHosts) {
   EXPECT_EQ(unlinked.links, 1u);
   EXPECT_GE(std::pair(unlinked.changedSeconds, unlinked.changedNanoseconds),
             std::pair(rom.changedSeconds, rom.changedNanoseconds));
-  where->setModified(dir / "rom", 1'000'000'000, 5);
+  where->setModified(dir / "rom", 1'000'000'000, 500);
   const FileStatus dated = files.status(dir / "rom");
   EXPECT_EQ(std::pair(dated.modifiedSeconds, dated.modifiedNanoseconds),
-            std::pair(std::int64_t{1'000'000'000}, std::uint32_t{5}));
+            std::pair(std::int64_t{1'000'000'000}, 500 / where->timeGrain() * where->timeGrain()));
   EXPECT_GT(dated.changedSeconds, dated.modifiedSeconds);
   where->makeDirectories(dir / "parent/child");
-  EXPECT_EQ(files.status(dir / "parent").links, 3u);
+  if (where->posixSemantics()) {
+    EXPECT_EQ(files.status(dir / "parent").links, 3u);
+  }
 }
 
 // What this process may not use is said when asked (root may use anything,
 // so on the disk this is checked only for others).
 TEST_P(FileSystemConformance, AccessDeniedIsToldAndRefused) {
-  if (where->superuser()) GTEST_SKIP() << "root may read and write anything";
+  if (!where->deniesAccess()) GTEST_SKIP() << "root or Wine: permissions do not hold";
   where->writeFile(dir / "rom", "bytes");
   where->makeDirectories(dir / "locked");
   where->denyAccess(dir / "rom");

@@ -44,12 +44,52 @@ TEST(Paths, JoinIsPlainConcatenationWithOneSeparator) {
   EXPECT_EQ(join("/", "FILES.TXT", kPosix), "//FILES.TXT");
   EXPECT_EQ(join("E:\\", "FILES.TXT", kWindows), "E:\\\\FILES.TXT");
   EXPECT_EQ(join("E:\\out", "ROMS0", kWindows), "E:\\out\\ROMS0");
+  EXPECT_EQ(join("C:/roms", "x.sms", kWindows), "C:/roms/x.sms");  // as the user wrote it
+  EXPECT_EQ(join("C:\\memory/usb", "ROMS0", kWindows), "C:\\memory/usb/ROMS0");
+  EXPECT_EQ(join("E:", "FILES.TXT", kWindows), "E:\\FILES.TXT");
   EXPECT_EQ(withoutTrailingSeparators("/out//", kPosix), "/out");
   EXPECT_EQ(withoutTrailingSeparators("/", kPosix), "/");
   EXPECT_EQ(withoutTrailingSeparators("E:\\", kWindows), "E:\\");
   EXPECT_EQ(withoutTrailingSeparators("E:\\out\\/", kWindows), "E:\\out");
   EXPECT_FALSE(tooLong(std::string(4095, 'a'), kPosix));
   EXPECT_TRUE(tooLong(std::string(4096, 'a'), kPosix));
+}
+
+// A folder tree's view of a path: its root, then the names below it, a
+// relative path taken against a base, on each host.
+TEST(Paths, ComponentsAreTheRootAndTheNamesBelowIt) {
+  const struct {
+    const Style& style;
+    std::string path, base, root;
+    std::vector<std::string> names;
+    std::string rejoined;
+  } cases[] = {
+      {kPosix, "/home/ana/roms", "/", "/", {"home", "ana", "roms"}, "/home/ana/roms"},
+      {kPosix, "//home/./ana//../roms/", "/", "/", {"home", "roms"}, "/home/roms"},
+      {kPosix, "/", "/x", "/", {}, "/"},
+      {kPosix, "../more", "/roms/sms", "/", {"roms", "more"}, "/roms/more"},
+      {kPosix, "C:\\roms", "/x", "/", {"x", "C:\\roms"}, "/x/C:\\roms"},
+      {kWindows, "Z:\\tmp\\roms", "C:\\", "Z:\\", {"tmp", "roms"}, "Z:\\tmp\\roms"},
+      {kWindows, "e:/roms//sms/..", "C:\\", "e:\\", {"roms"}, "e:\\roms"},
+      {kWindows, "E:\\", "C:\\x", "E:\\", {}, "E:\\"},
+      {kWindows, "E:", "C:\\x", "E:\\", {}, "E:\\"},
+      {kWindows,
+       "\\\\nas\\share\\roms",
+       "C:\\",
+       "\\\\nas\\share\\",
+       {"roms"},
+       "\\\\nas\\share\\roms"},
+      {kWindows, "\\roms", "D:\\games\\x", "D:\\", {"roms"}, "D:\\roms"},
+      {kWindows, "..\\y", "D:\\games\\x", "D:\\", {"games", "y"}, "D:\\games\\y"},
+      {kWindows, "..", "D:\\", "D:\\", {}, "D:\\"},
+  };
+  for (const auto& c : cases) {
+    const Components parts = components(c.path, c.base, c.style);
+    EXPECT_EQ(parts.root, c.root) << c.path;
+    EXPECT_EQ(parts.names, c.names) << c.path;
+    EXPECT_EQ(fromComponents(parts, parts.names.size(), c.style), c.rejoined) << c.path;
+    EXPECT_EQ(fromComponents(parts, 0, c.style), c.root) << c.path;
+  }
 }
 
 }  // namespace

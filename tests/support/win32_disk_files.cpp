@@ -1,0 +1,81 @@
+// SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "support/win32_disk_files.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "platform/services/win32_host.h"
+
+namespace kavo::testing {
+
+namespace {
+
+void require(bool done, const std::string& what, const std::string& path) {
+  if (!done) throw std::runtime_error("cannot " + what + " " + path);
+}
+
+}  // namespace
+
+void Win32DiskFiles::writeFile(const std::string& path, std::string_view bytes) {
+  testing::writeFile(path, bytes);
+}
+
+void Win32DiskFiles::appendTo(const std::string& path, std::string_view bytes) {
+  std::ofstream out(hostPath(path), std::ios::binary | std::ios::app);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  require(static_cast<bool>(out.flush()), "append to", path);
+}
+
+std::string Win32DiskFiles::readFile(const std::string& path) { return testing::readFile(path); }
+
+void Win32DiskFiles::makeDirectories(const std::string& path) { testing::makeDirectories(path); }
+
+void Win32DiskFiles::removeAll(const std::string& path) {
+  std::filesystem::remove_all(hostPath(path));
+}
+
+void Win32DiskFiles::move(const std::string& from, const std::string& to) {
+  std::filesystem::rename(hostPath(from), hostPath(to));
+}
+
+void Win32DiskFiles::makeLink(const std::string&, const std::string& at) {
+  require(false, "make a symbolic link (Windows tests make none)", at);
+}
+
+void Win32DiskFiles::makeHardLink(const std::string& existing, const std::string& at) {
+  require(::CreateHardLinkW(extendedPath(at).c_str(), extendedPath(existing).c_str(), nullptr),
+          "link", at);
+}
+
+void Win32DiskFiles::makeFifo(const std::string& path) {
+  require(false, "make a FIFO (Windows has none)", path);
+}
+
+void Win32DiskFiles::setModified(const std::string& path, std::int64_t seconds,
+                                 std::uint32_t nanoseconds) {
+  const HANDLE file = ::CreateFileW(extendedPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  require(file != INVALID_HANDLE_VALUE, "open", path);
+  const auto ticks =
+      static_cast<std::uint64_t>(seconds * 10'000'000 + nanoseconds / 100 + 116444736000000000);
+  const FILETIME when{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  const bool set = ::SetFileTime(file, nullptr, &when, &when);
+  ::CloseHandle(file);
+  require(set, "set the time of", path);
+}
+
+void Win32DiskFiles::denyAccess(const std::string& path) {
+  require(false, "deny access (Wine enforces no permissions)", path);
+}
+
+std::map<std::string, std::string> Win32DiskFiles::snapshot(const std::string& root) {
+  return testing::snapshot(root);
+}
+
+}  // namespace kavo::testing
