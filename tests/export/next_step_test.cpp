@@ -66,6 +66,8 @@ TEST_F(NextStepTest, EachRefusalOrFailureSaysWhatToDoNext) {
        false, ""},
   };
   const auto rooted = [&](std::string text) {
+    if (const auto at = text.find("/media/usb/FILES.TXT"); at != std::string::npos)
+      text.replace(at, 20, kIndexPathExample);
     if (text.starts_with("ROOT/")) text.replace(0, 4, root.path());
     for (std::size_t at; (at = text.find(" ROOT/")) != std::string::npos;)
       text.replace(at + 1, 4, root.path());
@@ -74,6 +76,8 @@ TEST_F(NextStepTest, EachRefusalOrFailureSaysWhatToDoNext) {
   addRoms(names);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    // On Windows "C:\\" is a full path, to a folder, as the window's test of it checks.
+    if (paths::kHost.driveLetters && c.answer == std::string("C:\\")) continue;
     where->removeAll(destination);
     makeDirectories(destination);
     c.arrange();

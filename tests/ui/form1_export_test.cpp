@@ -35,6 +35,11 @@ class Form1ExportTest : public QObject {
   // destination, exports there, reports success with the application's title
   // and ends the program.
   void saveAsksWhereThenExportsReportsAndEnds() {
+#ifdef _WIN32
+    QSKIP(
+        "not yet made to run under Wine: the completion box's unplug line follows the host's "
+        "ejector");
+#endif
     Session s;
     const std::string out = s.dir / "out";
     openDestination(s, out);
@@ -116,6 +121,11 @@ class Form1ExportTest : public QObject {
   // window open; Yes replaces the layout with what a fresh export makes and
   // ends with the completion message.
   void anEarlierLayoutIsReplacedOnlyWhenTheUserSaysYes() {
+#ifdef _WIN32
+    QSKIP(
+        "not yet made to run under Wine: the completion box's unplug line follows the host's "
+        "ejector");
+#endif
     Session s;
     const std::string out = s.dir / "out", fresh = s.dir / "fresh";
     makeDirectories(fresh);
@@ -444,6 +454,11 @@ class Form1ExportTest : public QObject {
   // folders. A busy drive stays mounted, says so and is offered again; a
   // drive the system does not let go says why.
   void theCompletionSaysWhatWasDoneAndOffersEjectWhereItCan() {
+#ifdef _WIN32
+    QSKIP(
+        "not yet made to run under Wine: the completion box's unplug line follows the host's "
+        "ejector");
+#endif
     const std::string done = "6 games, 78 bytes, read back and verified";
     const std::string unplug = done + "\nYou can now unplug the drive";
     const EjectResult busy{EjectOutcome::Busy, false, "Test Stick", "target is busy"};
@@ -540,6 +555,9 @@ class Form1ExportTest : public QObject {
   // stick unplugged after its folder was opened in Dir2 leaves an empty
   // folder on the computer's own disk: that export is refused too.
   void errorBoxesSayWhatToDoNext() {
+#ifdef _WIN32
+    QSKIP("the rows mount Linux's tmpfs (a full, locked or unplugged drive); Wine has none");
+#else
     enum Volume { None, LockedCard, Unplugged };
     struct Row {
       const char* what;
@@ -600,6 +618,7 @@ class Form1ExportTest : public QObject {
       QVERIFY(snapshot(s.dir.path()) == before);
       QCOMPARE(s.programEnd.ends, 0);
     }
+#endif
   }
 
   // The prompt's own example is not a place for the index: the run-time

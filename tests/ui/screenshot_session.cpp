@@ -13,11 +13,12 @@
 #include <QApplication>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "platform/qt/qt_program_end.h"
 #include "platform/services/drive_eject.h"
-#include "platform/services/posix_file_system.h"
+#include "platform/services/host_file_system.h"
 #include "support/watching_file_system.h"
 #include "ui/form1.h"
 #include "ui/program_icon.h"
@@ -41,9 +42,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("SimpleKAVO");
   QApplication::setWindowIcon(kavo::programIcon());
   const std::chrono::milliseconds pause(argc > 2 ? std::atoi(argv[2]) : 40);
-  kavo::PosixFileSystem disk;
+  const std::unique_ptr<kavo::FileSystem> disk = kavo::hostFileSystem();
   kavo::testing::WatchingFileSystem slow(
-      disk, [pause](kavo::FileCall call, const std::string&, const std::string&) {
+      *disk, [pause](kavo::FileCall call, const std::string&, const std::string&) {
         if (call == kavo::FileCall::Copy) std::this_thread::sleep_for(pause);
       });
   StandInEjector ejector;
