@@ -8,25 +8,11 @@
 #include <algorithm>
 
 #include "archive/archive_readers.h"
+#include "text/ascii_case.h"
 
 namespace kavo {
 
-namespace {
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
-  return name.size() >= suffix.size() &&
-         equalIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool mayBeArchive(std::string_view listedName) {
   return endsWithIgnoringCase(listedName, ".zip") || endsWithIgnoringCase(listedName, ".7z") ||

@@ -12,6 +12,7 @@
 #include "archive/archive_readers.h"
 #include "export/record_name.h"
 #include "platform/services/run_time_error.h"
+#include "text/ascii_case.h"
 #include "text/counts.h"
 
 namespace kavo {
@@ -19,19 +20,6 @@ namespace kavo {
 namespace {
 
 using Write = std::function<void(const char*, std::size_t)>;
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
-  return name.size() >= suffix.size() &&
-         equalIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
-}
 
 // A name as a message shows it: a control character as "?", so that a name
 // cannot move the cursor or end the line of the terminal that shows it.
