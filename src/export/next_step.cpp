@@ -37,6 +37,14 @@ std::string roomToFree(const ExportFailure* failure) {
   return "Free some space on that drive, or export fewer games.";
 }
 
+// The index's full path in a folder, written as a player would type it:
+// one separator after a drive's root too ("C:\FILES.TXT", "/FILES.TXT").
+std::string indexIn(const std::string& folder) {
+  const std::string path = paths::withoutTrailingSeparators(folder);
+  if (!path.empty() && paths::isSeparator(path.back())) return path + "FILES.TXT";
+  return paths::join(path, "FILES.TXT");
+}
+
 }  // namespace
 
 std::string nextStep(const RunTimeError& error) {
@@ -48,8 +56,7 @@ std::string nextStep(const RunTimeError& error) {
   if (error.number() == ErrorNumber::DiskFull) return roomToFree(failure);
   if (namesAFolder(error, failure))
     return std::string("Give the full path of the file itself, such as ") + kIndexPathExample +
-           "; in this folder, " +
-           paths::join(paths::withoutTrailingSeparators(error.path()), "FILES.TXT") + ".";
+           "; in this folder, " + indexIn(error.path()) + ".";
   if (reason.starts_with("Not a full path to a file"))
     return "Export again and keep the path proposed, or type a full path of your own.";
   return {};

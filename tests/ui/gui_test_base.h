@@ -304,4 +304,11 @@ inline const Names kRomFiles = kLinksAndFifos
                                    ? Names{"alex kidd.SMS", "link.sms", "Sonic.sms", "Zelda.gg"}
                                    : Names{"alex kidd.SMS", "Sonic.sms", "Zelda.gg"};
 
+// How many bytes the named files of a folder hold, a link's target's.
+inline std::uintmax_t bytesOf(const std::string& folder, const Names& names) {
+  std::uintmax_t bytes = 0;
+  for (const std::string& name : names) bytes += std::filesystem::file_size(at(folder, name));
+  return bytes;
+}
+
 }  // namespace kavo::testing
