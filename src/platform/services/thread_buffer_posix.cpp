@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/services/thread_buffer.h"
-
 #include <memory>
+
+#include "platform/services/thread_buffer.h"
 
 namespace kavo {
 
