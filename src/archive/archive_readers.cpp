@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
+#include "archive/entry_name.h"
 #include "platform/services/interruption.h"
 #include "text/utf8.h"
 
@@ -143,12 +145,7 @@ void ArchiveReader::check(int result) {
 }
 
 std::string entryName(archive_entry* entry) {
-#ifdef _WIN32
-  // On Windows libarchive keeps a name whole only in UTF-16 (its narrow
-  // forms pass through the ANSI code page); a zip's unmarked name is
-  // decoded from the OEM code page there.
-  if (const wchar_t* name = archive_entry_pathname_w(entry)) return utf8::fromWide(name);
-#endif
+  if (std::optional<std::string> name = hostEntryName(entry)) return std::move(*name);
   if (const char* name = archive_entry_pathname_utf8(entry)) return name;
   const char* stored = archive_entry_pathname(entry);
   return stored ? textOf(stored, kCp437) : std::string();
