@@ -8,6 +8,22 @@
 # makes them; the test windows_installation installs, uses and uninstalls
 # the installer under Wine.
 
+# Installs a DLL as the programs are, stripped: Debian's libstdc++-6.dll
+# carries 22 MB of symbols, Qt's a third of their size. The stripped copy is
+# made in the build folder when the DLL changes.
+function(kavo_install_dll dll destination)
+  get_filename_component(name ${dll} NAME)
+  set(folder ${CMAKE_BINARY_DIR}/stripped-dlls/${destination})
+  set(stripped ${folder}/${name})
+  add_custom_command(OUTPUT ${stripped}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+                     COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${dll}
+                     DEPENDS ${dll} VERBATIM)
+  string(MAKE_C_IDENTIFIER "${destination}/${name}" target)
+  add_custom_target(kavo_stripped_${target} ALL DEPENDS ${stripped})
+  install(FILES ${stripped} DESTINATION ${destination})
+endfunction()
+
 # Where the DLLs come from: the cache's Qt, the cross compiler's run time.
 # (On Windows itself, MSYS2's MINGW64 keeps them beside the compiler.)
 if(CMAKE_HOST_WIN32)
@@ -24,7 +40,7 @@ foreach(dll IN LISTS runtime)
   if(NOT KAVO_DLL_${dll})
     message(FATAL_ERROR "${dll} is not in ${KAVO_MINGW_RUNTIME_DIRS}: the installer needs it")
   endif()
-  install(FILES ${KAVO_DLL_${dll}} DESTINATION bin)
+  kavo_install_dll(${KAVO_DLL_${dll}} bin)
 endforeach()
 
 if(KAVO_WINDOW)
@@ -35,14 +51,16 @@ if(KAVO_WINDOW)
   endif()
   get_filename_component(qt_bin ${qt_core} DIRECTORY)
   get_filename_component(qt_plugins ${qt_bin}/../plugins ABSOLUTE)
-  install(FILES ${qt_bin}/Qt6Core.dll ${qt_bin}/Qt6Gui.dll ${qt_bin}/Qt6Widgets.dll
-          DESTINATION bin)
+  foreach(dll Qt6Core Qt6Gui Qt6Widgets)
+    kavo_install_dll(${qt_bin}/${dll}.dll bin)
+  endforeach()
   # The windows platform draws the window; offscreen serves a run without a
   # desktop (a test); the style is Windows' own; ico reads the icon.
-  install(FILES ${qt_plugins}/platforms/qwindows.dll ${qt_plugins}/platforms/qoffscreen.dll
-          DESTINATION bin/platforms)
-  install(FILES ${qt_plugins}/styles/qwindowsvistastyle.dll DESTINATION bin/styles)
-  install(FILES ${qt_plugins}/imageformats/qico.dll DESTINATION bin/imageformats)
+  foreach(plugin platforms/qwindows platforms/qoffscreen styles/qwindowsvistastyle
+                 imageformats/qico)
+    get_filename_component(folder ${plugin} DIRECTORY)
+    kavo_install_dll(${qt_plugins}/${plugin}.dll bin/${folder})
+  endforeach()
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
