@@ -11,6 +11,7 @@
 #include "export/export_checks.h"
 #include "export/manifest.h"
 #include "export/rom_set_export.h"
+#include "platform/services/posix_file_system.h"
 #include "support/disk_files.h"
 #include "support/error_of.h"
 #include "support/export_fixture.h"

@@ -3,17 +3,21 @@
 
 #pragma once
 
-#include "platform/services/posix_file_system.h"
+#include <memory>
+
+#include "platform/services/host_file_system.h"
 #include "support/temp_directory.h"
 #include "support/test_files.h"
 
 namespace kavo::testing {
 
 // A test's files on the disk, in a fresh temporary directory, reached
-// through the POSIX file system.
+// through the host's file system. Windows makes no FIFOs, and under Wine no
+// symbolic links and no permissions that hold: there makeLink, makeFifo and
+// denyAccess throw, and posixSemantics() and deniesAccess() say so.
 class DiskFiles final : public TestFiles {
  public:
-  FileSystem& files() override { return files_; }
+  FileSystem& files() override { return *files_; }
   const Folder& root() const override { return root_; }
   void writeFile(const std::string& path, std::string_view bytes) override;
   void appendTo(const std::string& path, std::string_view bytes) override;
@@ -30,11 +34,14 @@ class DiskFiles final : public TestFiles {
   std::map<std::string, std::string> snapshot(const std::string& root) override;
   bool onDisk() const override { return true; }
   bool superuser() const override;
+  bool posixSemantics() const override;
+  bool deniesAccess() const override;
+  std::uint32_t timeGrain() const override;
 
  private:
   TempDirectory directory_;
   Folder root_{directory_.path()};
-  PosixFileSystem files_;
+  std::unique_ptr<FileSystem> files_ = hostFileSystem();
 };
 
 }  // namespace kavo::testing

@@ -62,14 +62,6 @@ MountedVolume MountedVolume::fat32(const std::string& path, const std::string& i
   return volume;
 }
 
-MountedVolume::MountedVolume(MountedVolume&& other) noexcept
-    : kind_(other.kind_),
-      path_(std::move(other.path_)),
-      mounted_(other.mounted_),
-      why_(std::move(other.why_)) {
-  other.mounted_ = false;
-}
-
 MountedVolume::~MountedVolume() {
   if (!mounted_) return;
   if (kind_ == Kind::Tmpfs) {

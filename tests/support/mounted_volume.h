@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace kavo::testing {
 
@@ -21,7 +22,11 @@ class MountedVolume {
   // A fresh FAT32 image of `megabytes` in `image`, mounted at `path`.
   static MountedVolume fat32(const std::string& path, const std::string& image, unsigned megabytes);
 
-  MountedVolume(MountedVolume&& other) noexcept;
+  MountedVolume(MountedVolume&& other) noexcept
+      : kind_(other.kind_),
+        path_(std::move(other.path_)),
+        mounted_(std::exchange(other.mounted_, false)),
+        why_(std::move(other.why_)) {}
   MountedVolume& operator=(MountedVolume&&) = delete;
   ~MountedVolume();
 

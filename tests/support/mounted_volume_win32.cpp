@@ -1,8 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include <utility>
-
 #include "support/mounted_volume.h"
 
 namespace kavo::testing {
@@ -19,14 +17,6 @@ MountedVolume MountedVolume::fat32(const std::string& path, const std::string&, 
   MountedVolume volume(Kind::Fuse, path);
   volume.why_ = "Windows has no FUSE to mount a FAT32 image with";
   return volume;
-}
-
-MountedVolume::MountedVolume(MountedVolume&& other) noexcept
-    : kind_(other.kind_),
-      path_(std::move(other.path_)),
-      mounted_(other.mounted_),
-      why_(std::move(other.why_)) {
-  other.mounted_ = false;
 }
 
 MountedVolume::~MountedVolume() = default;

@@ -17,20 +17,20 @@
 #include "platform/services/paths.h"
 #include "platform/services/win32_host.h"
 #include "support/copy_file.h"
+#include "support/disk_files.h"
 #include "support/error_of.h"
-#include "support/win32_disk_files.h"
 
 namespace kavo::testing {
 namespace {
 
-std::unique_ptr<TestFiles> onTheWindowsDisk() { return std::make_unique<Win32DiskFiles>(); }
+std::unique_ptr<TestFiles> onTheWindowsDisk() { return std::make_unique<DiskFiles>(); }
 
 INSTANTIATE_TEST_SUITE_P(Win32, FileSystemConformance,
                          ::testing::Values(FilesPlace{"win32", &onTheWindowsDisk}));
 
 class Win32FileSystemTest : public ::testing::Test {
  protected:
-  Win32DiskFiles where;
+  DiskFiles where;
   FileSystem& files = where.files();
   const Folder& dir = where.root();
 };

@@ -1,8 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "support/disk_files.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+
+#include "support/disk_files.h"
 
 namespace kavo::testing {
 
@@ -65,6 +65,9 @@ void DiskFiles::denyAccess(const std::string& path) {
 }
 
 bool DiskFiles::superuser() const { return ::geteuid() == 0; }
+bool DiskFiles::posixSemantics() const { return true; }
+bool DiskFiles::deniesAccess() const { return !superuser(); }
+std::uint32_t DiskFiles::timeGrain() const { return 1; }
 
 std::map<std::string, std::string> DiskFiles::snapshot(const std::string& root) {
   return testing::snapshot(root);

@@ -1,8 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The SimpleKAVO developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "support/win32_disk_files.h"
-
 #include <windows.h>
 
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/services/win32_host.h"
+#include "support/disk_files.h"
 
 namespace kavo::testing {
 
@@ -21,43 +20,41 @@ void require(bool done, const std::string& what, const std::string& path) {
 
 }  // namespace
 
-void Win32DiskFiles::writeFile(const std::string& path, std::string_view bytes) {
+void DiskFiles::writeFile(const std::string& path, std::string_view bytes) {
   testing::writeFile(path, bytes);
 }
 
-void Win32DiskFiles::appendTo(const std::string& path, std::string_view bytes) {
+void DiskFiles::appendTo(const std::string& path, std::string_view bytes) {
   std::ofstream out(hostPath(path), std::ios::binary | std::ios::app);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   require(static_cast<bool>(out.flush()), "append to", path);
 }
 
-std::string Win32DiskFiles::readFile(const std::string& path) { return testing::readFile(path); }
+std::string DiskFiles::readFile(const std::string& path) { return testing::readFile(path); }
 
-void Win32DiskFiles::makeDirectories(const std::string& path) { testing::makeDirectories(path); }
+void DiskFiles::makeDirectories(const std::string& path) { testing::makeDirectories(path); }
 
-void Win32DiskFiles::removeAll(const std::string& path) {
-  std::filesystem::remove_all(hostPath(path));
-}
+void DiskFiles::removeAll(const std::string& path) { std::filesystem::remove_all(hostPath(path)); }
 
-void Win32DiskFiles::move(const std::string& from, const std::string& to) {
+void DiskFiles::move(const std::string& from, const std::string& to) {
   std::filesystem::rename(hostPath(from), hostPath(to));
 }
 
-void Win32DiskFiles::makeLink(const std::string&, const std::string& at) {
+void DiskFiles::makeLink(const std::string&, const std::string& at) {
   require(false, "make a symbolic link (Windows tests make none)", at);
 }
 
-void Win32DiskFiles::makeHardLink(const std::string& existing, const std::string& at) {
+void DiskFiles::makeHardLink(const std::string& existing, const std::string& at) {
   require(::CreateHardLinkW(extendedPath(at).c_str(), extendedPath(existing).c_str(), nullptr),
           "link", at);
 }
 
-void Win32DiskFiles::makeFifo(const std::string& path) {
+void DiskFiles::makeFifo(const std::string& path) {
   require(false, "make a FIFO (Windows has none)", path);
 }
 
-void Win32DiskFiles::setModified(const std::string& path, std::int64_t seconds,
-                                 std::uint32_t nanoseconds) {
+void DiskFiles::setModified(const std::string& path, std::int64_t seconds,
+                            std::uint32_t nanoseconds) {
   const HANDLE file = ::CreateFileW(extendedPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -70,12 +67,17 @@ void Win32DiskFiles::setModified(const std::string& path, std::int64_t seconds,
   require(set, "set the time of", path);
 }
 
-void Win32DiskFiles::denyAccess(const std::string& path) {
+void DiskFiles::denyAccess(const std::string& path) {
   require(false, "deny access (Wine enforces no permissions)", path);
 }
 
-std::map<std::string, std::string> Win32DiskFiles::snapshot(const std::string& root) {
+std::map<std::string, std::string> DiskFiles::snapshot(const std::string& root) {
   return testing::snapshot(root);
 }
+
+bool DiskFiles::superuser() const { return false; }
+bool DiskFiles::posixSemantics() const { return false; }
+bool DiskFiles::deniesAccess() const { return false; }
+std::uint32_t DiskFiles::timeGrain() const { return 100; }
 
 }  // namespace kavo::testing
