@@ -40,8 +40,13 @@ done
 WINEDLLOVERRIDES="mscoree,mshtml=;$WINEDLLOVERRIDES" wine wineboot --init >/dev/null 2>&1
 wineserver -w
 drive_c=$WINEPREFIX/drive_c
-# What is there, but for the temporary folders Wine and NSIS use.
-contents() { (cd "$drive_c" && find . -path './users/*/Temp' -prune -o -print | sort); }
+# What is there, but for the temporary folders Wine and NSIS use, and the
+# caches of device set-up files that Wine's own device manager writes into
+# windows\inf whenever it gets round to it (input.pnf, winehid.pnf).
+contents() {
+  (cd "$drive_c" &&
+    find . -path './users/*/Temp' -prune -o -path './windows/inf/*.pnf' -prune -o -print | sort)
+}
 before=$(contents)
 wine "$installer" /S >"$scratch/install.log" 2>&1 || fail "the installer failed: $(cat "$scratch/install.log")"
 wineserver -w
