@@ -39,6 +39,9 @@ class DiskFiles final : public TestFiles {
   std::uint32_t timeGrain() const override;
 
  private:
+  // Throws, naming the step and the path, unless it was done.
+  static void require(bool done, const std::string& what, const std::string& path);
+
   TempDirectory directory_;
   Folder root_{directory_.path()};
   std::unique_ptr<FileSystem> files_ = hostFileSystem();

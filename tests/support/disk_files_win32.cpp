@@ -12,24 +12,6 @@
 
 namespace kavo::testing {
 
-namespace {
-
-void require(bool done, const std::string& what, const std::string& path) {
-  if (!done) throw std::runtime_error("cannot " + what + " " + path);
-}
-
-}  // namespace
-
-void DiskFiles::writeFile(const std::string& path, std::string_view bytes) {
-  testing::writeFile(path, bytes);
-}
-
-void DiskFiles::appendTo(const std::string& path, std::string_view bytes) {
-  std::ofstream out(hostPath(path), std::ios::binary | std::ios::app);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  require(static_cast<bool>(out.flush()), "append to", path);
-}
-
 std::string DiskFiles::readFile(const std::string& path) { return testing::readFile(path); }
 
 void DiskFiles::makeDirectories(const std::string& path) { testing::makeDirectories(path); }
